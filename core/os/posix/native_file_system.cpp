@@ -1,0 +1,86 @@
+#include "file_system.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kh {
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return "";
+    return path.substr(0, slash + 1);
+}
+
+class PosixFileSystem final : public FileSystem {
+public:
+    PathKind pathKind(const std::string& path) override {
+        struct stat st {};
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+        if (S_ISREG(st.st_mode)) return PathKind::File;
+        if (S_ISDIR(st.st_mode)) return PathKind::Directory;
+        return PathKind::Other;
+    }
+
+    bool canWrite(const std::string& path) override {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::close(fd);
+        return true;
+    }
+
+    std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
+                                              std::string& tempPath) override {
+        const std::string folder = folderOf(target);
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const std::string candidate = tempNameIn(folder, static_cast<unsigned long long>(getpid()));
+            const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                if (errno == EEXIST) continue;
+                return nullptr;
+            }
+            std::FILE* stream = ::fdopen(fd, "w+b");
+            if (stream == nullptr) {
+                ::close(fd);
+                ::unlink(candidate.c_str());
+                return nullptr;
+            }
+            auto file = std::make_unique<SdrFile>();
+            file->attach(stream, true);
+            tempPath = candidate;
+            return file;
+        }
+        return nullptr;
+    }
+
+    bool commitToDisk(SdrFile& file) override {
+        if (!file.flush()) return false;
+        return ::fsync(::fileno(file.stream())) == 0;
+    }
+
+    bool replaceFile(const std::string& source, const std::string& target) override {
+        if (::rename(source.c_str(), target.c_str()) != 0) return false;
+        // Make the new directory entry itself durable; a failure here does not undo it.
+        const std::string folder = folderOf(target);
+        const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return true;
+    }
+
+    bool removeFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+};
+
+} // namespace
+
+FileSystem& nativeFileSystem() {
+    static PosixFileSystem fs;
+    return fs;
+}
+
+} // namespace kh

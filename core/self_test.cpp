@@ -1,0 +1,42 @@
+#include "self_test.h"
+
+#include "crypto.h"
+
+#include <cstring>
+
+namespace kh {
+
+bool cryptoSelfTest() {
+    // FIPS 81 example: "Now is t" under 0123456789ABCDEF.
+    const std::uint8_t key[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+    const std::uint8_t plain[8] = {0x4E, 0x6F, 0x77, 0x20, 0x69, 0x73, 0x20, 0x74};
+    const std::uint8_t cipher[8] = {0x3F, 0xA4, 0x0E, 0x8A, 0x98, 0x4D, 0x48, 0x15};
+    std::uint8_t out[16];
+    TurboDes des;
+    des.setKey({key, 8}, kEncrypt);
+    des.cryptBlock(plain, out);
+    if (std::memcmp(out, cipher, 8) != 0) return false;
+
+    // With K1 = K2 every stage pair cancels and the unit transform is single DES per half.
+    std::uint8_t doubleKey[16], unit[16];
+    std::memcpy(doubleKey, key, 8);
+    std::memcpy(doubleKey + 8, key, 8);
+    std::memcpy(unit, plain, 8);
+    std::memcpy(unit + 8, plain, 8);
+    TurboDes2 des2;
+    des2.setKey({doubleKey, 16}, kEncrypt);
+    des2.cryptDoubleBlock(unit, out);
+    if (std::memcmp(out, cipher, 8) != 0 || std::memcmp(out + 8, cipher, 8) != 0) return false;
+    des2.setKey({doubleKey, 16}, kDecrypt);
+    des2.cryptDoubleBlock(out, out);
+    if (std::memcmp(out, unit, 16) != 0) return false;
+
+    const std::uint8_t md5Abc[16] = {0x90, 0x01, 0x50, 0x98, 0x3c, 0xd2, 0x4f, 0xb0,
+                                     0xd6, 0x96, 0x3f, 0x7d, 0x28, 0xe1, 0x7f, 0x72};
+    md5Digest(out, "abc", 3);
+    if (std::memcmp(out, md5Abc, 16) != 0) return false;
+
+    return crc32(0, "123456789", 9) == 0xCBF43926u;
+}
+
+} // namespace kh

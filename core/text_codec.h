@@ -1,0 +1,15 @@
+// Conversion between UTF-8 and Windows-1252, the code page of every stored text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kh {
+
+// Characters without a Windows-1252 form, and malformed UTF-8 bytes, become '?'.
+std::string utf8ToWindows1252(std::string_view utf8);
+// Every byte has a form: the five bytes Windows-1252 leaves undefined map to the C1
+// controls of the same value, so the round trip through UTF-8 is lossless.
+std::string windows1252ToUtf8(std::string_view text);
+
+} // namespace kh

@@ -1,0 +1,34 @@
+// khcli: command-line access to account files, for people who script their vault.
+#pragma once
+
+#include "secure_memory.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kh::cli {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1; // cannot open, wrong credentials, not found, not saved
+inline constexpr int kExitUsage = 2;  // bad command line or unusable input
+
+// What the commands need from the terminal; texts are UTF-8.
+class Console {
+public:
+    virtual ~Console() = default;
+    virtual void out(std::string_view text) = 0;
+    virtual void err(std::string_view text) = 0;
+    // One line of standard input without its line end; false at end of input.
+    virtual bool readLine(SecretString& line) = 0;
+    // Asks on the terminal without echo; false when there is no terminal to ask.
+    virtual bool promptHidden(std::string_view prompt, SecretString& answer) = 0;
+};
+
+// Runs one command line (arguments after the program name, UTF-8) and returns the exit code.
+int run(const std::vector<std::string>& args, Console& console);
+
+std::string usageText();
+
+} // namespace kh::cli

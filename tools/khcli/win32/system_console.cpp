@@ -1,0 +1,86 @@
+#include "stream_console.h"
+#include "system_console.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
+#define WIN32_LEAN_AND_MEAN
+#include <shellapi.h>
+#include <windows.h>
+
+namespace kh::cli {
+namespace {
+
+std::string toUtf8(const wchar_t* text, int length) {
+    if (length == 0) return {};
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+class Win32Console final : public StreamConsole {
+public:
+    Win32Console() {
+        // The same bytes on every platform: no CR inserted before line feeds.
+        _setmode(_fileno(stdout), _O_BINARY);
+        _setmode(_fileno(stderr), _O_BINARY);
+        _setmode(_fileno(stdin), _O_BINARY);
+    }
+
+    bool promptHidden(std::string_view prompt, SecretString& answer) override {
+        HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD mode = 0;
+        if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || !GetConsoleMode(in, &mode)) {
+            if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+            if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+            return false;
+        }
+        DWORD written = 0;
+        WriteConsoleA(out, prompt.data(), static_cast<DWORD>(prompt.size()), &written, nullptr);
+        SetConsoleMode(in, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+        answer.wipe();
+        wchar_t buffer[256];
+        DWORD read = 0;
+        bool ok = false;
+        std::wstring typed;
+        while (ReadConsoleW(in, buffer, 256, &read, nullptr) && read > 0) {
+            ok = true;
+            typed.append(buffer, read);
+            if (typed.find(L'\n') != std::wstring::npos) break;
+        }
+        SecureZeroMemory(buffer, sizeof buffer);
+        SetConsoleMode(in, mode);
+        WriteConsoleA(out, "\r\n", 2, &written, nullptr);
+        const auto end = typed.find_first_of(L"\r\n");
+        if (end != std::wstring::npos) typed.resize(end);
+        std::string utf8 = toUtf8(typed.data(), static_cast<int>(typed.size()));
+        answer.assign(utf8);
+        SecureZeroMemory(utf8.data(), utf8.size());
+        SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
+        CloseHandle(in);
+        CloseHandle(out);
+        return ok;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Console> makeSystemConsole() { return std::make_unique<Win32Console>(); }
+
+std::vector<std::string> systemArguments(int, char**) {
+    // The wide command line, so that any character arrives whatever the ANSI code page.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide != nullptr && i < count; ++i)
+        args.push_back(toUtf8(wide[i], static_cast<int>(lstrlenW(wide[i]))));
+    if (wide != nullptr) LocalFree(wide);
+    return args;
+}
+
+} // namespace kh::cli
