@@ -48,6 +48,8 @@ constexpr std::size_t kOffRecordHint = 244;
 constexpr std::int64_t kMaxRecords = (INT32_MAX - std::int64_t(kHeaderSize)) / kRecordSize;
 // Records are moved and transformed in batches of this many.
 constexpr std::size_t kBatchRecords = 64;
+// While saving, the system is asked to start writing to the device after this many bytes.
+constexpr std::int64_t kWriteBackBytes = std::int64_t(1) << 20;
 
 using Key = WipedBytes<16>;
 using Header = WipedBytes<kHeaderSize>;
@@ -203,8 +205,8 @@ void encodeEntry(const AccountEntry& entry, std::uint8_t* record, TurboDes2& acc
 
 // Writes header placeholder, records and header to a file open for writing; `offsets`
 // receives the new file offset of every entry (deleted entries keep theirs).
-bool writeAccountTo(SdrFile& file, const Account& account, std::span<const AccountEntry> entries,
-                    std::vector<std::int64_t>& offsets) {
+bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
+                    std::span<const AccountEntry> entries, std::vector<std::int64_t>& offsets) {
     const std::string_view name = cutText(account.name, kMaxAccountName);
     const std::string_view password = cutText(account.password.view(), kMaxAccountPassword);
 
@@ -242,6 +244,8 @@ bool writeAccountTo(SdrFile& file, const Account& account, std::span<const Accou
         crypt(writeCipher, batch.data(), bytes);
         const bool ok = file.write(batch.data(), static_cast<long long>(bytes), batchStart) ==
                         static_cast<long long>(bytes);
+        if (batchStart / kWriteBackBytes != (batchStart + std::int64_t(bytes)) / kWriteBackBytes)
+            fs.startWriteBack(file);
         batchStart += static_cast<std::int64_t>(bytes);
         inBatch = 0;
         return ok;
@@ -339,7 +343,7 @@ SaveOutcome writeAccountFile(const std::string& path, const Account& account,
     if (!file || !file->isOpen()) return SaveOutcome::NotOpened;
 
     std::vector<std::int64_t> offsets;
-    bool ok = writeAccountTo(*file, account, entries, offsets) && file->flush() &&
+    bool ok = writeAccountTo(*file, fs, account, entries, offsets) && file->flush() &&
               fs.commitToDisk(*file);
     const bool closed = file->close();
     file.reset();

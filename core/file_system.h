@@ -24,6 +24,9 @@ public:
     // reading and writing. Null when the folder does not exist or is not writable.
     virtual std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                                       std::string& tempPath) = 0;
+    // Lets the system start writing what `file` holds so far to the device, so that the
+    // final commitToDisk has less to wait for. Only a hint.
+    virtual void startWriteBack(SdrFile& file) { (void)file; }
     // Pushes everything written through `file` down to the storage device.
     virtual bool commitToDisk(SdrFile& file) = 0;
     // Replaces `target` by `source` in one step (the old target stays until it succeeds).

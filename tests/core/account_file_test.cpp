@@ -484,5 +484,15 @@ TEST(DeriveKey, RefusesEmptyTextsAndLeavesTheOutputAlone) {
     EXPECT_NE(test::toHex(one, 16), test::toHex(other, 16));
 }
 
+TEST(DeriveKey, MatchesTheDocumentedDerivation) {
+    // Answers of an independent implementation written from docs/account-file.md; a change
+    // here means files written before would no longer open.
+    std::uint8_t key[16];
+    ASSERT_TRUE(deriveKey("alice", "secret", key));
+    EXPECT_EQ(test::toHex(key, 16), "1DBB268B74800553C2F8605F011EE1CB");
+    ASSERT_TRUE(deriveKey("a", "ZQQKEYHAVENJJJJ", key));
+    EXPECT_EQ(test::toHex(key, 16), "8808944A9A65BD0B1459EA0AAF5093A4");
+}
+
 } // namespace
 } // namespace kh

@@ -188,6 +188,8 @@ TEST(TurboDes2, ExchangeBetweenStagesMatters) {
     std::uint8_t unit[16];
     cipher.cryptDoubleBlock(plain.data(), unit);
     EXPECT_NE(toHex(unit, 16), "D80A0D8B2BAE5E4E6A0094171ABCFC27");
+    // The answer of the format document's own reference implementation.
+    EXPECT_EQ(toHex(unit, 16), "AB70E6FEFC071BE265F32D3A5BFC2B06");
 }
 
 TEST(CryptBuffer, TransformsWholeUnitsOnly) {

@@ -56,6 +56,14 @@ public:
         return nullptr;
     }
 
+    void startWriteBack(SdrFile& file) override {
+#ifdef __linux__
+        if (file.flush()) ::sync_file_range(::fileno(file.stream()), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+        (void)file;
+#endif
+    }
+
     bool commitToDisk(SdrFile& file) override {
         if (!file.flush()) return false;
         return ::fsync(::fileno(file.stream())) == 0;
