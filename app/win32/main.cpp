@@ -5,6 +5,7 @@
 
 #include "resource_ids.h"
 #include "self_test.h"
+#include "version.h"
 
 #include <string>
 

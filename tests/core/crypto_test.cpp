@@ -1,5 +1,6 @@
 #include "crypto.h"
 #include "des_tables.h"
+#include "self_test.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -302,6 +303,8 @@ TEST(Crc32, CheckValueAndEverySplitOfEightBytes) {
     // A running value continues a checksum.
     EXPECT_EQ(crc32(crc32(0, data.data(), 37), data.data() + 37, 63), crc32(0, data.data(), 100));
 }
+
+TEST(CryptoSelfTest, PassesOnThisBuild) { EXPECT_TRUE(cryptoSelfTest()); }
 
 TEST(InvertBytes, ComplementsAndTwiceRestores) {
     Bytes data = {0x00, 0xFF, 0x5A, 0x81};

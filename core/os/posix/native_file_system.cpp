@@ -42,6 +42,9 @@ public:
                 if (errno == EEXIST) continue;
                 return nullptr;
             }
+            // A replaced file keeps its permissions; a new one is private to the user.
+            struct stat old {};
+            if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
             std::FILE* stream = ::fdopen(fd, "w+b");
             if (stream == nullptr) {
                 ::close(fd);

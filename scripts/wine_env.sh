@@ -1,0 +1,39 @@
+# Sourced by the scripts: a private Wine prefix inside the build folder and, when asked
+# for, a private Xvfb display on a free number. Functions, no side effects on sourcing.
+
+kh_wine_env() {
+    local build_dir=$1
+    export WINEPREFIX="$build_dir/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine: preparing the prefix in $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w || true
+    fi
+}
+
+# Starts Xvfb on the first free display from 90 on; sets DISPLAY and KH_XVFB_PID.
+kh_start_xvfb() {
+    local n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -nolisten tcp -screen 0 1280x900x24 >/dev/null 2>&1 &
+    KH_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 100); do
+        if xdpyinfo >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    echo "Xvfb did not start on $DISPLAY" >&2
+    return 1
+}
+
+kh_stop_xvfb() {
+    if [ -n "${KH_XVFB_PID:-}" ]; then
+        kill "$KH_XVFB_PID" 2>/dev/null || true
+        wait "$KH_XVFB_PID" 2>/dev/null || true
+        KH_XVFB_PID=""
+    fi
+}
