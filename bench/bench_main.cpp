@@ -27,7 +27,8 @@ const std::uint8_t kKey[16] = {0x3b, 0x91, 0x07, 0xc4, 0x5d, 0xe2, 0x68, 0xaf,
 std::vector<std::uint8_t> sampleBytes() {
     std::vector<std::uint8_t> bytes(kAccountBytes);
     std::mt19937 rng(42);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(rng());
     return bytes;
 }
 
@@ -55,7 +56,8 @@ void BM_OpenSSL_DesEde_Ecb(benchmark::State& state) {
     std::vector<std::uint8_t> out(bytes.size() + 16);
     EVP_CIPHER* des = EVP_CIPHER_fetch(nullptr, "DES-EDE-ECB", nullptr);
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    if (des == nullptr || ctx == nullptr || !EVP_EncryptInit_ex2(ctx, des, kKey, nullptr, nullptr)) {
+    if (des == nullptr || ctx == nullptr ||
+        !EVP_EncryptInit_ex2(ctx, des, kKey, nullptr, nullptr)) {
         state.SkipWithError("OpenSSL has no DES-EDE-ECB");
         return;
     }
@@ -142,7 +144,7 @@ BENCHMARK(BM_writeAccountFile_10240)->Unit(benchmark::kMillisecond)->Repetitions
 
 // Keeps the time per iteration of every benchmark for the ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (!run.error_occurred && run.run_type == Run::RT_Aggregate &&
@@ -177,7 +179,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     std::map<std::string, double> seconds_;
 };
 

@@ -74,7 +74,8 @@ std::string_view fieldText(const std::uint8_t* field, std::size_t fieldSize) {
 
 void putInt32(std::uint8_t* p, std::int64_t value) {
     const auto v = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 std::uint32_t getUint32(const std::uint8_t* p) {
@@ -82,9 +83,13 @@ std::uint32_t getUint32(const std::uint8_t* p) {
            (std::uint32_t(p[3]) << 24);
 }
 
-std::int32_t getInt32(const std::uint8_t* p) { return static_cast<std::int32_t>(getUint32(p)); }
+std::int32_t getInt32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(getUint32(p));
+}
 
-void md5Of(Key& out, std::string_view text) { md5Digest(out.data(), text.data(), text.size()); }
+void md5Of(Key& out, std::string_view text) {
+    md5Digest(out.data(), text.data(), text.size());
+}
 
 bool setKey(TurboDes2& cipher, const Key& key, int mode) {
     return cipher.setKey({key.data(), key.size()}, mode);
@@ -261,7 +266,10 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
     }
     if (inBatch > 0 && !writeBatch()) return false;
 
-    std::memcpy(h, "KHVF", 4);
+    h[0] = 'K';
+    h[1] = 'H';
+    h[2] = 'V';
+    h[3] = 'F';
     h[kOffVersion] = kFormatVersion;
     putInt32(h + kOffRecordCount, recordCount);
     putInt32(h + kOffRecordBytes, recordCount * std::int64_t(kRecordSize));
@@ -330,12 +338,14 @@ SaveOutcome writeAccountFile(const std::string& path, const Account& account,
                              std::span<AccountEntry> entries, FileSystem& fs) {
     if (path.empty()) return SaveOutcome::NotOpened;
     switch (fs.pathKind(path)) {
-    case PathKind::Missing: break;
+    case PathKind::Missing:
+        break;
     case PathKind::File:
         if (!fs.canWrite(path)) return SaveOutcome::NotOpened;
         break;
     case PathKind::Directory:
-    case PathKind::Other: return SaveOutcome::NotOpened;
+    case PathKind::Other:
+        return SaveOutcome::NotOpened;
     }
 
     std::string tempPath;
@@ -352,7 +362,8 @@ SaveOutcome writeAccountFile(const std::string& path, const Account& account,
         fs.removeFile(tempPath);
         return SaveOutcome::Failed;
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) entries[i].fileOffset = offsets[i];
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i].fileOffset = offsets[i];
     return SaveOutcome::Saved;
 }
 
@@ -386,11 +397,12 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
     // The record count in the header does not bound the records: read to the end of the
     // file (or to the largest size the format can describe); a partial record is ignored.
     WipedBuffer batch(kBatchRecords * kRecordSize);
-    constexpr std::int64_t kEndLimit = std::int64_t(kHeaderSize) + kMaxRecords * kRecordSize;
+    constexpr auto kRecord = static_cast<std::int64_t>(kRecordSize);
+    constexpr std::int64_t kEndLimit = std::int64_t(kHeaderSize) + kMaxRecords * kRecord;
     std::int64_t offset = kHeaderSize;
     for (;;) {
-        const std::int64_t want =
-            std::min<std::int64_t>(batch.size(), (kEndLimit - offset) / kRecordSize * kRecordSize);
+        const std::int64_t want = std::min(static_cast<std::int64_t>(batch.size()),
+                                           (kEndLimit - offset) / kRecord * kRecord);
         if (want <= 0) break;
         const long long got = file.read(batch.data(), want, offset);
         if (got < static_cast<long long>(kRecordSize)) break;

@@ -70,8 +70,7 @@ bool deriveKey(std::string_view name, std::string_view secret, std::uint8_t* out
 // NotOpened and Failed both leave any previous file as it was; only Saved updates the
 // entries' file offsets.
 SaveOutcome writeAccountFile(const std::string& path, const Account& account,
-                             std::span<AccountEntry> entries,
-                             FileSystem& fs = nativeFileSystem());
+                             std::span<AccountEntry> entries, FileSystem& fs = nativeFileSystem());
 
 // Reads and verifies a whole account with the name and password as typed. Damaged entry
 // records are dropped and counted, not fatal.

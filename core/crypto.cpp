@@ -25,7 +25,8 @@ namespace {
 
 constexpr std::uint32_t permute32(std::uint32_t in, const std::array<std::uint8_t, 32>& table) {
     std::uint32_t out = 0;
-    for (std::uint8_t source : table) out = (out << 1) | ((in >> (32 - source)) & 1u);
+    for (std::uint8_t source : table)
+        out = (out << 1) | ((in >> (32 - source)) & 1u);
     return out;
 }
 
@@ -41,7 +42,8 @@ constexpr SpTables makeSpTables() {
             const int column = (x >> 1) & 15;
             const std::uint32_t s = des::kSBoxes[b][row * 16 + column];
             const std::uint32_t value = permute32(s << (28 - 4 * b), des::kPermutation);
-            for (int top = 0; top < 4; ++top) sp.box[b][x | (top << 6)] = value;
+            for (int top = 0; top < 4; ++top)
+                sp.box[b][x | (top << 6)] = value;
         }
     }
     return sp;
@@ -49,7 +51,9 @@ constexpr SpTables makeSpTables() {
 
 alignas(64) constexpr SpTables kSp = makeSpTables();
 
-inline std::uint32_t rotl(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline std::uint32_t rotl(std::uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
 
 inline std::uint32_t load32(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
@@ -135,10 +139,12 @@ inline void desPass2(const DesSchedule& s, std::uint32_t& ahi, std::uint32_t& al
 
 void buildSchedule(const std::uint8_t* key, int mode, DesSchedule& out) {
     std::uint64_t k = 0;
-    for (int i = 0; i < 8; ++i) k = (k << 8) | key[i];
+    for (int i = 0; i < 8; ++i)
+        k = (k << 8) | key[i];
 
     std::uint64_t cd = 0;
-    for (std::uint8_t source : des::kPermutedChoice1) cd = (cd << 1) | ((k >> (64 - source)) & 1u);
+    for (std::uint8_t source : des::kPermutedChoice1)
+        cd = (cd << 1) | ((k >> (64 - source)) & 1u);
     std::uint32_t c = std::uint32_t(cd >> 28) & 0x0fffffffu;
     std::uint32_t d = std::uint32_t(cd) & 0x0fffffffu;
 
@@ -195,18 +201,17 @@ thread_local Scratch tScratch;
 // ---------------------------------------------------------------------------------------
 
 constexpr std::uint32_t kMd5Sines[64] = {
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613,
-    0xfd469501, 0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193,
-    0xa679438e, 0x49b40821, 0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d,
-    0x02441453, 0xd8a1e681, 0xe7d3fbc8, 0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed,
-    0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a, 0xfffa3942, 0x8771f681, 0x6d9d6122,
-    0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70, 0x289b7ec6, 0xeaa127fa,
-    0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665, 0xf4292244,
-    0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb,
-    0xeb86d391};
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-constexpr int kMd5Shifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+constexpr int kMd5Shifts[4][4] = {
+    {7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
 
 struct Md5Context {
     std::uint32_t state[4];
@@ -224,10 +229,22 @@ void md5Transform(std::uint32_t state[4], const std::uint8_t block[64]) {
         std::uint32_t f;
         int g;
         switch (i >> 4) {
-        case 0: f = (b & c) | (~b & d); g = i; break;
-        case 1: f = (d & b) | (~d & c); g = (5 * i + 1) & 15; break;
-        case 2: f = b ^ c ^ d; g = (3 * i + 5) & 15; break;
-        default: f = c ^ (b | ~d); g = (7 * i) & 15; break;
+        case 0:
+            f = (b & c) | (~b & d);
+            g = i;
+            break;
+        case 1:
+            f = (d & b) | (~d & c);
+            g = (5 * i + 1) & 15;
+            break;
+        case 2:
+            f = b ^ c ^ d;
+            g = (3 * i + 5) & 15;
+            break;
+        default:
+            f = c ^ (b | ~d);
+            g = (7 * i) & 15;
+            break;
         }
         const std::uint32_t sum = a + f + kMd5Sines[i] + x[g];
         a = d;
@@ -272,14 +289,16 @@ void md5Update(Md5Context& ctx, const std::uint8_t* data, std::size_t length) {
 
 void md5Final(Md5Context& ctx, std::uint8_t* out16) {
     std::uint8_t lengthBytes[8];
-    for (int i = 0; i < 8; ++i) lengthBytes[i] = std::uint8_t(ctx.bitCount >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        lengthBytes[i] = std::uint8_t(ctx.bitCount >> (8 * i));
     const std::size_t used = std::size_t(ctx.bitCount >> 3) & 63;
     const std::size_t padLength = used < 56 ? 56 - used : 120 - used;
     std::uint8_t padding[64] = {0x80};
     md5Update(ctx, padding, padLength);
     md5Update(ctx, lengthBytes, 8);
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) out16[4 * i + j] = std::uint8_t(ctx.state[i] >> (8 * j));
+        for (int j = 0; j < 4; ++j)
+            out16[4 * i + j] = std::uint8_t(ctx.state[i] >> (8 * j));
     secureWipe(&ctx, sizeof ctx);
 }
 
@@ -295,7 +314,8 @@ constexpr CrcTables makeCrcTables() {
     CrcTables tables{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
-        for (int bit = 0; bit < 8; ++bit) c = (c & 1u) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+        for (int bit = 0; bit < 8; ++bit)
+            c = (c & 1u) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
         tables.t[0][i] = c;
     }
     for (std::uint32_t i = 0; i < 256; ++i)
@@ -310,9 +330,13 @@ alignas(64) constexpr CrcTables kCrc = makeCrcTables();
 
 // ---------------------------------------------------------------------------------------
 
-TurboDes::TurboDes() noexcept { clearKey(); }
+TurboDes::TurboDes() noexcept {
+    clearKey();
+}
 
-TurboDes::~TurboDes() { clearKey(); }
+TurboDes::~TurboDes() {
+    clearKey();
+}
 
 void TurboDes::clearKey() noexcept {
     secureWipe(&schedule1_, sizeof schedule1_);
@@ -382,7 +406,9 @@ std::size_t cryptBuffer(const TurboDes2* cipher, std::uint8_t* buffer, std::size
     return processed;
 }
 
-std::size_t cryptScratchSize() noexcept { return tScratch.size; }
+std::size_t cryptScratchSize() noexcept {
+    return tScratch.size;
+}
 
 void md5Digest(std::uint8_t* out16, const void* buffer, std::size_t length) noexcept {
     Md5Context ctx;
@@ -396,23 +422,24 @@ std::uint32_t crc32(std::uint32_t running, const void* buffer, std::size_t lengt
     const auto* p = static_cast<const std::uint8_t*>(buffer);
     std::uint32_t crc = ~running;
     while (length >= 8) {
-        const std::uint32_t lo =
-            crc ^ (std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-                   (std::uint32_t(p[3]) << 24));
+        const std::uint32_t lo = crc ^ (std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                        (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
         crc = kCrc.t[7][lo & 0xff] ^ kCrc.t[6][(lo >> 8) & 0xff] ^ kCrc.t[5][(lo >> 16) & 0xff] ^
               kCrc.t[4][lo >> 24] ^ kCrc.t[3][p[4]] ^ kCrc.t[2][p[5]] ^ kCrc.t[1][p[6]] ^
               kCrc.t[0][p[7]];
         p += 8;
         length -= 8;
     }
-    while (length-- > 0) crc = (crc >> 8) ^ kCrc.t[0][(crc ^ *p++) & 0xff];
+    while (length-- > 0)
+        crc = (crc >> 8) ^ kCrc.t[0][(crc ^ *p++) & 0xff];
     return ~crc;
 }
 
 void invertBytes(void* buffer, std::size_t length) noexcept {
     if (buffer == nullptr) return;
     auto* p = static_cast<std::uint8_t*>(buffer);
-    for (std::size_t i = 0; i < length; ++i) p[i] = std::uint8_t(~p[i]);
+    for (std::size_t i = 0; i < length; ++i)
+        p[i] = std::uint8_t(~p[i]);
 }
 
 } // namespace kh

@@ -22,7 +22,7 @@ struct DesSchedule {
 
 // Single DES over schedule 1. TurboDes2 adds the two further stages.
 class TurboDes {
-public:
+  public:
     TurboDes() noexcept;
     TurboDes(const TurboDes&) = delete;
     TurboDes& operator=(const TurboDes&) = delete;
@@ -37,7 +37,7 @@ public:
     // Zeroes all three schedules (the state of a new object).
     void clearKey() noexcept;
 
-protected:
+  protected:
     DesSchedule schedule1_;
     DesSchedule schedule2_;
     DesSchedule schedule3_;
@@ -45,7 +45,7 @@ protected:
 
 // Two-key triple DES: stage keys K1, K2 (opposite mode), K1.
 class TurboDes2 : public TurboDes {
-public:
+  public:
     void cryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept override;
     // Takes a 16-byte key: bytes 0-7 are K1, bytes 8-15 K2.
     bool setKey(std::span<const std::uint8_t> key, int mode) noexcept override;

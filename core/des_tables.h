@@ -8,6 +8,9 @@
 
 namespace kh::des {
 
+// The tables keep their published rows.
+// clang-format off
+
 inline constexpr std::array<std::uint8_t, 64> kInitialPermutation = {
     58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
     62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
@@ -78,5 +81,6 @@ inline constexpr std::array<std::array<std::uint8_t, 64>, 8> kSBoxes = {{
      7,  11, 4,  1, 9,  12, 14, 2,  0,  6,  10, 13, 15, 3,  5,  8,
      2,  1,  14, 7, 4,  10, 8,  13, 15, 12, 9,  0,  3,  5,  6,  11},
 }};
+// clang-format on
 
 } // namespace kh::des

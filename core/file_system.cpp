@@ -13,7 +13,7 @@ std::string tempNameIn(const std::string& folder, unsigned long long processId) 
     mix ^= (processId << 20) ^ (static_cast<unsigned long long>(counter.fetch_add(1)) << 40);
     mix ^= mix >> 29;
     char text[9];
-    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(mix & 0xffffffffu));
+    (void)std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(mix & 0xffffffffu));
     return folder + "~kh" + text + ".tmp";
 }
 

@@ -14,7 +14,7 @@ namespace kh {
 enum class PathKind { Missing, File, Directory, Other };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     virtual PathKind pathKind(const std::string& path) = 0;

@@ -6,7 +6,9 @@ namespace kh {
 
 namespace {
 
-long long streamTell(std::FILE* f) { return static_cast<long long>(ftello(f)); }
+long long streamTell(std::FILE* f) {
+    return static_cast<long long>(ftello(f));
+}
 
 bool streamSeek(std::FILE* f, long long position, int whence) {
     return fseeko(f, static_cast<off_t>(position), whence) == 0;
@@ -14,7 +16,9 @@ bool streamSeek(std::FILE* f, long long position, int whence) {
 
 } // namespace
 
-SdrFile::~SdrFile() { closeStream(); }
+SdrFile::~SdrFile() {
+    closeStream();
+}
 
 bool SdrFile::open(const std::string& path, bool readOnly) {
     closeStream();
@@ -25,7 +29,9 @@ bool SdrFile::open(const std::string& path, bool readOnly) {
     return true;
 }
 
-bool SdrFile::isOpen() const { return stream_ != nullptr; }
+bool SdrFile::isOpen() const {
+    return stream_ != nullptr;
+}
 
 void SdrFile::attach(std::FILE* stream, bool owned) {
     closeStream();
@@ -33,9 +39,13 @@ void SdrFile::attach(std::FILE* stream, bool owned) {
     owned_ = owned && stream != nullptr;
 }
 
-bool SdrFile::flush() { return stream_ != nullptr && std::fflush(stream_) == 0; }
+bool SdrFile::flush() {
+    return stream_ != nullptr && std::fflush(stream_) == 0;
+}
 
-bool SdrFile::close() { return closeStream(); }
+bool SdrFile::close() {
+    return closeStream();
+}
 
 bool SdrFile::closeStream() {
     bool ok = true;
@@ -67,21 +77,25 @@ long long SdrFile::read(void* buffer, long long length, long long position) {
 
 long long SdrFile::write(const void* buffer, long long length, long long position) {
     if (stream_ != nullptr && buffer == nullptr) return kBadArguments;
-    const long long done = transfer(length, position, [&](std::size_t n) {
-        return std::fwrite(buffer, 1, n, stream_);
-    });
+    const long long done = transfer(
+        length, position, [&](std::size_t n) { return std::fwrite(buffer, 1, n, stream_); });
     if (done >= 0 && flushAfterWrite_ && std::fflush(stream_) != 0) return kNoStream;
     return done;
 }
 
-long long SdrFile::tell() const { return stream_ == nullptr ? kNoStream : streamTell(stream_); }
+long long SdrFile::tell() const {
+    return stream_ == nullptr ? kNoStream : streamTell(stream_);
+}
 
 bool SdrFile::seek(long long position) {
     if (stream_ == nullptr) return false;
-    return position < 0 ? streamSeek(stream_, 0, SEEK_END) : streamSeek(stream_, position, SEEK_SET);
+    return position < 0 ? streamSeek(stream_, 0, SEEK_END)
+                        : streamSeek(stream_, position, SEEK_SET);
 }
 
-bool SdrFile::seekEnd() { return stream_ != nullptr && streamSeek(stream_, 0, SEEK_END); }
+bool SdrFile::seekEnd() {
+    return stream_ != nullptr && streamSeek(stream_, 0, SEEK_END);
+}
 
 bool SdrFile::skip(long long offset) {
     if (stream_ == nullptr) return false;
@@ -121,8 +135,12 @@ long long SdrFile::recordIndex() const {
     return position < 0 ? position : position / recordSize_;
 }
 
-bool SdrFile::seekRecord(long long index) { return seek(index * recordSize_); }
+bool SdrFile::seekRecord(long long index) {
+    return seek(index * recordSize_);
+}
 
-bool SdrFile::skipRecords(long long count) { return skip(count * recordSize_); }
+bool SdrFile::skipRecords(long long count) {
+    return skip(count * recordSize_);
+}
 
 } // namespace kh

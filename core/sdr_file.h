@@ -9,7 +9,7 @@
 namespace kh {
 
 class SdrFile {
-public:
+  public:
     // Results of the transfer operations.
     static constexpr long long kNoStream = -1;
     static constexpr long long kBadArguments = -2;
@@ -67,7 +67,7 @@ public:
     // Flush after every write; a failed flush makes the write report -1.
     void setFlushAfterWrite(bool on) { flushAfterWrite_ = on; }
 
-private:
+  private:
     // Not virtual: also used by the destructor, open and attach.
     bool closeStream();
     template <class Transfer>

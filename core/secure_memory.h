@@ -29,7 +29,7 @@ template <class T> struct WipingAllocator {
 
 // A fixed-size byte buffer for keys and records; zeroed when it goes out of scope.
 template <std::size_t N> class WipedBytes {
-public:
+  public:
     WipedBytes() noexcept { bytes_.fill(0); }
     WipedBytes(const WipedBytes& other) noexcept = default;
     WipedBytes& operator=(const WipedBytes& other) noexcept = default;
@@ -42,14 +42,14 @@ public:
     const std::uint8_t& operator[](std::size_t i) const noexcept { return bytes_[i]; }
     void clear() noexcept { secureWipe(bytes_.data(), N); }
 
-private:
+  private:
     std::array<std::uint8_t, N> bytes_;
 };
 
 // A text that holds a secret. Short texts live inside the object (small-string buffer),
 // which no allocator sees, so the destructor and moves wipe that storage as well.
 class SecretString {
-public:
+  public:
     using Storage = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
 
     SecretString() = default;
@@ -116,7 +116,7 @@ public:
         return a.view() == std::string_view(b);
     }
 
-private:
+  private:
     Storage s_;
 };
 
@@ -126,7 +126,7 @@ namespace kh {
 
 // A heap byte buffer of fixed size for bulk plaintext; zeroed before it is released.
 class WipedBuffer {
-public:
+  public:
     explicit WipedBuffer(std::size_t size) : bytes_(new std::uint8_t[size]()), size_(size) {}
     WipedBuffer(const WipedBuffer&) = delete;
     WipedBuffer& operator=(const WipedBuffer&) = delete;
@@ -135,7 +135,7 @@ public:
     std::uint8_t* data() noexcept { return bytes_.get(); }
     std::size_t size() const noexcept { return size_; }
 
-private:
+  private:
     std::unique_ptr<std::uint8_t[]> bytes_;
     std::size_t size_;
 };

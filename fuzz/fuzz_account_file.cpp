@@ -11,7 +11,7 @@ namespace {
 
 // An in-memory stream over a copy of the input, so no file system is involved.
 class MemoryFile {
-public:
+  public:
     MemoryFile(const std::uint8_t* data, std::size_t size) : bytes_(data, data + size) {
         if (!bytes_.empty()) stream_ = fmemopen(bytes_.data(), bytes_.size(), "rb");
     }
@@ -25,7 +25,7 @@ public:
         }
     }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
     std::FILE* stream_ = nullptr;
 };
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (kh::readAccountFile(file, "alice", "s3cret!", loaded) == kh::ReadOutcome::Loaded) {
             // Every whole record after the header is either an entry or counted as dropped,
             // and entries carry their own offsets in file order.
-            const std::size_t records = size < kh::kHeaderSize ? 0 : (size - kh::kHeaderSize) / kh::kRecordSize;
+            const std::size_t records =
+                size < kh::kHeaderSize ? 0 : (size - kh::kHeaderSize) / kh::kRecordSize;
             require(loaded.entries.size() + std::size_t(loaded.droppedRecords) == records);
             std::int64_t previous = 0;
             for (const kh::AccountEntry& e : loaded.entries) {

@@ -69,7 +69,8 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         state->closeButton = CreateWindowExA(
             0, "BUTTON", "Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 88,
             28, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdClose)), instance, nullptr);
-        SendMessageA(state->closeButton, WM_SETFONT, reinterpret_cast<WPARAM>(state->textFont), TRUE);
+        SendMessageA(state->closeButton, WM_SETFONT, reinterpret_cast<WPARAM>(state->textFont),
+                     TRUE);
         SetFocus(state->closeButton);
         return 0;
     }
@@ -77,7 +78,9 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         MoveWindow(state->closeButton, LOWORD(lParam) - 88 - 16, HIWORD(lParam) - 28 - 14, 88, 28,
                    TRUE);
         return 0;
-    case WM_PAINT: paint(hwnd, *state); return 0;
+    case WM_PAINT:
+        paint(hwnd, *state);
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == kIdClose || LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
             DestroyWindow(hwnd);
@@ -88,7 +91,8 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (state->bigIcon) DestroyIcon(state->bigIcon);
         PostQuitMessage(0);
         return 0;
-    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+    default:
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -115,9 +119,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&frame, style, FALSE);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    HWND hwnd = CreateWindowExA(
-        0, kWindowClass, "Keyhaven", style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-        (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, instance, &state);
+    HWND hwnd = CreateWindowExA(0, kWindowClass, "Keyhaven", style,
+                                (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                                nullptr, nullptr, instance, &state);
     if (hwnd == nullptr) return 1;
     ShowWindow(hwnd, show);
     UpdateWindow(hwnd);

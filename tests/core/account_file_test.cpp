@@ -48,10 +48,12 @@ std::int32_t int32At(const Bytes& b, std::size_t offset) {
     return v;
 }
 
-void setInt32At(Bytes& b, std::size_t offset, std::int32_t v) { std::memcpy(b.data() + offset, &v, 4); }
+void setInt32At(Bytes& b, std::size_t offset, std::int32_t v) {
+    std::memcpy(b.data() + offset, &v, 4);
+}
 
 class AccountFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string path() const { return dir_.file("vault.khk"); }
 
     void save(const Account& account, std::vector<AccountEntry>& entries) {
@@ -177,14 +179,15 @@ TEST_F(AccountFileTest, CredentialsAreCheckedExactly) {
         bool opens;
     };
     const Case cases[] = {
-        {"Alice", "pw", true},   {"Alice", "pW", false}, {"alice", "pw", false},
-        {"Alic", "pw", false},   {"Alice", "pw ", false}, {"Alice", "", false},
-        {"", "pw", false},       {"Alice ", "pw", false},
+        {"Alice", "pw", true}, {"Alice", "pW", false},  {"alice", "pw", false},
+        {"Alic", "pw", false}, {"Alice", "pw ", false}, {"Alice", "", false},
+        {"", "pw", false},     {"Alice ", "pw", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "/" + c.password);
         LoadedAccount loaded;
-        EXPECT_EQ(readAccountFile(path(), c.name, c.password, loaded) == ReadOutcome::Loaded, c.opens);
+        EXPECT_EQ(readAccountFile(path(), c.name, c.password, loaded) == ReadOutcome::Loaded,
+                  c.opens);
         if (!c.opens) {
             EXPECT_TRUE(loaded.entries.empty());
         }
@@ -249,8 +252,8 @@ TEST_F(AccountFileTest, DamagedRecordIsDroppedAndCountedUnlessInItsLastUnit) {
         std::size_t byteInRecord;
         bool detected;
     };
-    const Case cases[] = {{0, true},   {4, true},   {170, true},  {300, true}, {435, true},
-                          {440, true}, {452, true}, {463, true},  {464, false}, {479, false}};
+    const Case cases[] = {{0, true},   {4, true},   {170, true}, {300, true},  {435, true},
+                          {440, true}, {452, true}, {463, true}, {464, false}, {479, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.byteInRecord);
         Bytes damaged = original;
@@ -321,7 +324,8 @@ TEST_F(AccountFileTest, DamagedOrForeignHeadersAreRefused) {
 TEST_F(AccountFileTest, UnreadableFilesFailCleanly) {
     std::mt19937 rng(5);
     Bytes garbage(5000);
-    for (auto& b : garbage) b = std::uint8_t(rng());
+    for (auto& b : garbage)
+        b = std::uint8_t(rng());
     Bytes truncated(1339, 0);
     std::memcpy(truncated.data(), "KHVF\x01", 5);
     struct Case {
@@ -357,7 +361,8 @@ TEST_F(AccountFileTest, SaveIntoMissingFolderOrOntoFolderIsNotOpened) {
     std::vector<AccountEntry> entries = sampleEntries(1);
     EXPECT_EQ(writeAccountFile(dir_.file("no-such-folder/vault.khk"), makeAccount(), entries),
               SaveOutcome::NotOpened);
-    EXPECT_EQ(writeAccountFile(dir_.path().string(), makeAccount(), entries), SaveOutcome::NotOpened);
+    EXPECT_EQ(writeAccountFile(dir_.path().string(), makeAccount(), entries),
+              SaveOutcome::NotOpened);
     EXPECT_EQ(writeAccountFile("", makeAccount(), entries), SaveOutcome::NotOpened);
     EXPECT_TRUE(dir_.listing().empty());
     EXPECT_EQ(entries[0].fileOffset, kOffsetUnsaved);
@@ -378,7 +383,7 @@ TEST_F(AccountFileTest, SaveWithoutNameOrPasswordFailsAndKeepsTheOldFile) {
 // Wraps the real file system and fails its n-th operation (counting every file-system
 // call and every write, flush and close of the file being saved).
 class FaultyFileSystem final : public FileSystem {
-public:
+  public:
     explicit FaultyFileSystem(int failAt) : failAt_(failAt) {}
     bool failedOnce() const { return failed_; }
 
@@ -405,9 +410,9 @@ public:
     }
     bool removeFile(const std::string& path) override { return real().removeFile(path); }
 
-private:
+  private:
     class FaultyFile final : public SdrFile {
-    public:
+      public:
         explicit FaultyFile(FaultyFileSystem& fs) : fs_(fs) {}
         long long write(const void* buffer, long long length, long long position) override {
             if (fs_.fail()) return length / 2; // a short write, as on a full disk
@@ -419,7 +424,7 @@ private:
             return !fs_.fail() && closed;
         }
 
-    private:
+      private:
         FaultyFileSystem& fs_;
     };
 
@@ -452,7 +457,8 @@ TEST_F(AccountFileTest, SaveThatFailsAtAnyPointKeepsTheOldFileAndLeavesNoTrace) 
         EXPECT_NE(outcome, SaveOutcome::Saved);
         EXPECT_EQ(test::readBytes(path()), before);
         EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
-        for (const AccountEntry& e : entries) ASSERT_EQ(e.fileOffset, kOffsetUnsaved);
+        for (const AccountEntry& e : entries)
+            ASSERT_EQ(e.fileOffset, kOffsetUnsaved);
     }
     EXPECT_GE(failurePoints, 9); // check, create, 2+3 writes, flush, commit, close, replace
     EXPECT_EQ(load().entries.size(), 150u);
@@ -465,7 +471,8 @@ TEST_F(AccountFileTest, FailureToOpenTheTargetIsNotOpened) {
     const Bytes before = test::readBytes(path());
     FaultyFileSystem firstCallFails(0); // the check that the old file can be written
     std::vector<AccountEntry> more = sampleEntries(2);
-    EXPECT_EQ(writeAccountFile(path(), makeAccount(), more, firstCallFails), SaveOutcome::NotOpened);
+    EXPECT_EQ(writeAccountFile(path(), makeAccount(), more, firstCallFails),
+              SaveOutcome::NotOpened);
     EXPECT_EQ(test::readBytes(path()), before);
 }
 
@@ -474,7 +481,8 @@ TEST(DeriveKey, RefusesEmptyTextsAndLeavesTheOutputAlone) {
     std::memset(out, 0xAB, 16);
     EXPECT_FALSE(deriveKey("", "secret", out));
     EXPECT_FALSE(deriveKey("name", "", out));
-    for (std::uint8_t b : out) EXPECT_EQ(b, 0xAB);
+    for (std::uint8_t b : out)
+        EXPECT_EQ(b, 0xAB);
 
     std::uint8_t one[16], other[16], again[16];
     EXPECT_TRUE(deriveKey("a", "secret", one)); // one-character name

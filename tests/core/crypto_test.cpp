@@ -20,7 +20,8 @@ using test::toHex;
 // the yardstick for the fast engine.
 std::uint64_t permute(std::uint64_t in, int inBits, const std::uint8_t* table, int outBits) {
     std::uint64_t out = 0;
-    for (int i = 0; i < outBits; ++i) out = (out << 1) | ((in >> (inBits - table[i])) & 1u);
+    for (int i = 0; i < outBits; ++i)
+        out = (out << 1) | ((in >> (inBits - table[i])) & 1u);
     return out;
 }
 
@@ -56,12 +57,14 @@ std::uint64_t referenceDes(std::uint64_t key, std::uint64_t block, bool decrypt)
 
 std::uint64_t load64(const std::uint8_t* p) {
     std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+    for (int i = 0; i < 8; ++i)
+        v = (v << 8) | p[i];
     return v;
 }
 
 void store64(std::uint8_t* p, std::uint64_t v) {
-    for (int i = 7; i >= 0; --i, v >>= 8) p[i] = std::uint8_t(v);
+    for (int i = 7; i >= 0; --i, v >>= 8)
+        p[i] = std::uint8_t(v);
 }
 
 // The 16-byte unit transform written out from its definition with the reference DES.
@@ -76,7 +79,8 @@ void referenceDoubleBlock(const std::uint8_t key[16], int mode, const std::uint8
         store64(state + 8, referenceDes(k, load64(state + 8), dec));
     };
     auto exchange = [&] {
-        for (int i = 0; i < 4; ++i) std::swap(state[4 + i], state[8 + i]);
+        for (int i = 0; i < 4; ++i)
+            std::swap(state[4 + i], state[8 + i]);
     };
     stage(k1, decrypt);
     exchange();
@@ -130,7 +134,8 @@ TEST(TurboDes, AgreesWithTheBitwiseReferenceAndIgnoresParityBits) {
         des.cryptBlock(in, out);
         ASSERT_EQ(load64(out), referenceDes(key, block, i % 2 == 1)) << i;
 
-        for (auto& b : k) b ^= 0x01; // parity bits only
+        for (auto& b : k)
+            b ^= 0x01; // parity bits only
         des.setKey(k, i % 2);
         des.cryptBlock(in, flipped);
         ASSERT_EQ(load64(flipped), load64(out));
@@ -167,8 +172,10 @@ TEST(TurboDes2, DoubleBlockFollowsItsDefinitionAndInverts) {
     std::mt19937 rng(7);
     for (int i = 0; i < 100; ++i) {
         std::uint8_t key[16], in[16], out[16], expected[16], back[16];
-        for (auto& b : key) b = std::uint8_t(rng());
-        for (auto& b : in) b = std::uint8_t(rng());
+        for (auto& b : key)
+            b = std::uint8_t(rng());
+        for (auto& b : in)
+            b = std::uint8_t(rng());
         TurboDes2 encrypt, decrypt;
         encrypt.setKey({key, 16}, kEncrypt);
         decrypt.setKey({key, 16}, kDecrypt);
@@ -198,14 +205,15 @@ TEST(CryptBuffer, TransformsWholeUnitsOnly) {
         std::size_t length;
         std::size_t processed;
     };
-    const Case cases[] = {{0, 0}, {1, 0}, {15, 0}, {16, 16}, {20, 16}, {80, 80},
-                          {160, 160}, {192, 192}, {479, 464}, {480, 480}};
+    const Case cases[] = {{0, 0},   {1, 0},     {15, 0},    {16, 16},   {20, 16},
+                          {80, 80}, {160, 160}, {192, 192}, {479, 464}, {480, 480}};
     TurboDes2 cipher;
     cipher.setKey(fromHex("00112233445566778899AABBCCDDEEFF"), kEncrypt);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.length);
         Bytes buffer(c.length);
-        for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = std::uint8_t(i * 7 + 3);
+        for (std::size_t i = 0; i < buffer.size(); ++i)
+            buffer[i] = std::uint8_t(i * 7 + 3);
         const Bytes original = buffer;
         ASSERT_EQ(cryptBuffer(&cipher, buffer.data(), buffer.size()), c.processed);
         for (std::size_t u = 0; u < c.processed; u += 16) {
@@ -228,7 +236,8 @@ TEST(CryptBuffer, LargeBufferGrowsScratchAndRoundTripsWithoutChaining) {
     const std::size_t length = 10240 * 3 + 16 * 5 + 9;
     Bytes buffer(length);
     std::mt19937 rng(3);
-    for (auto& b : buffer) b = std::uint8_t(rng());
+    for (auto& b : buffer)
+        b = std::uint8_t(rng());
     std::memcpy(buffer.data() + 32, buffer.data(), 16); // two equal units
     const Bytes original = buffer;
 
@@ -286,7 +295,8 @@ std::uint32_t referenceCrc(const std::uint8_t* p, std::size_t n) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (std::size_t i = 0; i < n; ++i) {
         crc ^= p[i];
-        for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        for (int b = 0; b < 8; ++b)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
 }
@@ -297,14 +307,17 @@ TEST(Crc32, CheckValueAndEverySplitOfEightBytes) {
     EXPECT_EQ(crc32(0, nullptr, 100), 0u);
     Bytes data(100);
     std::mt19937 rng(11);
-    for (auto& b : data) b = std::uint8_t(rng());
+    for (auto& b : data)
+        b = std::uint8_t(rng());
     for (std::size_t n = 0; n <= data.size(); ++n)
         ASSERT_EQ(crc32(0, data.data(), n), referenceCrc(data.data(), n)) << n;
     // A running value continues a checksum.
     EXPECT_EQ(crc32(crc32(0, data.data(), 37), data.data() + 37, 63), crc32(0, data.data(), 100));
 }
 
-TEST(CryptoSelfTest, PassesOnThisBuild) { EXPECT_TRUE(cryptoSelfTest()); }
+TEST(CryptoSelfTest, PassesOnThisBuild) {
+    EXPECT_TRUE(cryptoSelfTest());
+}
 
 TEST(InvertBytes, ComplementsAndTwiceRestores) {
     Bytes data = {0x00, 0xFF, 0x5A, 0x81};

@@ -33,9 +33,11 @@ TEST(SecretString, WipeClearsTheInlineBuffer) {
 
 TEST(WipedBytes, ClearZeroes) {
     WipedBytes<16> key;
-    for (std::size_t i = 0; i < key.size(); ++i) key[i] = std::uint8_t(i + 1);
+    for (std::size_t i = 0; i < key.size(); ++i)
+        key[i] = std::uint8_t(i + 1);
     key.clear();
-    for (std::size_t i = 0; i < key.size(); ++i) EXPECT_EQ(key[i], 0);
+    for (std::size_t i = 0; i < key.size(); ++i)
+        EXPECT_EQ(key[i], 0);
 }
 
 } // namespace

@@ -13,7 +13,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A fresh empty folder, removed with everything in it when the object goes away.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -25,7 +25,7 @@ public:
     // Names of the files now in the folder, sorted.
     std::vector<std::string> listing() const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -10,7 +10,7 @@ namespace kh::cli {
 namespace {
 
 class FakeConsole final : public Console {
-public:
+  public:
     std::string out_, err_;
     std::deque<std::string> stdinLines;
     std::deque<std::string> promptAnswers;
@@ -35,7 +35,7 @@ public:
 };
 
 class KhcliTest : public ::testing::Test {
-protected:
+  protected:
     // Runs one command with `password` (if any) as the line on standard input.
     int run(std::vector<std::string> args, std::optional<std::string> password = std::nullopt) {
         console_ = FakeConsole{};
@@ -89,11 +89,11 @@ TEST_F(KhcliTest, UsageErrorsExitWithTwo) {
 TEST_F(KhcliTest, CreateAddAndReadBack) {
     createVault();
     EXPECT_EQ(console_.out_, "Created " + file_ + ".\n");
-    EXPECT_EQ(run({"add", file_, "--name", "alice", "--type", "link", "--title", "Bank",
-                   "--whats-this", "login", "--data", "s3cret", "--description",
-                   "https://bank.example"},
-                  "pw"),
-              kExitOk)
+    EXPECT_EQ(
+        run({"add", file_, "--name", "alice", "--type", "link", "--title", "Bank", "--whats-this",
+             "login", "--data", "s3cret", "--description", "https://bank.example"},
+            "pw"),
+        kExitOk)
         << console_.err_;
     EXPECT_EQ(run({"add", file_, "--name=alice", "--type=42", "--title=Odd"}, "pw"), kExitOk);
 
@@ -180,7 +180,8 @@ TEST_F(KhcliTest, BadInputIsRefusedBeforeAnythingIsWritten) {
                    std::string(79, 'd')},
                   "pw"),
               kExitOk);
-    EXPECT_EQ(run({"create", dir_.file("n.khk"), "--name", std::string(160, 'n')}, "pw"), kExitUsage);
+    EXPECT_EQ(run({"create", dir_.file("n.khk"), "--name", std::string(160, 'n')}, "pw"),
+              kExitUsage);
     EXPECT_EQ(run({"create", dir_.file("p.khk"), "--name", "a"}, std::string(80, 'p')), kExitUsage);
     EXPECT_EQ(run({"create", dir_.file("e.khk"), "--name", "a"}, ""), kExitUsage);
     EXPECT_EQ(run({"list", file_, "--name", "alice", "--password-stdin"}), kExitUsage); // no line

@@ -20,7 +20,10 @@ struct Command {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
-        {"create", {"name"}, {"account-description", "password-description", "password-stdin"}, true},
+        {"create",
+         {"name"},
+         {"account-description", "password-description", "password-stdin"},
+         true},
         {"info", {}, {}, false},
         {"hint", {"name"}, {}, false},
         {"list", {"name"}, {"password-stdin"}, true},
@@ -109,10 +112,14 @@ bool parse(const std::vector<std::string>& args, Invocation& inv, std::string& e
 
 std::string typeName(std::int32_t type) {
     switch (type) {
-    case kEntryPassword: return "password";
-    case kEntryLink: return "link";
-    case kEntryText: return "text";
-    default: return std::to_string(type);
+    case kEntryPassword:
+        return "password";
+    case kEntryLink:
+        return "link";
+    case kEntryText:
+        return "text";
+    default:
+        return std::to_string(type);
     }
 }
 
@@ -131,11 +138,20 @@ std::string oneLine(std::string_view stored) {
     std::string out;
     for (char c : windows1252ToUtf8(stored)) {
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out.push_back(c);
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out.push_back(c);
         }
     }
     return out;
@@ -168,7 +184,7 @@ void appendJsonString(SecretString& out, std::string_view stored) {
 }
 
 class Runner {
-public:
+  public:
     Runner(const Invocation& inv, Console& console) : inv_(inv), console_(console) {}
 
     int run() {
@@ -185,7 +201,7 @@ public:
         return dump(loaded);
     }
 
-private:
+  private:
     int fail(int code, std::string_view message) {
         console_.err("khcli: " + std::string(message) + "\n");
         return code;
@@ -224,9 +240,12 @@ private:
         const auto pw = password(false);
         if (!pw) return kExitUsage;
         switch (readAccountFile(inv_.file, inv_.text("name"), pw->view(), loaded)) {
-        case ReadOutcome::Loaded: return kExitOk;
-        case ReadOutcome::NotOpened: return fail(kExitFailed, "cannot open " + inv_.file);
-        case ReadOutcome::Failed: break;
+        case ReadOutcome::Loaded:
+            return kExitOk;
+        case ReadOutcome::NotOpened:
+            return fail(kExitFailed, "cannot open " + inv_.file);
+        case ReadOutcome::Failed:
+            break;
         }
         return fail(kExitFailed, "cannot open the account in " + inv_.file +
                                      ": wrong name or password, or the file is damaged");
@@ -236,16 +255,20 @@ private:
     bool fits(std::string_view option, std::size_t max) {
         const std::string value = inv_.text(option);
         if (value.size() <= max && value.find('\0') == std::string::npos) return true;
-        fail(kExitUsage, "--" + std::string(option) + " is longer than " + std::to_string(max) +
-                             " bytes");
+        fail(kExitUsage,
+             "--" + std::string(option) + " is longer than " + std::to_string(max) + " bytes");
         return false;
     }
 
     int save(LoadedAccount& loaded, std::string_view done) {
         switch (writeAccountFile(inv_.file, loaded.account, loaded.entries)) {
-        case SaveOutcome::Saved: console_.out(std::string(done) + "\n"); return kExitOk;
-        case SaveOutcome::NotOpened: return fail(kExitFailed, "cannot write " + inv_.file);
-        case SaveOutcome::Failed: break;
+        case SaveOutcome::Saved:
+            console_.out(std::string(done) + "\n");
+            return kExitOk;
+        case SaveOutcome::NotOpened:
+            return fail(kExitFailed, "cannot write " + inv_.file);
+        case SaveOutcome::Failed:
+            break;
         }
         return fail(kExitFailed, "saving " + inv_.file + " failed; the previous file is unchanged");
     }
@@ -331,14 +354,15 @@ private:
             out.append("\nDetails: " + windows1252ToUtf8(e.description) + "\n");
         }
         if (found == 0)
-            return fail(kExitFailed, "no entry titled \"" + inv_.options.find("title")->second + "\"");
+            return fail(kExitFailed,
+                        "no entry titled \"" + inv_.options.find("title")->second + "\"");
         console_.out(out.view());
         return kExitOk;
     }
 
     int check(const LoadedAccount& loaded) {
-        console_.out("Account \"" + windows1252ToUtf8(loaded.account.name) + "\" opened: " +
-                     std::to_string(loaded.entries.size()) + " entries, " +
+        console_.out("Account \"" + windows1252ToUtf8(loaded.account.name) +
+                     "\" opened: " + std::to_string(loaded.entries.size()) + " entries, " +
                      std::to_string(loaded.droppedRecords) + " damaged records dropped.\n");
         return kExitOk;
     }

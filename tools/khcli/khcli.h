@@ -16,7 +16,7 @@ inline constexpr int kExitUsage = 2;  // bad command line or unusable input
 
 // What the commands need from the terminal; texts are UTF-8.
 class Console {
-public:
+  public:
     virtual ~Console() = default;
     virtual void out(std::string_view text) = 0;
     virtual void err(std::string_view text) = 0;

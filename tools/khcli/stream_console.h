@@ -9,7 +9,7 @@
 namespace kh::cli {
 
 class StreamConsole : public Console {
-public:
+  public:
     void out(std::string_view text) override {
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
@@ -20,7 +20,7 @@ public:
     }
     bool readLine(SecretString& line) override { return readLineFrom(stdin, line); }
 
-protected:
+  protected:
     // Reads up to a line feed (dropped, with a carriage return before it).
     static bool readLineFrom(std::FILE* in, SecretString& line) {
         line.wipe();

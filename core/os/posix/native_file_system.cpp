@@ -16,7 +16,7 @@ std::string folderOf(const std::string& path) {
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     PathKind pathKind(const std::string& path) override {
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
@@ -36,7 +36,8 @@ public:
                                               std::string& tempPath) override {
         const std::string folder = folderOf(target);
         for (int attempt = 0; attempt < 16; ++attempt) {
-            const std::string candidate = tempNameIn(folder, static_cast<unsigned long long>(getpid()));
+            const std::string candidate =
+                tempNameIn(folder, static_cast<unsigned long long>(getpid()));
             const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd < 0) {
                 if (errno == EEXIST) continue;
@@ -84,7 +85,9 @@ public:
         return true;
     }
 
-    bool removeFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+    bool removeFile(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0;
+    }
 };
 
 } // namespace

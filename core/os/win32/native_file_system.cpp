@@ -17,7 +17,7 @@ std::string folderOf(const std::string& path) {
 }
 
 class Win32FileSystem final : public FileSystem {
-public:
+  public:
     PathKind pathKind(const std::string& path) override {
         if (path.empty()) return PathKind::Missing;
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -40,7 +40,8 @@ public:
                                               std::string& tempPath) override {
         const std::string folder = folderOf(target);
         for (int attempt = 0; attempt < 16; ++attempt) {
-            const std::string candidate = tempNameIn(folder, static_cast<unsigned long long>(GetCurrentProcessId()));
+            const std::string candidate =
+                tempNameIn(folder, static_cast<unsigned long long>(GetCurrentProcessId()));
             HANDLE h = CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE) {

@@ -1,5 +1,5 @@
-#include "stream_console.h"
 #include "system_console.h"
+#include "stream_console.h"
 
 #include <cstdio>
 #include <termios.h>
@@ -8,7 +8,7 @@ namespace kh::cli {
 namespace {
 
 class PosixConsole final : public StreamConsole {
-public:
+  public:
     bool promptHidden(std::string_view prompt, SecretString& answer) override {
         std::FILE* tty = std::fopen("/dev/tty", "r+");
         if (tty == nullptr) return false;
@@ -32,7 +32,9 @@ public:
 
 } // namespace
 
-std::unique_ptr<Console> makeSystemConsole() { return std::make_unique<PosixConsole>(); }
+std::unique_ptr<Console> makeSystemConsole() {
+    return std::make_unique<PosixConsole>();
+}
 
 std::vector<std::string> systemArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);

@@ -1,5 +1,5 @@
-#include "stream_console.h"
 #include "system_console.h"
+#include "stream_console.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -17,12 +17,13 @@ std::string toUtf8(const wchar_t* text, int length) {
     if (length == 0) return {};
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
     return out;
 }
 
 class Win32Console final : public StreamConsole {
-public:
+  public:
     Win32Console() {
         // The same bytes on every platform: no CR inserted before line feeds.
         _setmode(_fileno(stdout), _O_BINARY);
@@ -31,12 +32,15 @@ public:
     }
 
     bool promptHidden(std::string_view prompt, SecretString& answer) override {
-        HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE in =
+            CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE out =
+            CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
         DWORD mode = 0;
-        if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || !GetConsoleMode(in, &mode)) {
+        if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE ||
+            !GetConsoleMode(in, &mode)) {
             if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
             if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
             return false;
@@ -71,7 +75,9 @@ public:
 
 } // namespace
 
-std::unique_ptr<Console> makeSystemConsole() { return std::make_unique<Win32Console>(); }
+std::unique_ptr<Console> makeSystemConsole() {
+    return std::make_unique<Win32Console>();
+}
 
 std::vector<std::string> systemArguments(int, char**) {
     // The wide command line, so that any character arrives whatever the ANSI code page.
