@@ -122,7 +122,14 @@ def main():
         check(f.read() == khformat.write_account(fmt, b"Ren\xe9", b"open sesame", b"About this vault",
                                                  b"hint text", []), "khcli and the document agree on every byte")
 
-    # 4. Damage and failures.
+    # 4. A file name beyond ASCII reaches the file system as the same name.
+    code, _, err = khcli("create", "café €.khk", "--name", "a", password="x")
+    check(code == 0 and os.path.exists(os.path.join(args.work, "café €.khk")),
+          "non-ASCII file name: " + err)
+    code, out, _ = khcli("check", "café €.khk", "--name", "a", password="x")
+    check(code == 0 and "0 entries" in out, "non-ASCII file name opens again")
+
+    # 5. Damage and failures.
     damaged = bytearray(written)
     damaged[1340 + 480 + 17] ^= 0x10
     with open(os.path.join(args.work, "damaged.khk"), "wb") as f:

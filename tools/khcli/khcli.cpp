@@ -157,10 +157,25 @@ std::string oneLine(std::string_view stored) {
     return out;
 }
 
+// Conversions of secrets; the intermediate text is wiped before it is released.
+SecretString secretToUtf8(std::string_view stored) {
+    std::string converted = windows1252ToUtf8(stored);
+    SecretString secret(converted);
+    secureWipe(converted.data(), converted.capacity());
+    return secret;
+}
+
+SecretString secretFromUtf8(std::string_view typed) {
+    std::string converted = utf8ToWindows1252(typed);
+    SecretString secret(converted);
+    secureWipe(converted.data(), converted.capacity());
+    return secret;
+}
+
 void appendJsonString(SecretString& out, std::string_view stored) {
     static const char* const kHex = "0123456789abcdef";
     out.push_back('"');
-    SecretString utf8(windows1252ToUtf8(stored));
+    const SecretString utf8 = secretToUtf8(stored);
     for (char c : utf8.view()) {
         const auto b = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
@@ -185,7 +200,8 @@ void appendJsonString(SecretString& out, std::string_view stored) {
 
 class Runner {
   public:
-    Runner(const Invocation& inv, Console& console) : inv_(inv), console_(console) {}
+    Runner(const Invocation& inv, Console& console)
+        : inv_(inv), console_(console), path_(console.filePath(inv.file)) {}
 
     int run() {
         const std::string_view name = inv_.command->name;
@@ -228,7 +244,7 @@ class Runner {
                 }
             }
         }
-        SecretString stored(utf8ToWindows1252(typed.view()));
+        SecretString stored = secretFromUtf8(typed.view());
         if (stored.empty()) {
             fail(kExitUsage, "the account password must not be empty");
             return std::nullopt;
@@ -239,7 +255,7 @@ class Runner {
     int open(LoadedAccount& loaded) {
         const auto pw = password(false);
         if (!pw) return kExitUsage;
-        switch (readAccountFile(inv_.file, inv_.text("name"), pw->view(), loaded)) {
+        switch (readAccountFile(path_, inv_.text("name"), pw->view(), loaded)) {
         case ReadOutcome::Loaded:
             return kExitOk;
         case ReadOutcome::NotOpened:
@@ -261,7 +277,7 @@ class Runner {
     }
 
     int save(LoadedAccount& loaded, std::string_view done) {
-        switch (writeAccountFile(inv_.file, loaded.account, loaded.entries)) {
+        switch (writeAccountFile(path_, loaded.account, loaded.entries)) {
         case SaveOutcome::Saved:
             console_.out(std::string(done) + "\n");
             return kExitOk;
@@ -277,7 +293,7 @@ class Runner {
         if (!fits("name", kMaxAccountName) || !fits("account-description", kMaxAccountText) ||
             !fits("password-description", kMaxAccountText))
             return kExitUsage;
-        if (nativeFileSystem().pathKind(inv_.file) != PathKind::Missing)
+        if (nativeFileSystem().pathKind(path_) != PathKind::Missing)
             return fail(kExitFailed, inv_.file + " already exists");
         auto pw = password(true);
         if (!pw) return kExitUsage;
@@ -294,7 +310,7 @@ class Runner {
 
     int info() {
         std::string description;
-        if (!readAccountDescription(inv_.file, description))
+        if (!readAccountDescription(path_, description))
             return fail(kExitFailed, "cannot read an account file at " + inv_.file);
         console_.out(windows1252ToUtf8(description) + "\n");
         return kExitOk;
@@ -302,7 +318,7 @@ class Runner {
 
     int hint() {
         std::string description;
-        if (!readPasswordDescription(inv_.file, inv_.text("name"), description))
+        if (!readPasswordDescription(path_, inv_.text("name"), description))
             return fail(kExitFailed, "cannot read the password description from " + inv_.file +
                                          ": wrong name, or not an account file");
         console_.out(windows1252ToUtf8(description) + "\n");
@@ -326,7 +342,8 @@ class Runner {
         entry.type = *type;
         entry.title = inv_.text("title");
         entry.whatsThis = inv_.text("whats-this");
-        entry.data = SecretString(inv_.text("data"));
+        entry.data =
+            secretFromUtf8(inv_.options.count("data") ? inv_.options.find("data")->second : "");
         entry.description = inv_.text("description");
         return save(loaded, "Added \"" + inv_.options.find("title")->second + "\".");
     }
@@ -350,7 +367,7 @@ class Runner {
             out.append("Type: " + typeName(e.type) + "\n");
             out.append("Title: " + windows1252ToUtf8(e.title) + "\n");
             out.append("What's this: " + windows1252ToUtf8(e.whatsThis) + "\n");
-            out.append("Data: ").append(SecretString(windows1252ToUtf8(e.data.view())).view());
+            out.append("Data: ").append(secretToUtf8(e.data.view()).view());
             out.append("\nDetails: " + windows1252ToUtf8(e.description) + "\n");
         }
         if (found == 0)
@@ -400,6 +417,7 @@ class Runner {
 
     const Invocation& inv_;
     Console& console_;
+    const std::string path_; // inv_.file for the file functions
 };
 
 } // namespace

@@ -24,6 +24,8 @@ class Console {
     virtual bool readLine(SecretString& line) = 0;
     // Asks on the terminal without echo; false when there is no terminal to ask.
     virtual bool promptHidden(std::string_view prompt, SecretString& answer) = 0;
+    // A file name given as UTF-8, in the form the system's file functions take.
+    virtual std::string filePath(const std::string& utf8) { return utf8; }
 };
 
 // Runs one command line (arguments after the program name, UTF-8) and returns the exit code.

@@ -31,6 +31,23 @@ class Win32Console final : public StreamConsole {
         _setmode(_fileno(stdin), _O_BINARY);
     }
 
+    std::string filePath(const std::string& utf8) override {
+        // The file functions take names in the ANSI code page.
+        const int wideLength =
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        if (wideLength <= 0) return utf8;
+        std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                            wideLength);
+        const int length =
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+        std::string ansi(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+        if (length > 0)
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, ansi.data(), length, nullptr,
+                                nullptr);
+        return ansi;
+    }
+
     bool promptHidden(std::string_view prompt, SecretString& answer) override {
         HANDLE in =
             CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
