@@ -12,6 +12,12 @@ kh_wine_env() {
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w || true
     fi
+    # Debian's Wine does not find its own symbol fonts (Marlett draws the caption buttons)
+    # unless they are in the prefix.
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
+    fi
 }
 
 # Starts Xvfb on the first free display from 90 on; sets DISPLAY and KH_XVFB_PID.
