@@ -295,9 +295,11 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
 }
 
 ReadOutcome openForReading(const std::string& path, SdrFile& file) {
-    // A folder is not an account file; some C libraries would open it for reading.
-    if (path.empty() || nativeFileSystem().pathKind(path) == PathKind::Directory)
-        return ReadOutcome::NotOpened;
+    // Only regular files: some C libraries open a folder for reading, and a pipe or a
+    // device could block the read forever.
+    if (path.empty()) return ReadOutcome::NotOpened;
+    const PathKind kind = nativeFileSystem().pathKind(path);
+    if (kind == PathKind::Directory || kind == PathKind::Other) return ReadOutcome::NotOpened;
     return file.open(path, true) ? ReadOutcome::Loaded : ReadOutcome::NotOpened;
 }
 

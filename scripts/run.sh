@@ -9,7 +9,7 @@ cd "$root"
 
 scripts/setup.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Keyhaven khcli -j "$(nproc 2>/dev/null || echo 2)"
+cmake --build --preset windows -j "$(nproc 2>/dev/null || echo 2)"
 kh_wine_env "$root/build/windows"
 exe="$root/build/windows/app/Keyhaven.exe"
 
