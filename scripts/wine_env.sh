@@ -12,6 +12,11 @@ kh_wine_env() {
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w || true
     fi
+    # One server for the whole run, with Wine's own background processes (services,
+    # device host) started here. Started by the first test instead, they would inherit
+    # that test's output pipe and keep ctest waiting for it to close.
+    wineserver -p30 2>/dev/null || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     # Debian's Wine does not find its own symbol fonts (Marlett draws the caption buttons)
     # unless they are in the prefix.
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
