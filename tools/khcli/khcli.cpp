@@ -49,11 +49,13 @@ struct Invocation {
     std::map<std::string, std::string, std::less<>> options;
 
     bool has(std::string_view option) const { return options.count(option) != 0; }
-    // The option's text as stored: Windows-1252.
-    std::string text(std::string_view option) const {
+    // The option as given (UTF-8); empty when absent.
+    std::string utf8(std::string_view option) const {
         const auto it = options.find(option);
-        return it == options.end() ? std::string() : utf8ToWindows1252(it->second);
+        return it == options.end() ? std::string() : it->second;
     }
+    // The option's text as stored: Windows-1252.
+    std::string text(std::string_view option) const { return utf8ToWindows1252(utf8(option)); }
 };
 
 // Reads the command line into `inv`; false with the reason in `error`.
@@ -326,7 +328,7 @@ class Runner {
     }
 
     int add() {
-        const auto type = parseType(inv_.options.find("type")->second);
+        const auto type = parseType(inv_.utf8("type"));
         if (!type) return fail(kExitUsage, "--type is password, link, text or a number");
         if (inv_.text("title").empty()) return fail(kExitUsage, "--title must not be empty");
         if (!fits("title", kMaxEntryTitle) || !fits("whats-this", kMaxEntryWhatsThis) ||
@@ -342,10 +344,9 @@ class Runner {
         entry.type = *type;
         entry.title = inv_.text("title");
         entry.whatsThis = inv_.text("whats-this");
-        entry.data =
-            secretFromUtf8(inv_.options.count("data") ? inv_.options.find("data")->second : "");
+        entry.data = secretFromUtf8(inv_.utf8("data"));
         entry.description = inv_.text("description");
-        return save(loaded, "Added \"" + inv_.options.find("title")->second + "\".");
+        return save(loaded, "Added \"" + inv_.utf8("title") + "\".");
     }
 
     int list(const LoadedAccount& loaded) {
@@ -370,9 +371,7 @@ class Runner {
             out.append("Data: ").append(secretToUtf8(e.data.view()).view());
             out.append("\nDetails: " + windows1252ToUtf8(e.description) + "\n");
         }
-        if (found == 0)
-            return fail(kExitFailed,
-                        "no entry titled \"" + inv_.options.find("title")->second + "\"");
+        if (found == 0) return fail(kExitFailed, "no entry titled \"" + inv_.utf8("title") + "\"");
         console_.out(out.view());
         return kExitOk;
     }
