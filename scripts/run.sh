@@ -10,15 +10,16 @@ cd "$root"
 scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc 2>/dev/null || echo 2)"
-kh_wine_env "$root/build/windows"
 exe="$root/build/windows/app/Keyhaven.exe"
 
 if [ -n "${DISPLAY:-}" ]; then
+    kh_wine_env "$root/build/windows"
     exec wine "$exe"
 fi
 
 trap 'wineserver -k 2>/dev/null || true; kh_stop_xvfb' EXIT
 kh_start_xvfb
+kh_wine_env "$root/build/windows"
 # A Wine desktop window gives the program a Windows-style frame for the screenshot.
 wine explorer /desktop=Keyhaven,1024x700 "$exe" >/dev/null 2>&1 &
 for _ in $(seq 1 60); do

@@ -43,8 +43,8 @@ test_asan() {
 
 test_windows() {
     build_preset windows || return 1
-    kh_wine_env "$root/build/windows"
     kh_start_xvfb || return 1
+    kh_wine_env "$root/build/windows"
     local rc=0
     ctest --preset windows -j "$jobs" || rc=1
     wineserver -k 2>/dev/null || true

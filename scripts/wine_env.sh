@@ -1,6 +1,8 @@
 # Sourced by the scripts: a private Wine prefix inside the build folder and, when asked
 # for, a private Xvfb display on a free number. Functions, no side effects on sourcing.
 
+# Call after the display is set: Wine's background processes keep the display they
+# started with.
 kh_wine_env() {
     local build_dir=$1
     export WINEPREFIX="$build_dir/wineprefix"
@@ -12,17 +14,18 @@ kh_wine_env() {
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w || true
     fi
-    # One server for the whole run, with Wine's own background processes (services,
-    # device host) started here. Started by the first test instead, they would inherit
-    # that test's output pipe and keep ctest waiting for it to close.
-    wineserver -p30 2>/dev/null || true
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     # Debian's Wine does not find its own symbol fonts (Marlett draws the caption buttons)
     # unless they are in the prefix.
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
     if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
         cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
     fi
+    # One server for the whole run, with Wine's own background processes (services,
+    # device host) started here. Started by the first test instead, they would inherit
+    # that test's output pipe and keep ctest waiting for it to close.
+    wineserver -k 2>/dev/null || true # a server left from an earlier run may hold an old display
+    wineserver -p30 2>/dev/null || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 # Starts Xvfb on the first free display from 90 on; sets DISPLAY and KH_XVFB_PID.
