@@ -294,13 +294,13 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
     return file.write(h, kHeaderSize, 0) == static_cast<long long>(kHeaderSize);
 }
 
-ReadOutcome openForReading(const std::string& path, SdrFile& file) {
+bool openForReading(const std::string& path, SdrFile& file) {
     // Only regular files: some C libraries open a folder for reading, and a pipe or a
     // device could block the read forever.
-    if (path.empty()) return ReadOutcome::NotOpened;
+    if (path.empty()) return false;
     const PathKind kind = nativeFileSystem().pathKind(path);
-    if (kind == PathKind::Directory || kind == PathKind::Other) return ReadOutcome::NotOpened;
-    return file.open(path, true) ? ReadOutcome::Loaded : ReadOutcome::NotOpened;
+    if (kind == PathKind::Directory || kind == PathKind::Other) return false;
+    return file.open(path, true);
 }
 
 } // namespace
@@ -373,7 +373,7 @@ ReadOutcome readAccountFile(const std::string& path, std::string_view name,
                             std::string_view password, LoadedAccount& out) {
     out = LoadedAccount{};
     SdrFile file;
-    if (openForReading(path, file) != ReadOutcome::Loaded) return ReadOutcome::NotOpened;
+    if (!openForReading(path, file)) return ReadOutcome::NotOpened;
     return readAccountFile(file, name, password, out);
 }
 
@@ -425,8 +425,7 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
 bool readAccountDescription(const std::string& path, std::string& description) {
     description.clear();
     SdrFile file;
-    return openForReading(path, file) == ReadOutcome::Loaded &&
-           readAccountDescription(file, description);
+    return openForReading(path, file) && readAccountDescription(file, description);
 }
 
 bool readAccountDescription(SdrFile& file, std::string& description) {
@@ -442,8 +441,7 @@ bool readPasswordDescription(const std::string& path, std::string_view name,
     description.clear();
     if (cutText(name).empty()) return false;
     SdrFile file;
-    return openForReading(path, file) == ReadOutcome::Loaded &&
-           readPasswordDescription(file, name, description);
+    return openForReading(path, file) && readPasswordDescription(file, name, description);
 }
 
 bool readPasswordDescription(SdrFile& file, std::string_view name, std::string& description) {
@@ -464,7 +462,7 @@ bool checkAccountCredentials(const std::string& path, std::string_view name,
     passwordDescription.clear();
     if (cutText(password).empty()) return false;
     SdrFile file;
-    return openForReading(path, file) == ReadOutcome::Loaded &&
+    return openForReading(path, file) &&
            checkAccountCredentials(file, name, password, passwordDescription);
 }
 

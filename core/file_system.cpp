@@ -6,6 +6,11 @@
 
 namespace kh {
 
+std::string folderOf(const std::string& path, const char* separators) {
+    const auto slash = path.find_last_of(separators);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 std::string tempNameIn(const std::string& folder, unsigned long long processId) {
     static std::atomic<unsigned> counter{0};
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();

@@ -37,9 +37,8 @@ class FileSystem {
 // The real file system of this platform.
 FileSystem& nativeFileSystem();
 
-} // namespace kh
-
-namespace kh {
+// The folder part of `path` up to and including its last separator; empty when none.
+std::string folderOf(const std::string& path, const char* separators);
 
 // A candidate name "~kh" + 8 hex digits + ".tmp" in `folder` (which ends with its
 // separator or is empty); each call gives another name.

@@ -9,11 +9,7 @@
 namespace kh {
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return "";
-    return path.substr(0, slash + 1);
-}
+constexpr const char* kSeparators = "/";
 
 class PosixFileSystem final : public FileSystem {
   public:
@@ -34,7 +30,7 @@ class PosixFileSystem final : public FileSystem {
 
     std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                               std::string& tempPath) override {
-        const std::string folder = folderOf(target);
+        const std::string folder = folderOf(target, kSeparators);
         for (int attempt = 0; attempt < 16; ++attempt) {
             const std::string candidate =
                 tempNameIn(folder, static_cast<unsigned long long>(getpid()));
@@ -76,7 +72,7 @@ class PosixFileSystem final : public FileSystem {
     bool replaceFile(const std::string& source, const std::string& target) override {
         if (::rename(source.c_str(), target.c_str()) != 0) return false;
         // Make the new directory entry itself durable; a failure here does not undo it.
-        const std::string folder = folderOf(target);
+        const std::string folder = folderOf(target, kSeparators);
         const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
         if (dir >= 0) {
             ::fsync(dir);

@@ -10,11 +10,7 @@
 namespace kh {
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of("\\/:");
-    if (slash == std::string::npos) return "";
-    return path.substr(0, slash + 1);
-}
+constexpr const char* kSeparators = "\\/:";
 
 class Win32FileSystem final : public FileSystem {
   public:
@@ -38,7 +34,7 @@ class Win32FileSystem final : public FileSystem {
 
     std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                               std::string& tempPath) override {
-        const std::string folder = folderOf(target);
+        const std::string folder = folderOf(target, kSeparators);
         for (int attempt = 0; attempt < 16; ++attempt) {
             const std::string candidate =
                 tempNameIn(folder, static_cast<unsigned long long>(GetCurrentProcessId()));
