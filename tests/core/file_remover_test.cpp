@@ -1,0 +1,227 @@
+#include "file_remover.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace kh {
+namespace {
+
+// The real operations, with a record of the blocks written and failures to inject.
+class FaultyOps final : public RemovalFileOps {
+  public:
+    int shortWriteAt = -1; // block number whose write comes up one byte short
+    int failFlushAt = -1;  // block number whose flush fails
+    bool failCommit = false;
+    bool failClose = false;
+    bool failTruncate = false;
+    bool failRemove = false;
+    std::vector<std::size_t> blocks;
+
+    std::unique_ptr<RemovalFile> openForUpdate(const std::string& path) override {
+        auto real = nativeRemovalFileOps().openForUpdate(path);
+        if (!real) return nullptr;
+        return std::make_unique<File>(*this, std::move(real));
+    }
+    bool truncate(const std::string& path) override {
+        return !failTruncate && nativeRemovalFileOps().truncate(path);
+    }
+    bool remove(const std::string& path) override {
+        return !failRemove && nativeRemovalFileOps().remove(path);
+    }
+
+  private:
+    class File final : public RemovalFile {
+      public:
+        File(FaultyOps& ops, std::unique_ptr<RemovalFile> real)
+            : ops_(ops), real_(std::move(real)) {}
+        long long size() override { return real_->size(); }
+        std::size_t write(const void* bytes, std::size_t length) override {
+            const bool shortWrite = static_cast<int>(ops_.blocks.size()) == ops_.shortWriteAt;
+            ops_.blocks.push_back(length);
+            return real_->write(bytes, shortWrite ? length - 1 : length);
+        }
+        bool flush() override {
+            const bool fail = static_cast<int>(ops_.blocks.size()) - 1 == ops_.failFlushAt;
+            return real_->flush() && !fail;
+        }
+        bool commit() override { return real_->commit() && !ops_.failCommit; }
+        bool close() override { return real_->close() && !ops_.failClose; }
+
+      private:
+        FaultyOps& ops_;
+        std::unique_ptr<RemovalFile> real_;
+    };
+};
+
+test::Bytes pattern(std::size_t size) {
+    test::Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i % 251 + 1);
+    return bytes;
+}
+
+bool allZero(const test::Bytes& bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+TEST(FileRemover, OverwritesInBlocksWithZerosThenDeletes) {
+    test::TempDir dir;
+    const std::string path = dir.file("export.xml");
+    const test::Bytes original = pattern(2500);
+    test::writeBytes(path, original);
+
+    FaultyOps ops;
+    FileRemover remover(ops);
+    std::vector<test::Bytes> seen; // the file on disk after each block
+    const RemoveOutcome outcome = remover.remove(path, [&] {
+        EXPECT_TRUE(remover.busy());
+        seen.push_back(test::readBytes(path));
+    });
+
+    EXPECT_EQ(outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(ops.blocks, (std::vector<std::size_t>{1024, 1024, 452}));
+    ASSERT_EQ(seen.size(), 3u);
+    const std::size_t done[] = {1024, 2048, 2500};
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(seen[i].size(), 2500u) << i; // never longer than before
+        EXPECT_TRUE(allZero(test::Bytes(seen[i].begin(), seen[i].begin() + done[i]))) << i;
+        EXPECT_TRUE(
+            std::equal(seen[i].begin() + done[i], seen[i].end(), original.begin() + done[i]))
+            << i;
+    }
+    EXPECT_TRUE(dir.listing().empty());
+    EXPECT_FALSE(remover.busy());
+}
+
+TEST(FileRemover, BlocksCoverTheOldLengthExactlyOnce) {
+    const struct {
+        std::size_t size;
+        std::vector<std::size_t> blocks;
+    } cases[] = {{1, {1}}, {1024, {1024}}, {1025, {1024, 1}}, {3072, {1024, 1024, 1024}}};
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const std::string path = dir.file("f.bin");
+        test::writeBytes(path, pattern(c.size));
+        FaultyOps ops;
+        EXPECT_EQ(FileRemover(ops).remove(path), RemoveOutcome::Removed) << c.size;
+        EXPECT_EQ(ops.blocks, c.blocks) << c.size;
+        EXPECT_TRUE(dir.listing().empty()) << c.size;
+    }
+}
+
+TEST(FileRemover, EmptyFileIsRefusedAndStays) {
+    test::TempDir dir;
+    const std::string path = dir.file("empty.xml");
+    test::writeBytes(path, {});
+    int blocks = 0;
+    FileRemover remover;
+    EXPECT_EQ(remover.remove(path, [&] { ++blocks; }), RemoveOutcome::Failed);
+    EXPECT_EQ(blocks, 0);
+    EXPECT_EQ(dir.listing(), std::vector<std::string>{"empty.xml"});
+    EXPECT_FALSE(remover.busy());
+}
+
+TEST(FileRemover, WhatCannotBeOpenedIsLeftAlone) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "folder");
+    FileRemover remover;
+    EXPECT_EQ(remover.remove(dir.file("missing.xml")), RemoveOutcome::OpenFailed);
+    EXPECT_EQ(remover.remove(dir.file("folder")), RemoveOutcome::OpenFailed);
+    EXPECT_EQ(remover.remove(""), RemoveOutcome::OpenFailed);
+    EXPECT_EQ(dir.listing(), std::vector<std::string>{"folder"});
+}
+
+TEST(FileRemover, EveryLaterFailureIsReportedAndTheFileIsNotGone) {
+    // What is left: the old length, all zeros or not, or nothing but the name.
+    enum class Left { Partly, Zeroed, Empty };
+    const struct {
+        const char* name;
+        void (*inject)(FaultyOps&);
+        Left left;
+    } cases[] = {
+        {"short write", [](FaultyOps& o) { o.shortWriteAt = 1; }, Left::Partly},
+        {"flush", [](FaultyOps& o) { o.failFlushAt = 0; }, Left::Partly},
+        {"commit", [](FaultyOps& o) { o.failCommit = true; }, Left::Zeroed},
+        {"close", [](FaultyOps& o) { o.failClose = true; }, Left::Zeroed},
+        {"truncate", [](FaultyOps& o) { o.failTruncate = true; }, Left::Zeroed},
+        {"delete", [](FaultyOps& o) { o.failRemove = true; }, Left::Empty},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const std::string path = dir.file("export.xml");
+        test::writeBytes(path, pattern(2500));
+        FaultyOps ops;
+        c.inject(ops);
+        FileRemover remover(ops);
+        int blocks = 0;
+        EXPECT_EQ(remover.remove(path, [&] { ++blocks; }), RemoveOutcome::Failed) << c.name;
+        EXPECT_FALSE(remover.busy()) << c.name;
+        ASSERT_EQ(dir.listing(), std::vector<std::string>{"export.xml"}) << c.name;
+        const test::Bytes left = test::readBytes(path);
+        EXPECT_EQ(left.size(), c.left == Left::Empty ? 0u : 2500u) << c.name;
+        EXPECT_EQ(allZero(left), c.left != Left::Partly) << c.name;
+        // A failed block stops the overwrite before the window gets control again.
+        const bool blockFailed = c.left == Left::Partly;
+        EXPECT_EQ(blocks, blockFailed ? static_cast<int>(ops.blocks.size()) - 1 : 3) << c.name;
+
+        // The guard is released: once the fault is gone the same remover finishes the job
+        // (an emptied file is refused like any empty one).
+        ops = FaultyOps{};
+        EXPECT_EQ(remover.remove(path),
+                  c.left == Left::Empty ? RemoveOutcome::Failed : RemoveOutcome::Removed)
+            << c.name;
+    }
+}
+
+TEST(FileRemover, StartingAgainFromTheMessageLoopIsRefused) {
+    test::TempDir dir;
+    const std::string big = dir.file("big.xml");
+    const std::string other = dir.file("other.xml");
+    test::writeBytes(big, pattern(4000));
+    test::writeBytes(other, pattern(10));
+
+    FileRemover remover;
+    std::vector<RemoveOutcome> nested;
+    EXPECT_EQ(remover.remove(big, [&] { nested.push_back(remover.remove(other)); }),
+              RemoveOutcome::Removed);
+    EXPECT_EQ(nested, std::vector<RemoveOutcome>(4, RemoveOutcome::Busy));
+    EXPECT_EQ(test::readBytes(other), pattern(10));
+    EXPECT_EQ(remover.remove(other), RemoveOutcome::Removed);
+}
+
+#ifdef _WIN32
+// Natively the tests may run as root, who can open read-only files; Windows refuses.
+TEST(FileRemover, ReadOnlyOrLockedFileFailsToOpenAndStaysIntact) {
+    test::TempDir dir;
+    const std::string readOnly = dir.file("read-only.xml");
+    const std::string locked = dir.file("locked.xml");
+    test::writeBytes(readOnly, pattern(2500));
+    test::writeBytes(locked, pattern(2500));
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    FileRemover remover;
+    EXPECT_EQ(remover.remove(readOnly), RemoveOutcome::OpenFailed);
+    EXPECT_EQ(remover.remove(locked), RemoveOutcome::OpenFailed);
+    CloseHandle(holder);
+
+    EXPECT_EQ(test::readBytes(readOnly), pattern(2500));
+    EXPECT_EQ(test::readBytes(locked), pattern(2500));
+    // Lets the folder be cleaned up.
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#endif
+
+} // namespace
+} // namespace kh
