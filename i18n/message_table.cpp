@@ -1,0 +1,157 @@
+#include "message_table.h"
+
+#include "language.h"
+
+namespace kh {
+namespace {
+
+struct MessageRow {
+    Msg msg;
+    std::string_view key;
+    std::string_view text;
+};
+
+// The key is the enumerator's own name, so the two cannot drift apart.
+#define KH_MESSAGE(name, english)                                                                  \
+    MessageRow {                                                                                   \
+        Msg::name, #name, english                                                                  \
+    }
+
+constexpr std::array<MessageRow, kMsgCount> kMessages{{
+    KH_MESSAGE(apptitle, "Keyhaven"),
+    KH_MESSAGE(passwordtext, "Password"),
+    KH_MESSAGE(linktext, "Link"),
+    KH_MESSAGE(texttext, "Text"),
+    KH_MESSAGE(unknowntext, "Unknown"),
+    KH_MESSAGE(warning, "Hint"),
+    KH_MESSAGE(querylogout, "Are you sure to logout current Account?"),
+    KH_MESSAGE(querysave, "Do you want to save current Account?"),
+    KH_MESSAGE(savefailed, "Save Account File: %s Failed!"),
+    KH_MESSAGE(loadfailed, "Load Account File: %s Failed!"),
+    KH_MESSAGE(prompting, "Waitting For Login......"),
+    KH_MESSAGE(loadok, "Successfully Loaded: %s!"),
+    KH_MESSAGE(changepassword, "Change Password: %s"),
+    KH_MESSAGE(saveok, "Successfully Saved!"),
+    KH_MESSAGE(copyok, "Entry %s has been copyed to Clipboard!"),
+    KH_MESSAGE(warnimport, "Please input file or select file from hard disk!"),
+    KH_MESSAGE(warnaccess, "Can't access file: %s!"),
+    KH_MESSAGE(warnforgotaccount, "Here is the Description of Account:\n\nDescription: %s"),
+    KH_MESSAGE(warnforgot,
+               "Here is the Description of Account Password:\n\nAccount Name: %s\nDescription: %s"),
+    KH_MESSAGE(warnpassword, "Please input password!"),
+    KH_MESSAGE(
+        warnaccesspassword,
+        "Can't access file: %s!\nPlease ensure the file is exist and the password is correct!"),
+    KH_MESSAGE(warnaccount, "Please input account name!"),
+    KH_MESSAGE(warnpasswordmismatch, "Password mismatch!"),
+    KH_MESSAGE(editaccount, "Edit Account"),
+    KH_MESSAGE(editentry, "Edit Entry: %s!"),
+    KH_MESSAGE(addnewentry, "Add New Entry"),
+    KH_MESSAGE(buttonfinish, "&Finish"),
+    KH_MESSAGE(buttonnext, "&Next"),
+    KH_MESSAGE(filexml, "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>"),
+    KH_MESSAGE(itemxml, "<Entry>\r\n  <Title>%s</Title>\r\n  <Description>%s</Description>\r\n  "
+                        "<Type>%s</Type>\r\n  <Version>%d</Version>\r\n  <Data>%s</Data>\r\n  "
+                        "<WhatsThis>%s</WhatsThis>\r\n</Entry>\r\n"),
+    KH_MESSAGE(warncutall, "Cut operation will delete the entry after put the entry data to "
+                           "Clipboard!\nAre you sure to Delete All The Entries?"),
+    KH_MESSAGE(warncut, "Cut operation will delete the entry after put the entry data to "
+                        "Clipboard!\nAre you sure to Delete entry: %s?"),
+    KH_MESSAGE(warnreplace,
+               "Are you sure to replace password of the entry: %s to the Clipboard's text?"),
+    KH_MESSAGE(warndeleteselected, "Are you sure to delete all the selected entries?"),
+    KH_MESSAGE(warndeleteall, "Are you sure to delete all the entries?"),
+    KH_MESSAGE(warndelete, "Are you sure to delete entry: %s?"),
+    KH_MESSAGE(warntitle, "Please input entry title!"),
+    KH_MESSAGE(warnplease, "Please add some comment here:"),
+    KH_MESSAGE(importitems, "Import From XML: %d items imported!"),
+    KH_MESSAGE(exportitems, "Export To XML: %d items exported!"),
+    KH_MESSAGE(exportwarning, "The items have been successfully exported to the file:\n%s\n\nThe "
+                              "data in the XML file is NOT ENCRYPTED.\nYou can use 'Tools'-'Secure "
+                              "File Remover' to REMOVE it when it's no longer needed!"),
+    KH_MESSAGE(guarding, "Guarding...\n."),
+    KH_MESSAGE(removefilefailed, "Remove File: %s Failed!"),
+    KH_MESSAGE(removeprompt, "Are you sure to remove file: %s ?"),
+    KH_MESSAGE(removeok, "File: %s has been successfully removed!"),
+    KH_MESSAGE(crcerror, "%d Entries was ignored for loading because of crc error!"),
+    KH_MESSAGE(warnfindstring, "Please input the find string!"),
+    KH_MESSAGE(warnnotfound, "String: %s not found!"),
+    KH_MESSAGE(itemfound, "Found: %d items!"),
+    KH_MESSAGE(itemcount, "Account: %s [Total: %d Entries!]"),
+    KH_MESSAGE(hotkeyfailed, "Register Hotkey Failed! Please change hotkey from 'Preferrence'!"),
+    KH_MESSAGE(columnuser, "What's this"),
+    KH_MESSAGE(column0, "Title"),
+    KH_MESSAGE(column1, "Password"),
+    KH_MESSAGE(column2, "Description"),
+    KH_MESSAGE(column3, "Type"),
+    KH_MESSAGE(backupfailed, "Backup account file to: %s failed!"),
+    KH_MESSAGE(weblink, "Input Web Address (ie: https://www.example.com):"),
+    KH_MESSAGE(description, "Input Entry Description (ie: Password of Credit Card):"),
+    KH_MESSAGE(detailtext, "Input Detailed Message:"),
+    KH_MESSAGE(ieget, "Get Password From Keyhaven"),
+    KH_MESSAGE(iesave, "Save Password To Keyhaven"),
+    KH_MESSAGE(iegenerate, "Generate Password By Keyhaven"),
+    KH_MESSAGE(HPromptTitle, "Please input the title of the new entry"),
+    KH_MESSAGE(HSaveUser, "Save user"),
+    KH_MESSAGE(HPassword, "Password"),
+    KH_MESSAGE(HToKeyhaven, "To Keyhaven"),
+    KH_MESSAGE(HWebUrl, "Web URL"),
+    KH_MESSAGE(HEntryExist, "Entry already exist, the operation will OVERWRITE the existing one"),
+    KH_MESSAGE(HQueryOverwrite, "Are you sure to overwrite the existing one"),
+    KH_MESSAGE(HSaved, "Password Saved"),
+    KH_MESSAGE(HSaveFailed, "Save Password to Keyhaven failed"),
+    KH_MESSAGE(HNonPassword, "Are you sure to insert password to non-password input field"),
+    KH_MESSAGE(HSavePassword, "Do you want to save password"),
+    KH_MESSAGE(HGetFailed, "Get Password From Keyhaven Failed"),
+    KH_MESSAGE(HPromptPassword, "No password found! Please input entry password"),
+}};
+
+#undef KH_MESSAGE
+
+constexpr bool rowsInEnumOrder() {
+    for (std::size_t i = 0; i < kMessages.size(); ++i)
+        if (static_cast<std::size_t>(kMessages[i].msg) != i) return false;
+    return true;
+}
+static_assert(rowsInEnumOrder(), "message rows must follow the order of Msg");
+
+const MessageRow& row(Msg msg) {
+    return kMessages.at(static_cast<std::size_t>(msg));
+}
+
+} // namespace
+
+std::string_view msgKey(Msg msg) {
+    return row(msg).key;
+}
+
+std::string_view msgDefault(Msg msg) {
+    return row(msg).text;
+}
+
+MessageTable::MessageTable() {
+    resetToDefaults();
+}
+
+const std::string& MessageTable::text(Msg msg) const {
+    return texts_.at(static_cast<std::size_t>(msg));
+}
+
+void MessageTable::resetToDefaults() {
+    for (std::size_t i = 0; i < kMsgCount; ++i)
+        texts_[i] = kMessages[i].text;
+}
+
+void MessageTable::refreshFrom(const QLanguage& language) {
+    resetToDefaults();
+    // A miss leaves the default in place.
+    for (std::size_t i = 0; i < kMsgCount; ++i)
+        language.lookupText(kMessages[i].key, texts_[i]);
+}
+
+void MessageTable::addDefaultsTo(QLanguage& language) const {
+    for (std::size_t i = 0; i < kMsgCount; ++i)
+        language.addMessageDefault(kMessages[i].key, texts_[i]);
+}
+
+} // namespace kh
