@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 #include <new>
+#include <numeric>
 #include <stdexcept>
 #include <utility>
 
@@ -221,6 +222,10 @@ bool EntryList::rebuildTypeList() {
     BusyCursor busy(host_, master_.size() > kBusyRebuildRows || sub_.size() > kBusyRebuildRows);
     try {
         sub_.clear();
+        sub_.reserve(static_cast<std::size_t>(
+            std::count_if(master_.begin(), master_.end(), [this](const EntryRow& r) {
+                return r.record && r.record->type == subTag_;
+            })));
         for (std::size_t i = 0; i < master_.size(); ++i)
             addToTypeList(static_cast<int>(i));
         return true;
@@ -373,16 +378,24 @@ bool EntryList::sortByColumn(int column) {
     const EntryView list = visibleList();
     std::vector<EntryRow>& v = rows(list);
 
-    if (column == kColumnPassword) {
-        std::stable_sort(v.begin(), v.end(), [](const EntryRow& a, const EntryRow& b) {
-            if (!a.record || !b.record) return false;
-            return compareTextNoCase(a.record->data.view(), b.record->data.view()) < 0;
-        });
-    } else {
-        std::stable_sort(v.begin(), v.end(), [column](const EntryRow& a, const EntryRow& b) {
-            return compareTextNoCase(rowText(a, column), rowText(b, column)) < 0;
-        });
+    // Sort positions over the keys, then move each row once.
+    std::vector<std::string_view> keys(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (column != kColumnPassword)
+            keys[i] = rowText(v[i], column);
+        else if (v[i].record)
+            keys[i] = v[i].record->data.view();
     }
+    std::vector<std::size_t> order(v.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
+        return compareTextNoCase(keys[a], keys[b]) < 0;
+    });
+    std::vector<EntryRow> sorted;
+    sorted.reserve(v.size());
+    for (std::size_t i : order)
+        sorted.push_back(std::move(v[i]));
+    v = std::move(sorted);
 
     BusyCursor busy(host_, v.size() > kBusySortRows);
     for (std::size_t i = 0; i < v.size(); ++i) {
