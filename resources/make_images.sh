@@ -130,7 +130,7 @@ magnifier() { # glass centre x y, radius
     style "$SKY_L" "$STEEL" 2
     draw "circle $1,$2 $1,$(($2 - $3))"
     style none "$INK"
-    draw "circle $1,$2 $1,$(($2 - $3 - $w))"
+    draw "circle $1,$2 $1,$(($2 - $3 - w))"
 }
 clipboard() { # x0 y0 x1 y1
     style '#b07a3a' "$INK"
@@ -154,10 +154,11 @@ bubble() { # x0 y0 x1 y1 fill: speech bubble with its tail at the bottom left
     style "$5" "$INK"
     draw "path 'M $(($1 + 8)),$2 H $(($3 - 8)) Q $3,$2 $3,$(($2 + 8)) V $(($4 - 8)) Q $3,$4 $(($3 - 8)),$4 H $(($1 + 26)) L $(($1 + 8)),$(($4 + 14)) L $(($1 + 12)),$4 H $(($1 + 8)) Q $1,$4 $1,$(($4 - 8)) V $(($2 + 8)) Q $1,$2 $(($1 + 8)),$2 Z'"
 }
-# strokes POINTS...: an open line through the points, drawn as round-capped segments
+# strokes "POINTS": an open line through the points, drawn as round-capped segments
 # (ImageMagick 6 closes some stroked polylines and curves by itself).
 strokes() {
-    local prims="stroke-linecap round" i pts=($@)
+    local prims="stroke-linecap round" i pts
+    read -ra pts <<<"$1"
     for ((i = 1; i < ${#pts[@]}; i++)); do prims+=" line ${pts[i - 1]} ${pts[i]}"; done
     draw "$prims"
 }
@@ -174,7 +175,7 @@ question() { # cx cy: a question mark in white
                 cy + u*u*u*y0 + 3*u*u*t*y1 + 3*u*t*t*y2 + t*t*t*y3 } }
         BEGIN { cub(-18, -4, -18, -30, 20, -30, 20, -8); cub(20, -8, 20, 6, 0, 4, 0, 20) }')
     styleu none white 9
-    strokes $pts
+    strokes "$pts"
     styleu white none 0
     draw "circle $1,$(($2 + 33)) $1,$(($2 + 27))"
 }
@@ -285,9 +286,9 @@ g_undelete() { # a U-turn back to the left
     local pts
     pts="34,34 $(arc 58 58 24 -90 90) 24,82"
     styleu none "$INK" 20
-    strokes $pts
+    strokes "$pts"
     styleu none "$GREEN" 12
-    strokes $pts
+    strokes "$pts"
     style "$GREEN" "$INK"
     draw "polygon 4,34 36,8 36,60"
 }
