@@ -40,6 +40,7 @@ class StdioRemovalFileOps final : public RemovalFileOps {
         // Only plain files: overwriting a device named in the file dialog would be a
         // disaster, and a pipe would block.
         if (path.empty() || nativeFileSystem().pathKind(path) != PathKind::File) return nullptr;
+        if (isWriteProtected(path)) return nullptr;
         std::FILE* stream = std::fopen(path.c_str(), "r+b");
         if (stream == nullptr) return nullptr;
         return std::make_unique<StdioRemovalFile>(stream);

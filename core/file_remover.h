@@ -37,8 +37,12 @@ class RemovalFileOps {
     virtual bool remove(const std::string& path) = 0;
 };
 
-// The real operations, through C streams.
+// The real operations, through C streams. Files marked read-only are not opened.
 RemovalFileOps& nativeRemovalFileOps();
+
+// True for an existing file marked read-only (Windows attribute; on POSIX no write
+// permission for anyone).
+bool isWriteProtected(const std::string& path);
 
 enum class RemoveOutcome {
     Removed,

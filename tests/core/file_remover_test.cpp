@@ -198,9 +198,28 @@ TEST(FileRemover, StartingAgainFromTheMessageLoopIsRefused) {
     EXPECT_EQ(remover.remove(other), RemoveOutcome::Removed);
 }
 
+// Even where the user may write anything (root natively, Wine running as root), a file
+// marked read-only is kept as it is.
+TEST(FileRemover, ReadOnlyFileFailsToOpenAndStaysIntact) {
+    test::TempDir dir;
+    const std::string path = dir.file("read-only.xml");
+    test::writeBytes(path, pattern(2500));
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    ASSERT_TRUE(isWriteProtected(path));
+
+    FileRemover remover;
+    EXPECT_EQ(remover.remove(path), RemoveOutcome::OpenFailed);
+    EXPECT_EQ(test::readBytes(path), pattern(2500));
+
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_FALSE(isWriteProtected(path));
+    EXPECT_EQ(remover.remove(path), RemoveOutcome::Removed);
+}
+
 #ifdef _WIN32
-// Natively the tests may run as root, who can open read-only files; Windows refuses.
-TEST(FileRemover, ReadOnlyOrLockedFileFailsToOpenAndStaysIntact) {
+TEST(FileRemover, FileWithReadOnlyAttributeOrHeldOpenFailsToOpenAndStaysIntact) {
     test::TempDir dir;
     const std::string readOnly = dir.file("read-only.xml");
     const std::string locked = dir.file("locked.xml");
@@ -218,6 +237,7 @@ TEST(FileRemover, ReadOnlyOrLockedFileFailsToOpenAndStaysIntact) {
 
     EXPECT_EQ(test::readBytes(readOnly), pattern(2500));
     EXPECT_EQ(test::readBytes(locked), pattern(2500));
+    EXPECT_EQ(remover.remove(locked), RemoveOutcome::Removed);
     // Lets the folder be cleaned up.
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
