@@ -16,8 +16,17 @@ struct FormatCase {
     std::string expected;
 };
 
+// Test names show the pattern, with bytes outside printable ASCII as hex escapes.
 std::ostream& operator<<(std::ostream& os, const FormatCase& c) {
-    return os << c.pattern;
+    for (char ch : c.pattern) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 32 && b < 127)
+            os << ch;
+        else
+            os << "\\x"
+               << "0123456789ABCDEF"[b >> 4] << "0123456789ABCDEF"[b & 15];
+    }
+    return os;
 }
 
 class FormatTextTable : public ::testing::TestWithParam<FormatCase> {};
@@ -54,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Mismatched arguments never reinterpret memory: they are converted.
         FormatCase{"%s and %d", {12, "twelve"}, "12 and twelve"}, FormatCase{"%s", {-5}, "-5"},
         FormatCase{"[%5x]", {"ab"}, "[   ab]"}, FormatCase{"%c", {"text"}, "text"},
-        FormatCase{"%s", {(const char*)nullptr}, ""}));
+        FormatCase{"[%s]", {(const char*)nullptr}, "[]"}));
 
 INSTANTIATE_TEST_SUITE_P(
     HostilePatterns, FormatTextTable,

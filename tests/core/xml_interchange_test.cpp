@@ -111,6 +111,10 @@ struct BlockCase {
     EntryValues expected = {};
 };
 
+void PrintTo(const BlockCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ImportBlock : public ::testing::TestWithParam<BlockCase> {};
 
 TEST_P(ImportBlock, ReadsOrRejects) {
