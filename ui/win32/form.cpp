@@ -290,6 +290,16 @@ LRESULT CALLBACK TNativeControl::subclassProc(HWND hwnd, UINT msg, WPARAM wParam
             return TRUE;
         }
         break;
+    case WM_ERASEBKGND:
+        // A group box paints only its frame; the form clips its children, so the inside
+        // would stay unpainted.
+        if (self->kind_ == ControlKind::GroupBox) {
+            RECT client;
+            GetClientRect(hwnd, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, self->form_.faceBrush());
+            return 1;
+        }
+        break;
     case WM_NCDESTROY: {
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
@@ -520,6 +530,11 @@ bool TForm::create(HWND owner) {
             parent = parentControl->handle();
         }
         control->create(parent);
+        // Windows stacks a new child below its older siblings; a later row of the table
+        // lies on top, as it does in the designer (buttons on a painted caption bar).
+        if (control->handle())
+            SetWindowPos(control->handle(), HWND_TOP, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         auto* container = dynamic_cast<TContainer*>(parentControl);
         if (container && container->kind() == ControlKind::Notebook &&
             def.kind == ControlKind::Page)
