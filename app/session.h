@@ -120,6 +120,8 @@ class Session {
 
     // Logged in with a name and a password; counts as user activity.
     bool isLoggedIn();
+    // The same test without counting as user activity (painting, tool bar state).
+    bool isLoggedInQuietly() const { return loggedIn(); }
     void setModified(bool modified);
     bool loginAccount(const std::string& file, const std::string& name, std::string_view password);
     // After a login through the dialog or a wizard import.
