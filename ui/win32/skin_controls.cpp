@@ -48,6 +48,42 @@ bool pointInClient(HWND hwnd, int x, int y) {
     return PtInRect(&client, point) != FALSE;
 }
 
+// An inactive image: drawn on the face colour, then turned grey and faded towards the
+// face, so it reads as unavailable whatever its colours (a plain 50% blend hardly shows
+// on images with an alpha channel).
+void drawInactiveImage(HDC dc, HIMAGELIST images, int index, int x, int y, int width, int height,
+                       COLORREF face) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Bitmap dib(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) return;
+    HDC memory = CreateCompatibleDC(dc);
+    {
+        SelectGuard select(memory, dib.get());
+        RECT all{0, 0, width, height};
+        Brush faceBrush(CreateSolidBrush(face));
+        FillRect(memory, &all, faceBrush.get());
+        ImageList_Draw(images, index, memory, 0, 0, ILD_TRANSPARENT);
+        GdiFlush();
+        auto* pixel = static_cast<BYTE*>(bits);
+        const int faceGrey =
+            (GetRValue(face) * 30 + GetGValue(face) * 59 + GetBValue(face) * 11) / 100;
+        for (int i = 0; i < width * height; ++i, pixel += 4) {
+            const int grey = (pixel[2] * 30 + pixel[1] * 59 + pixel[0] * 11) / 100;
+            const BYTE value = static_cast<BYTE>((grey * 2 + faceGrey * 3) / 5);
+            pixel[0] = pixel[1] = pixel[2] = value;
+        }
+        BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
+    }
+    DeleteDC(memory);
+}
+
 } // namespace
 
 // ---- QBaseControl --------------------------------------------------------------------
@@ -722,8 +758,13 @@ void TToolButton::paint(HDC dc, const RECT& client) {
         ImageList_GetIconSize(images_, &width, &height);
         const int x = caption_.empty() ? (content.right - width) / 2 : content.left + scale(3);
         const int y = (content.bottom - height) / 2;
-        ImageList_DrawEx(images_, imageIndex_, dc, x, y, 0, 0, CLR_NONE, CLR_NONE,
-                         active_ ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+        if (active_) {
+            ImageList_Draw(images_, imageIndex_, dc, x, y, ILD_TRANSPARENT);
+        } else {
+            drawInactiveImage(dc, images_, imageIndex_, x, y, width, height,
+                              GetPixel(dc, x, y) != CLR_INVALID ? GetPixel(dc, x, y)
+                                                                : skin::kFormFace);
+        }
         textLeft = x + width;
     }
     if (!caption_.empty()) {

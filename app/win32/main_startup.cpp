@@ -1,0 +1,49 @@
+// The first show of the main window: centred in the work area, then the login for the
+// account named on the command line or, with the Wizard setting on, the last one.
+#include "tfrm_main.h"
+
+namespace kh {
+namespace {
+
+bool fileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+bool TfrmMain::firstShow(const std::string& commandLineFile) {
+    if (firstShowDone_) return true;
+    firstShowDone_ = true;
+
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT window{};
+    GetWindowRect(handle(), &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    SetWindowPos(handle(), nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(handle(), SW_SHOWNORMAL);
+    UpdateWindow(handle());
+
+    if (session_.isLoggedIn()) return true;
+    const bool fromCommandLine = !commandLineFile.empty();
+    if (!fromCommandLine && !settings_.wizard) return true;
+
+    const std::string file = fromCommandLine ? commandLineFile : session_.lastFileName();
+    // The last account name belongs to the last file only.
+    const std::string name = file == session_.lastFileName() ? session_.lastAccountName() : "";
+    if (!file.empty() && fileExists(file)) {
+        session_.showLogin(file, name);
+        // A start for one account file that is not opened ends the program.
+        if (fromCommandLine && !session_.isLoggedIn()) {
+            if (session_.quitCommand()) return false;
+        }
+    } else {
+        session_.newAccountCommand(false);
+    }
+    return true;
+}
+
+} // namespace kh

@@ -1,0 +1,1051 @@
+// TfrmMain: layout, painting, list views, menus, tool bars, timers and window messages.
+// Commands run in main_commands.cpp; the session's windows and boxes in
+// main_session_ui.cpp.
+#include "tfrm_main.h"
+
+#include "app_folders.h"
+#include "image_ids.h"
+#include "profile_store.h"
+#include "resource_ids.h"
+#include "text_format.h"
+#include "tfrm_login.h"
+#include "win32/skin_theme.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace kh {
+namespace {
+
+// Heights and widths of the fixed bands, in 96-DPI units.
+constexpr int kCaptionHeight = 23;
+constexpr int kMenuBarHeight = 24;
+constexpr int kToolBarHeight = 32;
+constexpr int kBannerHeight = 20;
+constexpr int kStatusHeight = 20;
+constexpr int kTabStripWidth = 62;
+constexpr int kTabLength = 65;
+constexpr int kCommentHeight = 46;
+constexpr int kCaptionButton = 19;
+constexpr int kToolButtonWidth = 30;
+constexpr int kDropDownExtra = 12;
+
+constexpr int kIdListPassword = 2001;
+constexpr int kIdListSub = 2002;
+constexpr int kMenuCommandBase = 100;
+
+constexpr COLORREF kCaptionBlue = RGB(0x10, 0x30, 0xA0);
+constexpr COLORREF kBannerBlue = RGB(0x00, 0x20, 0xC0);
+constexpr COLORREF kBannerBorder = RGB(128, 128, 240);
+constexpr COLORREF kOlive = RGB(128, 128, 0);
+constexpr COLORREF kOddRow = RGB(216, 216, 255);
+
+constexpr const char* kMenuBarCaptions[] = {"&Account", "&Operation", "&Entries", "&Tools",
+                                            "&Help"};
+constexpr const char* kMenuBarNames[] = {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton4",
+                                         "ToolButton5"};
+constexpr const char* kPopupNames[] = {"pmAccount", "pmOperation", "pmEntries", "pmTools",
+                                       "pmHelp"};
+
+constexpr int kColumnWidths[kColumnCount] = {100, 120, 70, 100, 70};
+constexpr const char* kColumnCaptions[kColumnCount] = {"Title", "What's this", "Password",
+                                                       "Details", "Type"};
+
+int toolImage(CommandId id) {
+    using namespace images;
+    switch (id) {
+    case CommandId::ToolNewAccount:
+        return kImgNewAccount;
+    case CommandId::ToolOpenAccount:
+        return kImgOpenAccount;
+    case CommandId::ToolSaveAccount:
+        return kImgSave;
+    case CommandId::ToolLogout:
+        return kImgLogout;
+    case CommandId::ToolEditAccount:
+        return kImgEditAccount;
+    case CommandId::ToolPassword:
+        return kImgChangePassword;
+    case CommandId::ToolFind:
+        return kImgFind;
+    case CommandId::ToolNewEntry:
+        return kImgNewEntry;
+    case CommandId::ToolCopy:
+        return kImgCopy;
+    case CommandId::ToolOperation:
+        return kImgCut;
+    case CommandId::ToolDelete:
+        return kImgDelete;
+    case CommandId::ToolUnDelete:
+        return kImgUndelete;
+    case CommandId::ToolEditEntry:
+        return kImgEditEntry;
+    case CommandId::ToolStyle:
+        return kImgViewStyle;
+    case CommandId::ToolComment:
+        return kImgComment;
+    case CommandId::ToolHelp:
+        return kImgHelp;
+    default:
+        return -1;
+    }
+}
+
+// The control table: fixed bands, then one button per tool-bar command. Geometry is
+// set again by layoutControls on every resize.
+std::vector<ControlDef> mainControls() {
+    std::vector<ControlDef> defs = {
+        {.name = "pbCaption", .kind = ControlKind::PaintButton, .height = kCaptionHeight},
+        {.name = "sbClose", .kind = ControlKind::PaintButton, .hint = "Close"},
+        {.name = "sbMinimize", .kind = ControlKind::PaintButton, .hint = "Minimize"},
+        {.name = "abButterFly", .kind = ControlKind::AnimatedButton},
+        {.name = "ToolBar2", .kind = ControlKind::Panel},
+        {.name = "ToolBar1", .kind = ControlKind::Panel},
+        {.name = "pbAccount", .kind = ControlKind::PaintButton},
+        {.name = "mTabType", .kind = ControlKind::TabControl},
+        {.name = "nbPasswords", .kind = ControlKind::Notebook},
+        {.name = "All", .kind = ControlKind::Page, .caption = "All", .parent = "nbPasswords"},
+        {.name = "Catagory",
+         .kind = ControlKind::Page,
+         .caption = "Catagory",
+         .parent = "nbPasswords"},
+        {.name = "lvPassword",
+         .kind = ControlKind::ListView,
+         .style = LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+         .commandId = kIdListPassword,
+         .parent = "All",
+         .options = opt::handCursor},
+        {.name = "lvSub",
+         .kind = ControlKind::ListView,
+         .style = LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+         .commandId = kIdListSub,
+         .parent = "Catagory",
+         .options = opt::handCursor},
+        {.name = "mmComment",
+         .kind = ControlKind::Memo,
+         .style = WS_VSCROLL,
+         .options = opt::readOnly | opt::hidden | opt::noTabStop},
+        {.name = "StatusBar1", .kind = ControlKind::PaintButton},
+    };
+    for (int i = 0; i < 5; ++i) {
+        defs.push_back({.name = kMenuBarNames[i],
+                        .kind = ControlKind::ToolButton,
+                        .caption = kMenuBarCaptions[i],
+                        .parent = "ToolBar2",
+                        .options = opt::noTabStop});
+    }
+    for (const CommandSpec& spec : commandTable()) {
+        if (spec.menu != MenuId::ToolBar) continue;
+        defs.push_back({.name = spec.name.data(),
+                        .kind = ControlKind::ToolButton,
+                        .hint = spec.hint.data(),
+                        .parent = "ToolBar1",
+                        .options = opt::noTabStop});
+    }
+    return defs;
+}
+
+const std::vector<ControlDef>& mainControlTable() {
+    static const std::vector<ControlDef> table = mainControls();
+    return table;
+}
+
+FormDesign mainDesign() {
+    FormDesign design;
+    design.className = "TfrmMain";
+    design.caption = "Remember One Password, Leave the Others to Keyhaven!";
+    design.clientWidth = 640;
+    design.clientHeight = 460;
+    // A pop-up with a sizing frame and a painted caption bar. It keeps its task bar
+    // button: there is no separate application window to carry one.
+    design.style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_THICKFRAME |
+                   WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    design.centered = true;
+    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
+    return design;
+}
+
+// A strip of equal square 32-bit images with straight alpha, as an image list.
+HIMAGELIST loadStrip(int resource, int size) {
+    auto bitmap =
+        static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap) return nullptr;
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32, 8, 8);
+    if (list) ImageList_Add(list, bitmap, nullptr);
+    DeleteObject(bitmap);
+    return list;
+}
+
+HBITMAP loadChrome(int resource) {
+    return static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
+                                           IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+void stretchBitmap(HDC dc, HBITMAP bitmap, const RECT& area) {
+    if (!bitmap) return;
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    SetStretchBltMode(dc, HALFTONE);
+    StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, source, 0,
+               0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+void drawText(HDC dc, const std::string& text, RECT area, UINT format) {
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area,
+              format | DT_NOPREFIX | DT_SINGLELINE);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(AppPaths paths)
+    : TForm(mainDesign(), mainControlTable()), paths_(std::move(paths)), list_(*this),
+      session_(*this, *this, messages_) {}
+
+TfrmMain::~TfrmMain() {
+    list_.clearEntryList();
+    if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+bool TfrmMain::createMain() {
+    Win32ProfileStore store(paths_.profileFolder + kSettingsFileName);
+    settings_ = loadSettings(store, win32Folders());
+    SessionSettings& s = session_.settings();
+    s.mainGuard = settings_.mainGuard;
+    s.doBackup = settings_.doBackup;
+    s.times = settings_.times;
+    s.quitOnClose = settings_.quit;
+    s.remember = settings_.remember;
+    s.programFolder = paths_.programFolder;
+    session_.setLast(settings_.last, settings_.lastTitle);
+    session_.setBackupFolder(settings_.backupPath);
+
+    if (!create()) return false;
+
+    login_ = std::make_unique<TfrmKeyhavenLogin>(*this);
+    if (!login_->create()) return false;
+    mLanguage.translateWindow(login_.get(), login_->className(), true);
+
+    // The language: English messages enter the template, then the chosen file or
+    // default.lng is loaded.
+    messages_.addDefaultsTo(mLanguage);
+    mLanguage.OnLanguageLoaded = [this](QLanguage&) { languageLoaded(); };
+    const auto exists = [](const std::string& path) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    if (!settings_.language.empty() && exists(settings_.language)) {
+        mLanguage.setLanguage(settings_.language);
+    } else if (exists(paths_.programFolder + "default.lng")) {
+        mLanguage.setLanguage(paths_.programFolder + "default.lng");
+    }
+    return true;
+}
+
+void TfrmMain::onCreate() {
+    loadImages();
+    buildMenus();
+    buildToolBars();
+
+    setupListView(get<TNativeControl>("lvPassword").handle());
+    setupListView(get<TNativeControl>("lvSub").handle());
+    get<TContainer>("nbPasswords").setPageIndex(0);
+
+    auto& caption = get<TPaintButton>("pbCaption");
+    caption.OnPaint = [this](HDC dc, const RECT& r) { paintCaption(dc, r); };
+    caption.OnMouseDown = [this](int, int) {
+        ReleaseCapture();
+        SendMessageA(handle(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    };
+    auto paintGlyph = [](HDC dc, const RECT& r, bool close, bool hot) {
+        Brush face(CreateSolidBrush(hot ? RGB(0xC8, 0xD4, 0xF4) : RGB(0xE4, 0xEA, 0xF8)));
+        FillRect(dc, &r, face.get());
+        Pen pen(CreatePen(PS_SOLID, 2, kCaptionBlue));
+        SelectGuard guard(dc, pen.get());
+        const int cx = (r.left + r.right) / 2;
+        const int cy = (r.top + r.bottom) / 2;
+        if (close) {
+            MoveToEx(dc, cx - 4, cy - 4, nullptr);
+            LineTo(dc, cx + 4, cy + 4);
+            MoveToEx(dc, cx + 4, cy - 4, nullptr);
+            LineTo(dc, cx - 4, cy + 4);
+        } else {
+            MoveToEx(dc, cx - 4, cy + 3, nullptr);
+            LineTo(dc, cx + 5, cy + 3);
+        }
+    };
+    auto& closeButton = get<TPaintButton>("sbClose");
+    closeButton.OnPaint = [paintGlyph, &closeButton](HDC dc, const RECT& r) {
+        paintGlyph(dc, r, true, closeButton.isHot());
+    };
+    closeButton.OnClick = [this] { PostMessageA(handle(), WM_CLOSE, 0, 0); };
+    auto& minimize = get<TPaintButton>("sbMinimize");
+    minimize.OnPaint = [paintGlyph, &minimize](HDC dc, const RECT& r) {
+        paintGlyph(dc, r, false, minimize.isHot());
+    };
+    // Until the notification-area icon exists the window minimises normally.
+    minimize.OnClick = [this] { ShowWindow(handle(), SW_MINIMIZE); };
+    auto& logo = get<QAnimatedButton>("abButterFly");
+    logo.setImages(logoImages_.get());
+    logo.setInterval(50);
+
+    get<TPaintButton>("pbAccount").OnPaint = [this](HDC dc, const RECT& r) { paintBanner(dc, r); };
+    get<TPaintButton>("StatusBar1").OnPaint = [this](HDC dc, const RECT& r) { paintStatus(dc, r); };
+
+    auto& tabs = get<QTabControl>("mTabType");
+    tabs.setOrientation(TabOrientation::Vertical);
+    tabs.setTabWidth(kTabLength);
+    tabs.setTabs({"ALL", "Password", "Link", "Text"});
+    tabs.setTabIndex(0);
+    tabs.OnChanging = [this](int index) { return chooseTab(index); };
+    tabs.OnDrawTab = [this](HDC dc, int index, const RECT& area, bool selected, bool hot) {
+        drawTab(dc, index, area, selected, hot);
+    };
+
+    mLanguage.translateWindow(this, className(), true);
+
+    // Stored view settings.
+    setCommentVisible(settings_.comment);
+    settings_.sub = list_.applyStoredTab(settings_.sub);
+    if (settings_.sub > 0) {
+        const int sub = settings_.sub;
+        if (chooseTab(sub)) get<QTabControl>("mTabType").setTabIndex(sub);
+    }
+    banner_ = messages_.text(Msg::prompting);
+    status_ = "Click Login Account For Login";
+    updateToolButtons();
+    layoutControls();
+}
+
+void TfrmMain::loadImages() {
+    toolImages_.reset(loadStrip(IDB_TOOLBAR, images::kToolbarSize));
+    menuImages_.reset(loadStrip(IDB_TOOLBAR16, images::kMenuSize));
+    rowImages_.reset(loadStrip(IDB_ROWS, images::kRowSmallSize));
+    rowImagesLarge_.reset(loadStrip(IDB_ROWS32, images::kRowLargeSize));
+    tabImages_.reset(loadStrip(IDB_TABS, images::kTabImageSize));
+    logoImages_.reset(loadStrip(IDB_LOGO, images::kLogoFrameSize));
+    chromeFrame_.reset(loadChrome(IDB_CHROME_FRAME));
+    chromeCaption_.reset(loadChrome(IDB_CHROME_CAPTION));
+    chromeBanner_.reset(loadChrome(IDB_CHROME_BANNER));
+    chromeStatus_.reset(loadChrome(IDB_CHROME_STATUS));
+    smallIcon_ = static_cast<HICON>(LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN), IMAGE_ICON, 16, 16, 0));
+    // The status bar takes its colour from the frame's bottom-left pixel.
+    if (chromeFrame_) {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HGDIOBJ old = SelectObject(dc, chromeFrame_.get());
+        BITMAP info{};
+        GetObjectA(chromeFrame_.get(), sizeof info, &info);
+        const COLORREF pixel = GetPixel(dc, 0, info.bmHeight - 1);
+        if (pixel != CLR_INVALID) statusColor_ = pixel;
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }
+}
+
+void TfrmMain::buildMenus() {
+    struct MenuPlan {
+        const char* name;
+        MenuId menu;
+        MenuId submenuOf; // items of this menu go below the Submenu item of `menu`
+    };
+    const auto itemsOf = [this](MenuId menu, MenuId nested, std::vector<MenuItemDef>& out) {
+        for (const CommandSpec& spec : commandTable()) {
+            if (spec.menu != menu) continue;
+            if (spec.separatorBefore && !out.empty()) {
+                out.push_back({.name = "", .caption = kMenuSeparator});
+            }
+            std::string& caption = menuCaptions_.emplace_back(spec.caption);
+            if (spec.shortcut.key != 0) caption += "\t" + shortcutText(spec.shortcut);
+            unsigned options = 0;
+            if (spec.style == ItemStyle::Radio) options |= menuopt::radio;
+            out.push_back({.name = spec.name.data(),
+                           .caption = caption.c_str(),
+                           .commandId = kMenuCommandBase + static_cast<int>(spec.id),
+                           .tag = spec.tag,
+                           .imageIndex = spec.image,
+                           .options = options});
+            if (spec.style == ItemStyle::Submenu) {
+                for (const CommandSpec& inner : commandTable()) {
+                    if (inner.menu != nested) continue;
+                    if (inner.separatorBefore) {
+                        out.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
+                    }
+                    std::string& text = menuCaptions_.emplace_back(inner.caption);
+                    if (inner.shortcut.key != 0) text += "\t" + shortcutText(inner.shortcut);
+                    out.push_back({.name = inner.name.data(),
+                                   .caption = text.c_str(),
+                                   .commandId = kMenuCommandBase + static_cast<int>(inner.id),
+                                   .tag = inner.tag,
+                                   .imageIndex = inner.image,
+                                   .level = 1});
+                }
+                if (nested == MenuId::Language) {
+                    out.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
+                }
+            }
+        }
+    };
+    const MenuPlan plans[] = {
+        {"pmAccount", MenuId::Account, MenuId::ManageAccount},
+        {"pmOperation", MenuId::Operation, MenuId::Operation},
+        {"pmEntries", MenuId::Entries, MenuId::Entries},
+        {"pmTools", MenuId::Tools, MenuId::Language},
+        {"pmHelp", MenuId::Help, MenuId::Help},
+        {"pmCopy", MenuId::ListContext, MenuId::ListContext},
+        {"pmView", MenuId::View, MenuId::View},
+    };
+    for (const MenuPlan& plan : plans) {
+        std::vector<MenuItemDef> items;
+        itemsOf(plan.menu, plan.submenuOf, items);
+        TMenu& menu = addMenu(plan.name, items);
+        for (TMenuItem* item : menu.items()) {
+            if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
+            const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
+            if (commandSpec(id).style == ItemStyle::Submenu) continue;
+            item->OnClick = [this, id](TMenuItem&) { runCommand(id); };
+        }
+    }
+}
+
+void TfrmMain::buildToolBars() {
+    for (int i = 0; i < 5; ++i) {
+        auto& button = get<TToolButton>(kMenuBarNames[i]);
+        button.OnClick = [this, i, &button] { popupMenu(kPopupNames[i], button.handle()); };
+    }
+    for (const CommandSpec& spec : commandTable()) {
+        if (spec.menu != MenuId::ToolBar) continue;
+        auto& button = get<TToolButton>(spec.name);
+        button.setImages(toolImages_.get());
+        button.setImageIndex(spec.image >= 0 ? spec.image : toolImage(spec.id));
+        const CommandId id = spec.id;
+        if (spec.style == ItemStyle::DropDownButton) {
+            button.setDropDown(true);
+            const char* menu = id == CommandId::ToolNewEntry    ? "pmEntries"
+                               : id == CommandId::ToolCopy      ? "pmCopy"
+                               : id == CommandId::ToolOperation ? "pmOperation"
+                                                                : "pmView";
+            button.OnDropDown = [this, menu, &button] { popupMenu(menu, button.handle()); };
+        }
+        if (id != CommandId::ToolStyle) button.OnClick = [this, id] { runCommand(id); };
+    }
+}
+
+void TfrmMain::popupMenu(const char* menuName, HWND below) {
+    TMenu* menu = this->menu(menuName);
+    if (!menu) return;
+    RECT r{};
+    GetWindowRect(below, &r);
+    menu->popup(handle(), POINT{r.left, r.bottom});
+}
+
+void TfrmMain::setupListView(HWND list) {
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES |
+                                                LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    ListView_SetImageList(list, rowImages_.get(), LVSIL_SMALL);
+    ListView_SetImageList(list, rowImagesLarge_.get(), LVSIL_NORMAL);
+    for (int i = 0; i < kColumnCount; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        column.fmt = i == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+        column.cx = scale(kColumnWidths[i]);
+        column.pszText = const_cast<char*>(kColumnCaptions[i]);
+        column.iSubItem = i;
+        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void TfrmMain::setColumnCaptions() {
+    const Msg keys[kColumnCount] = {Msg::column0, Msg::columnuser, Msg::column1, Msg::column2,
+                                    Msg::column3};
+    for (HWND list : {listView(EntryView::lvPassword), listView(EntryView::lvSub)}) {
+        for (int i = 0; i < kColumnCount; ++i) {
+            LVCOLUMNA column{};
+            column.mask = LVCF_TEXT;
+            column.pszText = const_cast<char*>(messages_.text(keys[i]).c_str());
+            SendMessageA(list, LVM_SETCOLUMNA, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(&column));
+        }
+    }
+}
+
+void TfrmMain::languageLoaded() {
+    messages_.refreshFrom(mLanguage);
+    setColumnCaptions();
+    list_.setTypeNames({messages_.text(Msg::passwordtext), messages_.text(Msg::linktext),
+                        messages_.text(Msg::texttext), messages_.text(Msg::unknowntext)});
+    if (session_.isLoggedIn()) {
+        session_.setBannerText("");
+    } else {
+        setBanner(messages_.text(Msg::prompting));
+    }
+    mLanguage.translateWindow(this, className(), false);
+    if (login_) mLanguage.translateWindow(login_.get(), login_->className(), false);
+    refreshLists();
+}
+
+void TfrmMain::layoutControls() {
+    RECT client{};
+    GetClientRect(handle(), &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    const int caption = scale(kCaptionHeight);
+    const int button = scale(kCaptionButton);
+    const int logoSize = scale(images::kLogoFrameSize);
+    // Close, minimise and the logo keep to the right end, one pixel apart.
+    int x = w - 1 - logoSize;
+    get<TControl>("abButterFly").setBoundsPx(x, (caption - logoSize) / 2, logoSize, logoSize);
+    x -= 1 + button;
+    get<TControl>("sbMinimize").setBoundsPx(x, (caption - button) / 2, button, button);
+    x -= 1 + button;
+    get<TControl>("sbClose").setBoundsPx(x, (caption - button) / 2, button, button);
+    get<TControl>("pbCaption").setBoundsPx(0, 0, x, caption);
+
+    int y = caption;
+    const int menuBar = scale(kMenuBarHeight);
+    get<TControl>("ToolBar2").setBoundsPx(0, y, w, menuBar);
+    int bx = scale(2);
+    HDC dc = GetDC(handle());
+    SelectGuard font(dc, this->font());
+    for (const char* name : kMenuBarNames) {
+        auto& b = get<TToolButton>(name);
+        SIZE extent{};
+        std::string text = b.caption();
+        text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        const int bw = extent.cx + scale(16);
+        b.setBoundsPx(bx, scale(1), bw, menuBar - scale(2));
+        bx += bw;
+    }
+    ReleaseDC(handle(), dc);
+    y += menuBar;
+
+    const int toolBar = scale(kToolBarHeight);
+    get<TControl>("ToolBar1").setBoundsPx(0, y, w, toolBar);
+    bx = scale(2);
+    for (const CommandSpec& spec : commandTable()) {
+        if (spec.menu != MenuId::ToolBar) continue;
+        if (spec.separatorBefore) bx += scale(6);
+        const int bw = scale(kToolButtonWidth +
+                             (spec.style == ItemStyle::DropDownButton ? kDropDownExtra : 0));
+        get<TControl>(spec.name).setBoundsPx(bx, scale(1), bw, toolBar - scale(2));
+        bx += bw + scale(1);
+    }
+    y += toolBar;
+
+    const int banner = scale(kBannerHeight);
+    get<TControl>("pbAccount").setBoundsPx(0, y, w, banner);
+    y += banner;
+
+    const int status = scale(kStatusHeight);
+    get<TControl>("StatusBar1").setBoundsPx(0, h - status, w, status);
+    int bottom = h - status;
+    auto& comment = get<TNativeControl>("mmComment");
+    const int tabWidth = scale(kTabStripWidth);
+    if (comment.isShowing() || IsWindowVisible(comment.handle())) {
+        const int ch = scale(kCommentHeight);
+        comment.setBoundsPx(tabWidth, bottom - ch, w - tabWidth, ch);
+        bottom -= ch;
+    }
+    get<TControl>("mTabType").setBoundsPx(0, y, tabWidth, h - status - y);
+    const int listWidth = w - tabWidth;
+    const int listHeight = std::max(0, bottom - y);
+    get<TControl>("nbPasswords").setBoundsPx(tabWidth, y, listWidth, listHeight);
+    for (const char* page : {"All", "Catagory"}) {
+        get<TControl>(page).setBoundsPx(0, 0, listWidth, listHeight);
+    }
+    for (const char* name : {"lvPassword", "lvSub"}) {
+        HWND list = get<TControl>(name).handle();
+        get<TControl>(name).setBoundsPx(0, 0, listWidth, listHeight);
+        // The Details column takes what the others leave.
+        ListView_SetColumnWidth(list, kColumnDetails, std::max(scale(40), listWidth - scale(385)));
+    }
+}
+
+void TfrmMain::onResize(int, int) {
+    if (control("pbCaption")) layoutControls();
+}
+
+void TfrmMain::paintCaption(HDC dc, const RECT& r) {
+    stretchBitmap(dc, chromeCaption_.get(), r);
+    if (!chromeCaption_) FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    const int iconSize = scale(16);
+    if (smallIcon_) {
+        DrawIconEx(dc, 1, (r.bottom - iconSize) / 2, smallIcon_, iconSize, iconSize, 0, nullptr,
+                   DI_NORMAL);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kCaptionBlue);
+    SelectGuard font(dc, this->font(opt::bold));
+    RECT area = r;
+    area.left = scale(19);
+    drawText(dc, text(), area, DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+}
+
+void TfrmMain::paintBanner(HDC dc, const RECT& r) {
+    stretchBitmap(dc, chromeBanner_.get(), r);
+    if (!chromeBanner_) FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+    Brush border(CreateSolidBrush(kBannerBorder));
+    FrameRect(dc, &r, border.get());
+    const bool loggedIn = session_.isLoggedInQuietly();
+    const int iconSize = scale(16);
+    ImageList_Draw(menuImages_.get(), loggedIn ? images::kImgLoggedIn : images::kImgLoggedOut, dc,
+                   scale(4), (r.bottom - iconSize) / 2, ILD_TRANSPARENT);
+    SetBkMode(dc, TRANSPARENT);
+    Font bannerFont(CreateFontA(-MulDiv(10, dpi(), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                                DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, "Tahoma"));
+    {
+        SelectGuard font(dc, bannerFont.get());
+        SetTextColor(dc, kBannerBlue);
+        RECT area = r;
+        area.left = scale(24);
+        area.right -= scale(4);
+        drawText(dc, banner_, area, DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+    }
+    if (!loggedIn) {
+        SelectGuard font(dc, this->font(opt::bold));
+        SetTextColor(dc, kOlive);
+        RECT area = r;
+        area.right -= scale(4);
+        drawText(dc, "Simple is the Best.", area, DT_RIGHT | DT_VCENTER);
+    }
+}
+
+void TfrmMain::paintStatus(HDC dc, const RECT& r) {
+    Brush face(CreateSolidBrush(statusColor_));
+    FillRect(dc, &r, face.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, skin::kText);
+    SelectGuard font(dc, this->font());
+    RECT area = r;
+    area.left = scale(5);
+    drawText(dc, status_, area, DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+}
+
+void TfrmMain::paintFrame() {
+    HDC dc = GetWindowDC(handle());
+    if (!dc) return;
+    RECT window{};
+    GetWindowRect(handle(), &window);
+    OffsetRect(&window, -window.left, -window.top);
+    RECT client{};
+    GetClientRect(handle(), &client);
+    POINT origin{0, 0};
+    ClientToScreen(handle(), &origin);
+    RECT outer{};
+    GetWindowRect(handle(), &outer);
+    OffsetRect(&client, origin.x - outer.left, origin.y - outer.top);
+    ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+    if (chromeFrame_) {
+        stretchBitmap(dc, chromeFrame_.get(), window);
+    } else {
+        FillRect(dc, &window, GetSysColorBrush(COLOR_ACTIVEBORDER));
+    }
+    Brush edge(CreateSolidBrush(kBannerBorder));
+    FrameRect(dc, &window, edge.get());
+    ReleaseDC(handle(), dc);
+}
+
+void TfrmMain::drawTab(HDC dc, int index, const RECT& area, bool selected, bool hot) {
+    Brush face(CreateSolidBrush(selected ? RGB(255, 255, 255) : skin::kFormFace));
+    FillRect(dc, &area, face.get());
+    const int size = scale(images::kTabImageSize);
+    const int imageIndex = index < images::kTabImageCount ? index : 0;
+    const int cx = (area.left + area.right) / 2 + scale(2) + ((hot && !selected) ? 1 : 0);
+    const int cy = (area.top + area.bottom) / 2 - scale(3) + ((hot && !selected) ? 1 : 0);
+    const int top = cy - size / 2 - scale(6);
+    ImageList_Draw(tabImages_.get(), imageIndex, dc, cx - size / 2, top, ILD_TRANSPARENT);
+    const auto& tabs = get<QTabControl>("mTabType").tabs();
+    if (index < static_cast<int>(tabs.size())) {
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, selected ? kCaptionBlue : skin::kText);
+        SelectGuard font(dc, this->font(selected ? opt::bold : 0));
+        RECT text = area;
+        text.top = top + size + scale(2);
+        DrawTextA(dc, tabs[index].c_str(), -1, &text,
+                  DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
+    if (selected) {
+        Brush mark(CreateSolidBrush(kCaptionBlue));
+        RECT bar{area.left, area.top, area.left + scale(3), area.bottom};
+        FillRect(dc, &bar, mark.get());
+    }
+}
+
+HWND TfrmMain::listView(EntryView list) const {
+    return get<TControl>(list == EntryView::lvSub ? "lvSub" : "lvPassword").handle();
+}
+
+HWND TfrmMain::visibleListView() const {
+    return listView(list_.visibleList());
+}
+
+std::vector<int> TfrmMain::selectedRows() const {
+    std::vector<int> rows;
+    HWND list = visibleListView();
+    int index = -1;
+    while ((index = ListView_GetNextItem(list, index, LVNI_SELECTED)) >= 0) {
+        rows.push_back(index);
+    }
+    return rows;
+}
+
+void TfrmMain::refreshLists() {
+    for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
+        HWND list = listView(view);
+        ListView_SetItemCountEx(list, list_.rowCount(view), LVSICF_NOSCROLL);
+        InvalidateRect(list, nullptr, FALSE);
+    }
+    updateToolButtons();
+}
+
+void TfrmMain::showRow(EntryView list, int index) {
+    if (index < 0 || index >= list_.rowCount(list)) return;
+    const RowRecord& record = *list_.row(list, index).record;
+    const int master = list == EntryView::lvPassword ? index : record.masterIndex;
+    const int sub = list == EntryView::lvSub ? index : record.subIndex;
+    if (master >= 0 && master < list_.rowCount(EntryView::lvPassword)) {
+        ListView_EnsureVisible(listView(EntryView::lvPassword), master, FALSE);
+    }
+    if (sub >= 0 && sub < list_.rowCount(EntryView::lvSub)) {
+        ListView_EnsureVisible(listView(EntryView::lvSub), sub, FALSE);
+    }
+}
+
+bool TfrmMain::commentVisible() const {
+    return IsWindowVisible(get<TControl>("mmComment").handle()) != FALSE;
+}
+
+void TfrmMain::setCommentVisible(bool visible) {
+    get<TControl>("mmComment").setVisible(visible);
+    get<TToolButton>("tbComment").setDown(visible);
+    layoutControls();
+    InvalidateRect(listView(EntryView::lvPassword), nullptr, FALSE);
+    InvalidateRect(listView(EntryView::lvSub), nullptr, FALSE);
+}
+
+void TfrmMain::toggleComment() {
+    settings_.comment = !settings_.comment;
+    setCommentVisible(settings_.comment);
+}
+
+void TfrmMain::applyCommentRule() {
+    const bool visible = commentVisible();
+    if (!settings_.comment && list_.shownType() != 3 && visible) {
+        setCommentVisible(false);
+    } else if (list_.shownType() == 3 && !visible && list_.rowCount(EntryView::lvSub) > 0) {
+        setCommentVisible(true);
+    }
+}
+
+bool TfrmMain::chooseTab(int index) {
+    if (!list_.chooseTypeTab(index)) return false;
+    get<TContainer>("nbPasswords").setPageIndex(list_.shownType() > 0 ? 1 : 0);
+    settings_.sub = list_.shownType();
+    refreshLists();
+    if (session_.isLoggedIn()) {
+        setStatusText(formatText(messages_.text(Msg::itemcount),
+                                 {session_.accountName(), list_.rowCount(list_.visibleList())}));
+        applyCommentRule();
+    }
+    return true;
+}
+
+void TfrmMain::sortByColumn(int column) {
+    if (!session_.isLoggedIn()) return;
+    list_.sortByColumn(column);
+    refreshLists();
+}
+
+void TfrmMain::setViewStyle(int style) {
+    static constexpr DWORD kStyles[] = {LV_VIEW_ICON, LV_VIEW_SMALLICON, LV_VIEW_LIST,
+                                        LV_VIEW_DETAILS};
+    if (style < 0 || style > 3) return;
+    viewStyle_ = style;
+    for (HWND list : {listView(EntryView::lvPassword), listView(EntryView::lvSub)}) {
+        ListView_SetView(list, kStyles[style]);
+        InvalidateRect(list, nullptr, TRUE);
+    }
+}
+
+void TfrmMain::listClicked() {
+    if (!session_.isLoggedIn()) return;
+    if (!settings_.displayPassword || settings_.timeout <= 0) return;
+    const std::vector<int> selected = selectedRows();
+    const std::optional<int> current = list_.currentEntry(selected);
+    if (current) {
+        const EntryRow& row = list_.row(EntryView::lvPassword, *current);
+        SecretString shown(row.caption);
+        shown.append(" [");
+        shown.append(row.record->data.view());
+        shown.append("]");
+        setBanner(std::string(shown.view()));
+        passwordTicks_ = 0;
+        SetTimer(handle(), kPasswordTimer, kPasswordInterval, nullptr);
+    } else if (banner_ != session_.accountName()) {
+        setBanner(session_.accountName());
+    }
+    updateCopyImage();
+}
+
+void TfrmMain::passwordTimerTick() {
+    ++passwordTicks_;
+    if (passwordTicks_ >= settings_.timeout && session_.isLoggedIn()) {
+        session_.setBannerText("");
+        KillTimer(handle(), kPasswordTimer);
+    }
+}
+
+void TfrmMain::rowSelectionChanged(EntryView list) {
+    auto& comment = get<TNativeControl>("mmComment");
+    if (!session_.isLoggedIn()) {
+        comment.setText("");
+        return;
+    }
+    const int focused = ListView_GetNextItem(listView(list), -1, LVNI_SELECTED);
+    if (focused < 0) {
+        comment.setText("");
+        return;
+    }
+    updateCopyImage();
+    if (commentVisible()) {
+        std::string details(list_.columnText(list, focused, kColumnDetails));
+        comment.setText(details);
+    }
+}
+
+void TfrmMain::listLostFocus() {
+    if (!session_.isLoggedIn()) return;
+    if (banner_ != session_.accountName()) session_.setBannerText("");
+    get<TNativeControl>("mmComment").setText("");
+}
+
+void TfrmMain::updateCopyImage() {
+    auto& copy = get<TToolButton>("tbCopy");
+    int image = images::kImgCopy;
+    if (settings_.openLink && session_.isLoggedInQuietly()) {
+        const std::optional<int> current = list_.currentEntry(selectedRows());
+        if (current && list_.row(EntryView::lvPassword, *current).record->type == kEntryLink) {
+            image = images::kImgOpenWeb;
+        }
+    }
+    copy.setImageIndex(image);
+}
+
+LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
+    switch (header.code) {
+    case LVN_GETDISPINFOA: {
+        auto& info = reinterpret_cast<NMLVDISPINFOA&>(header);
+        LVITEMA& item = info.item;
+        if (item.iItem < 0 || item.iItem >= list_.rowCount(view)) return 0;
+        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+            const std::string_view text = list_.columnText(view, item.iItem, item.iSubItem);
+            const std::size_t n =
+                std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+            text.copy(item.pszText, n);
+            item.pszText[n] = '\0';
+        }
+        if (item.mask & LVIF_IMAGE) item.iImage = list_.row(view, item.iItem).icon;
+        return 0;
+    }
+    case LVN_ITEMCHANGED: {
+        const auto& change = reinterpret_cast<NMLISTVIEW&>(header);
+        if ((change.uChanged & LVIF_STATE) &&
+            ((change.uNewState ^ change.uOldState) & LVIS_SELECTED)) {
+            rowSelectionChanged(view);
+        }
+        return 0;
+    }
+    case LVN_ODSTATECHANGED:
+        rowSelectionChanged(view);
+        return 0;
+    case LVN_COLUMNCLICK:
+        sortByColumn(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+        return 0;
+    case NM_CLICK:
+        listClicked();
+        return 0;
+    case NM_RCLICK: {
+        listClicked();
+        POINT at{};
+        GetCursorPos(&at);
+        if (TMenu* menu = this->menu("pmCopy")) menu->popup(handle(), at);
+        return 0;
+    }
+    case NM_KILLFOCUS:
+        listLostFocus();
+        return 0;
+    case NM_CUSTOMDRAW: {
+        auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+        if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            if (viewStyle_ == 3) {
+                draw.clrTextBk = (draw.nmcd.dwItemSpec % 2) ? kOddRow : RGB(255, 255, 255);
+            }
+            return CDRF_DODEFAULT;
+        }
+        return CDRF_DODEFAULT;
+    }
+    default:
+        return 0;
+    }
+}
+
+LRESULT TfrmMain::onNotify(NMHDR& header) {
+    if (header.idFrom == kIdListPassword) return listNotify(EntryView::lvPassword, header);
+    if (header.idFrom == kIdListSub) return listNotify(EntryView::lvSub, header);
+    return TForm::onNotify(header);
+}
+
+void TfrmMain::onCommand(int id, int notifyCode, HWND from) {
+    TForm::onCommand(id, notifyCode, from);
+}
+
+CommandState TfrmMain::commandState() {
+    CommandState state;
+    state.loggedIn = session_.isLoggedIn();
+    state.hasRows = list_.rowCount(EntryView::lvPassword) > 0;
+    const std::optional<int> current =
+        state.loggedIn ? list_.currentEntry(selectedRows()) : std::nullopt;
+    state.current = current.has_value();
+    state.currentIsLink =
+        current && list_.row(EntryView::lvPassword, *current).record->type == kEntryLink;
+    state.clipboardHasText = IsClipboardFormatAvailable(CF_TEXT) != FALSE;
+    state.searchTextExists = false;
+    state.modified = session_.modified();
+    return state;
+}
+
+void TfrmMain::updateMenuState(HMENU menuHandle) {
+    const CommandState state = commandState();
+    for (const char* name :
+         {"pmAccount", "pmOperation", "pmEntries", "pmTools", "pmHelp", "pmCopy", "pmView"}) {
+        TMenu* menu = this->menu(name);
+        if (!menu) continue;
+        for (TMenuItem* item : menu->items()) {
+            if (item->parentMenu() != menuHandle || item->isSeparator() ||
+                item->commandId() < kMenuCommandBase) {
+                continue;
+            }
+            const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
+            const CommandSpec& spec = commandSpec(id);
+            item->setEnabled(isEnabled(spec.rule, state));
+            if (id == CommandId::PasswordGuard) item->setChecked(settings_.guard);
+            if (spec.menu == MenuId::View) item->setChecked(spec.tag == viewStyle_);
+        }
+    }
+}
+
+void TfrmMain::updateToolButtons() {
+    if (!control("tbSaveAccount")) return;
+    CommandState state;
+    state.loggedIn = session_.isLoggedInQuietly();
+    state.modified = session_.modified();
+    for (const CommandSpec& spec : commandTable()) {
+        if (spec.menu != MenuId::ToolBar) continue;
+        get<TToolButton>(spec.name).setActive(isEnabled(spec.rule, state));
+    }
+}
+
+bool TfrmMain::onKeyDown(const KeyPress& key) {
+    if (!key.ctrl && !key.alt && !key.shift && key.key == VK_ESCAPE) {
+        session_.setBannerText("");
+        return true;
+    }
+    if (!key.ctrl && !key.alt && !key.shift && key.key == VK_RETURN) {
+        HWND focus = GetFocus();
+        if (session_.isLoggedIn() &&
+            (focus == listView(EntryView::lvPassword) || focus == listView(EntryView::lvSub))) {
+            runCommand(CommandId::ToolEditEntry);
+            return true;
+        }
+        return false;
+    }
+    Shortcut chord{static_cast<std::uint8_t>(key.key), key.ctrl, key.alt, key.shift};
+    if (key.key > 0xFF) return false;
+    if (std::optional<CommandId> id = commandForShortcut(chord)) {
+        runCommand(*id);
+        return true;
+    }
+    return false;
+}
+
+bool TfrmMain::closeRequested() {
+    switch (session_.closeQuery()) {
+    case CloseDecision::Close:
+        DestroyWindow(handle());
+        return true;
+    case CloseDecision::HideToTray:
+        // Until the notification-area icon exists, hiding would leave no way back.
+        ShowWindow(handle(), SW_MINIMIZE);
+        return false;
+    case CloseDecision::Refuse:
+        return false;
+    }
+    return false;
+}
+
+void TfrmMain::saveSettingsFile() {
+    settings_.last = session_.lastFileName();
+    settings_.lastTitle = session_.lastAccountName();
+    settings_.backupPath = session_.backupFolder();
+    settings_.language = mLanguage.language();
+    Win32ProfileStore store(paths_.profileFolder + kSettingsFileName);
+    saveSettings(store, settings_);
+}
+
+LRESULT TfrmMain::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_NCPAINT:
+        paintFrame();
+        return 0;
+    case WM_NCACTIVATE:
+        paintFrame();
+        return TRUE;
+    case WM_INITMENUPOPUP:
+        updateMenuState(reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kGuardTimer) {
+            session_.guardTick();
+            updateToolButtons();
+            return 0;
+        }
+        if (wParam == kPasswordTimer) {
+            passwordTimerTick();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        closeRequested();
+        return 0;
+    case WM_QUERYENDSESSION: {
+        const bool allowed = session_.queryEndSession();
+        if (allowed) saveSettingsFile();
+        return allowed ? TRUE : FALSE;
+    }
+    case WM_DESTROY:
+        if (!closing_) {
+            closing_ = true;
+            KillTimer(handle(), kGuardTimer);
+            KillTimer(handle(), kPasswordTimer);
+            saveSettingsFile();
+            PostQuitMessage(0);
+        }
+        break;
+    default:
+        break;
+    }
+    return TForm::handleMessage(msg, wParam, lParam);
+}
+
+} // namespace kh

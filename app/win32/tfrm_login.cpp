@@ -1,0 +1,200 @@
+#include "tfrm_login.h"
+
+#include "session.h"
+#include "tfrm_main.h"
+
+namespace kh {
+namespace {
+
+constexpr int kIdForgot = 301;
+constexpr COLORREF kLinkGreen = RGB(0x00, 0x80, 0x00);
+
+constexpr ControlDef kLoginControls[] = {
+    {.name = "Label1",
+     .kind = ControlKind::Label,
+     .caption = "Account File:",
+     .x = 16,
+     .y = 14,
+     .width = 200,
+     .height = 16},
+    {.name = "edFile",
+     .kind = ControlKind::Edit,
+     .x = 16,
+     .y = 32,
+     .width = 250,
+     .height = 22,
+     .options = opt::readOnly},
+    {.name = "sbBrowse",
+     .kind = ControlKind::SkinButton,
+     .caption = "&Browse",
+     .hint = "Choose the account file",
+     .x = 274,
+     .y = 31,
+     .width = 80,
+     .height = 24},
+    {.name = "Label2",
+     .kind = ControlKind::Label,
+     .caption = "Account Name:",
+     .x = 16,
+     .y = 64,
+     .width = 200,
+     .height = 16},
+    {.name = "edAccount",
+     .kind = ControlKind::Edit,
+     .x = 16,
+     .y = 82,
+     .width = 338,
+     .height = 22,
+     .maxLength = 150},
+    {.name = "Label3",
+     .kind = ControlKind::Label,
+     .caption = "Password:",
+     .x = 16,
+     .y = 114,
+     .width = 200,
+     .height = 16},
+    {.name = "edPassword",
+     .kind = ControlKind::MaskEdit,
+     .x = 16,
+     .y = 132,
+     .width = 338,
+     .height = 22,
+     .maxLength = 75},
+    {.name = "lbForgot",
+     .kind = ControlKind::Label,
+     .caption = "Forgot Your Password?",
+     .x = 16,
+     .y = 162,
+     .width = 180,
+     .height = 16,
+     .commandId = kIdForgot,
+     .options = opt::underline | opt::handCursor,
+     .textColor = kLinkGreen},
+    {.name = "sbNew",
+     .kind = ControlKind::SkinButton,
+     .caption = "&New Account",
+     .hint = "Create New Account",
+     .x = 16,
+     .y = 192,
+     .width = 110,
+     .height = 26,
+     .modalResult = ModalResult::Yes},
+    {.name = "sbLogin",
+     .kind = ControlKind::SkinButton,
+     .caption = "&Login",
+     .x = 182,
+     .y = 192,
+     .width = 80,
+     .height = 26},
+    {.name = "sbCancel",
+     .kind = ControlKind::SkinButton,
+     .caption = "&Cancel",
+     .x = 274,
+     .y = 192,
+     .width = 80,
+     .height = 26,
+     .modalResult = ModalResult::Cancel},
+};
+
+FormDesign loginDesign() {
+    FormDesign design;
+    design.className = "TfrmKeyhavenLogin";
+    design.caption = "Welcome To Keyhaven";
+    design.clientWidth = 370;
+    design.clientHeight = 232;
+    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // GWLP_USERDATA carries the instance marker.
+    design.stateInExtraBytes = true;
+    design.centered = true;
+    return design;
+}
+
+bool blank(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) > 32) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TfrmKeyhavenLogin::TfrmKeyhavenLogin(TfrmMain& main)
+    : TForm(loginDesign(), kLoginControls), main_(main) {}
+
+void TfrmKeyhavenLogin::onCreate() {
+    SetWindowLongPtrA(handle(), GWLP_USERDATA, kInstanceMarker);
+    get<QSkinButton>("sbLogin").OnClick = [this] { loginClick(); };
+    get<QSkinButton>("sbBrowse").OnClick = [this] { browseClick(); };
+}
+
+void TfrmKeyhavenLogin::prefill(const std::string& file, const std::string& name) {
+    clearPassword();
+    keptPassword_.wipe();
+    keptName_ = name;
+    get<TNativeControl>("edAccount").setText(name);
+    keptFile_ = loginFileToKeep(file);
+    get<TNativeControl>("edFile").setText(keptFile_);
+}
+
+SecretString TfrmKeyhavenLogin::takeKeptPassword() {
+    SecretString password(keptPassword_.view());
+    keptPassword_.wipe();
+    return password;
+}
+
+void TfrmKeyhavenLogin::clearPassword() {
+    get<TNativeControl>("edPassword").wipeText();
+}
+
+void TfrmKeyhavenLogin::onShow() {
+    const std::string name = get<TNativeControl>("edAccount").text();
+    get<TNativeControl>(blank(name) ? "edAccount" : "edPassword").setFocus();
+}
+
+void TfrmKeyhavenLogin::loginClick() {
+    auto& password = get<TNativeControl>("edPassword");
+    SecretString typed = password.secretText();
+    if (typed.empty()) {
+        password.setFocus();
+        return;
+    }
+    keptName_ = trimLoginName(get<TNativeControl>("edAccount").text());
+    keptPassword_ = typed.view();
+    typed.wipe();
+    setModalResult(ModalResult::Ok);
+}
+
+void TfrmKeyhavenLogin::browseClick() {
+    const std::optional<std::string> chosen = main_.openFileDialog(keptFile_);
+    if (chosen) prefill(*chosen, "");
+}
+
+void TfrmKeyhavenLogin::forgotClick() {
+    if (!keptFile_.empty()) keptName_ = trimLoginName(get<TNativeControl>("edAccount").text());
+    const std::optional<std::string> text =
+        forgotPasswordText(keptFile_, get<TNativeControl>("edAccount").text(), main_.messages());
+    if (text) main_.warningBox(main_.messages().text(Msg::warning), *text);
+}
+
+bool TfrmKeyhavenLogin::onKeyDown(const KeyPress& key) {
+    if (key.ctrl || key.alt || key.shift) return false;
+    if (key.key == VK_RETURN) {
+        loginClick();
+        return true;
+    }
+    if (key.key == VK_ESCAPE) {
+        setModalResult(ModalResult::Cancel);
+        return true;
+    }
+    return false;
+}
+
+void TfrmKeyhavenLogin::onCommand(int id, int notifyCode, HWND from) {
+    if (id == kIdForgot && notifyCode == STN_CLICKED) {
+        forgotClick();
+        return;
+    }
+    TForm::onCommand(id, notifyCode, from);
+}
+
+} // namespace kh
