@@ -23,7 +23,7 @@ enum class ComponentKind {
 };
 
 class TranslatableComponent {
-public:
+  public:
     virtual ~TranslatableComponent() = default;
     virtual ComponentKind componentKind() const = 0;
     // The design name (e.g. "tbNewAccount"); for a window its class name. May be empty.
