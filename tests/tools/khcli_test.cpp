@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
+#include <string>
 
 namespace kh::cli {
 namespace {
@@ -54,10 +56,37 @@ class KhcliTest : public ::testing::Test {
             << console_.err_;
     }
 
+    void addEntry(const std::string& type, const std::string& title, const std::string& whatsThis,
+                  const std::string& data, const std::string& description) {
+        ASSERT_EQ(run({"add", file_, "--name", "alice", "--type", type, "--title", title,
+                       "--whats-this", whatsThis, "--data", data, "--description", description},
+                      "pw"),
+                  kExitOk)
+            << console_.err_;
+    }
+
+    // The stored entries of an account, without their file offsets.
+    static std::vector<std::vector<std::string>> storedEntries(const std::string& file,
+                                                               const std::string& name) {
+        LoadedAccount loaded;
+        EXPECT_EQ(readAccountFile(file, name, "pw", loaded), ReadOutcome::Loaded);
+        std::vector<std::vector<std::string>> rows;
+        for (const AccountEntry& e : loaded.entries)
+            rows.push_back({std::to_string(e.type), e.title, e.whatsThis,
+                            std::string(e.data.view()), e.description});
+        return rows;
+    }
+
     test::TempDir dir_;
     std::string file_ = dir_.file("v.khk");
     FakeConsole console_;
 };
+
+const std::string kExportHeader = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n";
+
+void writeText(const std::string& path, std::string_view text) {
+    test::writeBytes(path, test::Bytes(text.begin(), text.end()));
+}
 
 TEST_F(KhcliTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(run({}), kExitUsage);
@@ -238,6 +267,218 @@ TEST_F(KhcliTest, DamagedRecordsAreReportedAndProtectedFromSilentLoss) {
               kExitOk);
     EXPECT_EQ(run({"check", file_, "--name", "alice"}, "pw"), kExitOk);
     EXPECT_EQ(console_.out_, "Account \"alice\" opened: 3 entries, 0 damaged records dropped.\n");
+}
+
+TEST_F(KhcliTest, ExportThenImportIntoAnotherAccountGivesTheSameValues) {
+    createVault();
+    addEntry("password", "Mail", "user: zo\xC3\xAB", "  s3 cret  ", "webmail");
+    addEntry("link", "Bank & <Co>", "login", "", "https://bank.example/?a=1&b=2");
+    addEntry("text", "Caf\xC3\xA9", "", "\xE2\x82\xAC 12", "line one");
+
+    const std::string exported = dir_.file("out.xml");
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", exported}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(console_.err_, "Export To XML: 3 items exported!\n");
+    EXPECT_TRUE(console_.out_.empty());
+    const test::Bytes fileBytes = test::readBytes(exported);
+    const std::string fileText(fileBytes.begin(), fileBytes.end());
+    EXPECT_EQ(fileText.rfind(kExportHeader + "<Entry>\r\n  <Title>Mail</Title>\r\n", 0), 0u);
+    EXPECT_NE(fileText.find("<Title>Bank & <Co></Title>"), std::string::npos);
+    EXPECT_NE(fileText.find("<Type>Link</Type>\r\n  <Version>1</Version>\r\n  <Data></Data>"),
+              std::string::npos);
+
+    // Standard output carries the same bytes, still Windows-1252.
+    ASSERT_EQ(run({"export", file_, "--name", "alice"}, "pw"), kExitOk);
+    EXPECT_EQ(console_.out_, fileText);
+    EXPECT_NE(console_.out_.find("<Title>Caf\xE9</Title>"), std::string::npos);
+    EXPECT_TRUE(console_.err_.empty());
+
+    const std::string other = dir_.file("other.khk");
+    ASSERT_EQ(run({"create", other, "--name", "bob"}, "pw"), kExitOk);
+    ASSERT_EQ(run({"import", other, "--name", "bob", "--input", exported}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(console_.out_, "Import From XML: 3 items imported!\n");
+    EXPECT_EQ(storedEntries(other, "bob"), storedEntries(file_, "alice"));
+
+    // No check for duplicates: a second import adds the same entries again.
+    ASSERT_EQ(run({"import", other, "--name", "bob", "--input", exported}, "pw"), kExitOk);
+    EXPECT_EQ(storedEntries(other, "bob").size(), 6u);
+}
+
+TEST_F(KhcliTest, ImportCutsNewTitlesAndSavesOnlyWhenSomethingWasAccepted) {
+    createVault();
+    const std::string input = dir_.file("in.xml");
+    writeText(input, "<Entry><Type> link </Type><Title>" + std::string(100, 'T') +
+                         "</Title><Data>d</Data><WhatsThis>" + std::string(90, 'w') +
+                         "</WhatsThis></Entry>"
+                         "<Entry><Type>Secret</Type><Title>rejected</Title><Data></Data></Entry>");
+    ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(console_.out_, "Import From XML: 1 items imported!\n");
+    const std::vector<std::vector<std::string>> want = {
+        {"2", std::string(79, 'T'), std::string(79, 'w'), "d", ""}};
+    EXPECT_EQ(storedEntries(file_, "alice"), want);
+
+    const test::Bytes before = test::readBytes(file_);
+    writeText(input, kExportHeader + "no blocks here");
+    ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk);
+    EXPECT_EQ(console_.out_, "Import From XML: 0 items imported!\n");
+    EXPECT_EQ(test::readBytes(file_), before);
+}
+
+TEST_F(KhcliTest, FindLooksInTheChosenFieldsInFileOrder) {
+    createVault();
+    addEntry("password", "Mail", "bob", "Hunter2", "webmail");
+    addEntry("link", "Bank", "alice", "pin", "https://bank.example/MAIL");
+    addEntry("text", "Notes", "mail list", "x", "misc");
+    addEntry("text", "Caf\xC3\xA9", "", "", "");
+
+    struct Case {
+        std::vector<std::string> options;
+        std::string titles;
+    };
+    const std::vector<Case> cases = {
+        {{"--text", "mail"}, "Mail\n"},
+        {{"--text", "mail", "--all"}, "Mail\nBank\n"},
+        {{"--text", "mail", "--all", "--case-sensitive"}, "Mail\n"}, // "webmail"
+        {{"--text", "MAIL", "--all", "--case-sensitive"}, "Bank\n"},
+        {{"--text", "mail", "--all", "--in", "whatsthis"}, "Notes\n"},
+        {{"--text", "mail", "--all", "--in=title,whatsthis"}, "Mail\nNotes\n"},
+        {{"--text", "HUNTER"}, "Mail\n"},
+        {{"--text", "PIN", "--in", "password"}, "Bank\n"},
+        {{"--text", "caf\xC3\x89"}, "Caf\xC3\xA9\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"find", file_, "--name", "alice"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        EXPECT_EQ(run(args, "pw"), kExitOk) << console_.err_;
+        EXPECT_EQ(console_.out_, c.titles);
+    }
+
+    EXPECT_EQ(
+        run({"find", file_, "--name", "alice", "--text", "hunter", "--in", "title,detail"}, "pw"),
+        kExitFailed);
+    EXPECT_EQ(console_.err_, "khcli: String: hunter not found!\n");
+    EXPECT_TRUE(console_.out_.empty());
+}
+
+TEST_F(KhcliTest, GenerateDrawsFromTheChosenClassesAtTheAskedLength) {
+    const std::string upper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string lower = "abcdefghijklmnopqrstuvwxyz";
+    const std::string special = "#$%&'()*+";
+    const std::string digits = "0123456789";
+    struct Case {
+        std::vector<std::string> options;
+        std::size_t length;
+        std::string allowed;
+    };
+    const std::vector<Case> cases = {
+        {{}, 15, upper + lower + special + digits},
+        {{"--length", "0"}, 14, upper + lower + special + digits},
+        {{"--length", "abc"}, 14, upper + lower + special + digits},
+        {{"--length=20x"}, 20, upper + lower + special + digits},
+        {{"--length", "100000", "--no-upper"}, 512, lower + special + digits},
+        {{"--length", "64", "--no-lower", "--no-special", "--no-digits"}, 64, upper},
+        {{"--length", "64", "--no-upper", "--no-lower", "--no-digits"}, 64, special},
+        {{"--length", "64", "--no-upper", "--no-lower", "--no-special"}, 64, digits},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"generate"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        ASSERT_EQ(run(args), kExitOk) << console_.err_;
+        ASSERT_FALSE(console_.out_.empty());
+        EXPECT_EQ(console_.out_.back(), '\n');
+        const std::string password = console_.out_.substr(0, console_.out_.size() - 1);
+        EXPECT_EQ(password.size(), c.length);
+        EXPECT_EQ(password.find_first_not_of(c.allowed), std::string::npos) << password;
+    }
+    EXPECT_EQ(run({"generate", "--no-upper", "--no-lower", "--no-special", "--no-digits"}),
+              kExitUsage);
+    EXPECT_TRUE(console_.out_.empty());
+    EXPECT_EQ(run({"generate", file_}), kExitUsage);
+    EXPECT_NE(console_.err_.find("unexpected argument"), std::string::npos);
+}
+
+TEST_F(KhcliTest, ExportImportAndFindRefuseBadInputAndLeaveFilesAlone) {
+    createVault();
+    addEntry("password", "Mail", "", "x", "");
+    const std::string exported = dir_.file("out.xml");
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", exported}, "pw"), kExitOk);
+    const test::Bytes before = test::readBytes(file_);
+    const std::string empty = dir_.file("empty.xml");
+    writeText(empty, "");
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string password;
+        int code;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"export", file_, "--name", "alice"}, "wrong", kExitFailed, "wrong name or password"},
+        {{"export", file_, "--name", "alice", "--output", file_},
+         "pw",
+         kExitUsage,
+         "the account file itself"},
+        {{"export", file_, "--name", "alice", "--output", dir_.file("no/dir.xml")},
+         "pw",
+         kExitFailed,
+         "cannot write"},
+        {{"import", file_, "--name", "alice", "--input", exported},
+         "wrong",
+         kExitFailed,
+         "wrong name or password"},
+        {{"import", file_, "--name", "alice"}, "pw", kExitUsage, "missing --input"},
+        {{"import", file_, "--name", "alice", "--input", dir_.file("missing.xml")},
+         "pw",
+         kExitFailed,
+         "cannot read"},
+        {{"import", file_, "--name", "alice", "--input", empty}, "pw", kExitFailed, "cannot read"},
+        {{"find", file_, "--name", "alice", "--text", "Mail"},
+         "wrong",
+         kExitFailed,
+         "wrong name or password"},
+        {{"find", file_, "--name", "alice"}, "pw", kExitUsage, "missing --text"},
+        {{"find", file_, "--name", "alice", "--text="}, "pw", kExitUsage, "--text"},
+        {{"find", file_, "--name", "alice", "--text", "M", "--in", "title,names"},
+         "pw",
+         kExitUsage,
+         "--in"},
+        {{"find", file_, "--name", "alice", "--text", "M", "--in", "title,"},
+         "pw",
+         kExitUsage,
+         "--in"},
+        {{"find", file_, "--name", "alice", "--text", "M", "--in="}, "pw", kExitUsage, "--in"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(run(c.args, c.password), c.code);
+        EXPECT_NE(console_.err_.find(c.message), std::string::npos) << console_.err_;
+        EXPECT_TRUE(console_.out_.empty());
+        EXPECT_EQ(test::readBytes(file_), before);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("no")));
+}
+
+TEST_F(KhcliTest, ImportDoesNotSilentlyDropDamagedRecords) {
+    createVault();
+    addEntry("password", "one", "", "x", "");
+    addEntry("password", "two", "", "x", "");
+    const std::string exported = dir_.file("out.xml");
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", exported}, "pw"), kExitOk);
+    test::Bytes bytes = test::readBytes(file_);
+    bytes[kHeaderSize + 10] ^= 0xFF; // damage "one"
+    test::writeBytes(file_, bytes);
+
+    EXPECT_EQ(run({"import", file_, "--name", "alice", "--input", exported}, "pw"), kExitFailed);
+    EXPECT_NE(console_.err_.find("--drop-damaged"), std::string::npos);
+    EXPECT_EQ(test::readBytes(file_), bytes);
+    ASSERT_EQ(
+        run({"import", file_, "--name", "alice", "--input", exported, "--drop-damaged"}, "pw"),
+        kExitOk);
+    EXPECT_EQ(storedEntries(file_, "alice").size(), 3u);
 }
 
 } // namespace

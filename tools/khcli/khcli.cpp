@@ -1,12 +1,19 @@
 #include "khcli.h"
 
 #include "account_file.h"
+#include "generator.h"
+#include "message_table.h"
+#include "search.h"
 #include "text_codec.h"
+#include "text_format.h"
+#include "xml_interchange.h"
 
 #include <charconv>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
+#include <system_error>
 
 namespace kh::cli {
 namespace {
@@ -16,6 +23,7 @@ struct Command {
     std::set<std::string_view> required;
     std::set<std::string_view> optional;
     bool needsPassword;
+    bool takesFile = true;
 };
 
 const std::vector<Command>& commands() {
@@ -34,13 +42,24 @@ const std::vector<Command>& commands() {
          true},
         {"check", {"name"}, {"password-stdin"}, true},
         {"dump", {"name", "json"}, {"password-stdin"}, true},
+        {"export", {"name"}, {"output", "password-stdin"}, true},
+        {"import", {"name", "input"}, {"password-stdin", "drop-damaged"}, true},
+        {"find", {"name", "text"}, {"case-sensitive", "in", "all", "password-stdin"}, true},
+        {"generate",
+         {},
+         {"length", "no-upper", "no-lower", "no-special", "no-digits"},
+         false,
+         false},
     };
     return table;
 }
 
 // Options that are switches rather than carrying a value.
 bool isSwitch(std::string_view option) {
-    return option == "password-stdin" || option == "json" || option == "drop-damaged";
+    static const std::set<std::string_view> switches = {
+        "password-stdin", "json",     "drop-damaged", "case-sensitive", "all",
+        "no-upper",       "no-lower", "no-special",   "no-digits"};
+    return switches.count(option) != 0;
 }
 
 struct Invocation {
@@ -67,13 +86,17 @@ bool parse(const std::vector<std::string>& args, Invocation& inv, std::string& e
         return false;
     }
     const std::string command(inv.command->name);
-    if (args.size() < 2 || args[1].rfind("--", 0) == 0) {
-        error = command + " needs the account FILE first";
-        return false;
+    std::size_t first = 1;
+    if (inv.command->takesFile) {
+        if (args.size() < 2 || args[1].rfind("--", 0) == 0) {
+            error = command + " needs the account FILE first";
+            return false;
+        }
+        inv.file = args[1];
+        first = 2;
     }
-    inv.file = args[1];
 
-    for (std::size_t i = 2; i < args.size(); ++i) {
+    for (std::size_t i = first; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.rfind("--", 0) != 0) {
             error = "unexpected argument '" + arg + "'";
@@ -200,6 +223,62 @@ void appendJsonString(SecretString& out, std::string_view stored) {
     out.push_back('"');
 }
 
+// khcli speaks English: the message table's defaults, with no language file loaded.
+const MessageTable& messages() {
+    static const MessageTable table;
+    return table;
+}
+
+const std::string& message(Msg msg) {
+    return messages().text(msg);
+}
+
+// The entry text form with the English templates and type names.
+const InterchangeTexts& interchangeTexts() {
+    static const InterchangeTexts texts = [] {
+        InterchangeTexts t;
+        t.fileHeader = message(Msg::filexml);
+        t.itemTemplate = message(Msg::itemxml);
+        t.passwordName = message(Msg::passwordtext);
+        t.linkName = message(Msg::linktext);
+        t.textName = message(Msg::texttext);
+        t.unknownName = message(Msg::unknowntext);
+        return t;
+    }();
+    return texts;
+}
+
+// Whether two names given as UTF-8 lead to one existing file.
+bool sameFile(const std::string& a, const std::string& b) {
+    const auto path = [](const std::string& utf8) {
+        return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+    };
+    std::error_code ec;
+    return std::filesystem::equivalent(path(a), path(b), ec) && !ec;
+}
+
+// The fields a find looks in, from a comma-separated list; none for an unknown name.
+std::optional<SearchRequest> searchFields(std::string_view list) {
+    SearchRequest request;
+    request.inTitle = request.inWhatsThis = request.inPassword = request.inDetail = false;
+    for (;;) {
+        const std::size_t comma = list.find(',');
+        const std::string_view field = list.substr(0, comma);
+        if (field == "title")
+            request.inTitle = true;
+        else if (field == "whatsthis")
+            request.inWhatsThis = true;
+        else if (field == "password")
+            request.inPassword = true;
+        else if (field == "detail")
+            request.inDetail = true;
+        else
+            return std::nullopt;
+        if (comma == std::string_view::npos) return request;
+        list.remove_prefix(comma + 1);
+    }
+}
+
 class Runner {
   public:
     Runner(const Invocation& inv, Console& console)
@@ -211,6 +290,10 @@ class Runner {
         if (name == "info") return info();
         if (name == "hint") return hint();
         if (name == "add") return add();
+        if (name == "export") return exportEntries();
+        if (name == "import") return importEntries();
+        if (name == "find") return find();
+        if (name == "generate") return generate();
         LoadedAccount loaded;
         if (const int code = open(loaded); code != kExitOk) return code;
         if (name == "list") return list(loaded);
@@ -414,6 +497,124 @@ class Runner {
         return kExitOk;
     }
 
+    int exportEntries() {
+        const bool toFile = inv_.has("output");
+        if (toFile && inv_.utf8("output").empty())
+            return fail(kExitUsage, "--output must not be empty");
+        // Replacing the account by its own unencrypted export would lose the account.
+        if (toFile && sameFile(inv_.file, inv_.utf8("output")))
+            return fail(kExitUsage, "--output names the account file itself");
+        LoadedAccount loaded;
+        if (const int code = open(loaded); code != kExitOk) return code;
+
+        std::vector<EntryValues> values(loaded.entries.size());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const AccountEntry& e = loaded.entries[i];
+            values[i].type = e.type;
+            values[i].title = e.title;
+            values[i].whatsThis = e.whatsThis;
+            values[i].data = e.data;
+            values[i].description = e.description;
+        }
+        const InterchangeTexts& texts = interchangeTexts();
+        const SecretString text = exportFileText(entriesText(values, texts).view(), texts);
+        if (!toFile) {
+            // The bytes as stored: the header line names them Windows-1252.
+            console_.out(text.view());
+            return kExitOk;
+        }
+        if (!writeExportFile(console_.filePath(inv_.utf8("output")), text.view()))
+            return fail(kExitFailed, "cannot write " + inv_.utf8("output") +
+                                         "; a file that was there is unchanged");
+        console_.err(formatText(message(Msg::exportitems), {static_cast<int>(values.size())}) +
+                     "\n");
+        return kExitOk;
+    }
+
+    int importEntries() {
+        // The input first, so that a wrong name costs no password.
+        const std::optional<SecretString> text =
+            readImportFile(console_.filePath(inv_.utf8("input")));
+        if (!text)
+            return fail(kExitFailed,
+                        "cannot read " + inv_.utf8("input") + ", or it is empty; nothing imported");
+        LoadedAccount loaded;
+        if (const int code = open(loaded); code != kExitOk) return code;
+
+        std::vector<EntryValues> imported = importText(text->view(), interchangeTexts());
+        const std::string done =
+            formatText(message(Msg::importitems), {static_cast<int>(imported.size())});
+        if (imported.empty()) {
+            console_.out(done + "\n");
+            return kExitOk;
+        }
+        if (loaded.droppedRecords > 0 && !inv_.has("drop-damaged"))
+            return fail(kExitFailed, std::to_string(loaded.droppedRecords) +
+                                         " damaged record(s) would be lost by saving; run "
+                                         "'khcli check', keep a copy, then add --drop-damaged");
+        for (EntryValues& v : imported) {
+            AccountEntry& entry = loaded.entries.emplace_back();
+            entry.type = v.type;
+            // A new entry's title is cut here; the other fields are cut when saved.
+            entry.title = std::move(v.title);
+            if (entry.title.size() > kMaxEntryTitle) entry.title.resize(kMaxEntryTitle);
+            entry.whatsThis = std::move(v.whatsThis);
+            entry.data = std::move(v.data);
+            entry.description = std::move(v.description);
+        }
+        return save(loaded, done);
+    }
+
+    int find() {
+        SearchRequest request;
+        if (inv_.has("in")) {
+            const std::optional<SearchRequest> fields = searchFields(inv_.utf8("in"));
+            if (!fields)
+                return fail(kExitUsage, "--in takes a comma-separated list of title, whatsthis, "
+                                        "password and detail");
+            request = *fields;
+        }
+        request.text = inv_.text("text");
+        if (request.text.empty()) return fail(kExitUsage, "--text must not be empty");
+        request.caseSensitive = inv_.has("case-sensitive");
+        request.findAll = inv_.has("all");
+
+        LoadedAccount loaded;
+        if (const int code = open(loaded); code != kExitOk) return code;
+        std::vector<SearchRow> rows;
+        rows.reserve(loaded.entries.size());
+        for (const AccountEntry& e : loaded.entries)
+            rows.push_back({e.title, e.whatsThis, e.description, &e.data});
+        // A state of its own: every run is a fresh search from the first entry.
+        SearchState state;
+        const SearchResult result = state.findEntries(rows, request);
+        if (result.matches.empty())
+            return fail(kExitFailed, formatText(message(Msg::warnnotfound), {inv_.utf8("text")}));
+        std::string out;
+        for (const int index : result.matches)
+            out += oneLine(loaded.entries[static_cast<std::size_t>(index)].title) + "\n";
+        console_.out(out);
+        return kExitOk;
+    }
+
+    int generate() {
+        GeneratorOptions options;
+        options.upper = !inv_.has("no-upper");
+        options.lower = !inv_.has("no-lower");
+        options.special = !inv_.has("no-special");
+        options.digits = !inv_.has("no-digits");
+        if (!options.anyClass())
+            return fail(kExitUsage, "at least one character class must stay on");
+        // Without --length, the generator dialog's own starting length.
+        const int length = inv_.has("length") ? parseGeneratorLength(inv_.utf8("length")) : 15;
+        const std::optional<SecretString> generated = generatePassword(options, length);
+        if (!generated) return fail(kExitFailed, "the system's random source failed");
+        SecretString line(*generated);
+        line.push_back('\n');
+        console_.out(line.view());
+        return kExitOk;
+    }
+
     const Invocation& inv_;
     Console& console_;
     const std::string path_; // inv_.file for the file functions
@@ -438,13 +639,27 @@ std::string usageText() {
            "  check FILE --name N   open the account and count damaged records\n"
            "  dump FILE --name N --json\n"
            "                        print the whole account as one JSON object\n"
+           "  export FILE --name N [--output OUT]\n"
+           "                        write every entry in the XML entry form, NOT ENCRYPTED,\n"
+           "                        to OUT (replaced as a whole) or to standard output; the\n"
+           "                        bytes are Windows-1252, as the file's first line says\n"
+           "  import FILE --name N --input IN [--drop-damaged]\n"
+           "                        add the entries of an XML export as new entries and save\n"
+           "  find FILE --name N --text T [--case-sensitive] [--all]\n"
+           "      [--in title,whatsthis,password,detail]\n"
+           "                        print the title of the first entry that contains T, or\n"
+           "                        with --all of every one; --in replaces the fields looked\n"
+           "                        in (title, password and detail)\n"
+           "  generate [--length N] [--no-upper] [--no-lower] [--no-special] [--no-digits]\n"
+           "                        print a random password (15 characters unless --length;\n"
+           "                        special characters are # $ % & ' ( ) * +)\n"
            "\n"
            "Commands that open an account ask for its password without echo, or read\n"
            "one line of standard input with --password-stdin. Options also take the\n"
            "form --option=value. Texts are UTF-8 and stored as Windows-1252.\n"
            "\n"
            "Exit codes: 0 done; 1 cannot open the file, wrong name or password, no such\n"
-           "entry, or not saved; 2 usage error or unusable input.\n";
+           "entry, nothing found, or not saved; 2 usage error or unusable input.\n";
 }
 
 int run(const std::vector<std::string>& args, Console& console) {
