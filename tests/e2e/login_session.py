@@ -83,6 +83,7 @@ def main():
 
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
+    os.makedirs(os.path.dirname(os.path.abspath(args.screenshot)), exist_ok=True)
     # A fresh profile, so no earlier run's settings choose a tab or an account.
     users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
     for user in os.listdir(users) if os.path.isdir(users) else []:
