@@ -431,6 +431,7 @@ TEST_F(KhcliTest, ExportImportAndFindRefuseBadInputAndLeaveFilesAlone) {
          kExitFailed,
          "wrong name or password"},
         {{"import", file_, "--name", "alice"}, "pw", kExitUsage, "missing --input"},
+        {{"import", file_, "--name", "alice", "--input="}, "pw", kExitUsage, "--input"},
         {{"import", file_, "--name", "alice", "--input", dir_.file("missing.xml")},
          "pw",
          kExitFailed,

@@ -532,6 +532,7 @@ class Runner {
     }
 
     int importEntries() {
+        if (inv_.utf8("input").empty()) return fail(kExitUsage, "--input must not be empty");
         // The input first, so that a wrong name costs no password.
         const std::optional<SecretString> text =
             readImportFile(console_.filePath(inv_.utf8("input")));
