@@ -1,0 +1,234 @@
+// The login dialog as the session runs it: its window class and instance marker, what a
+// prefill keeps, the Login, Cancel and New Account ways out of its modal loop, and the
+// "Forgot Your Password?" texts.
+#include "main_window_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kh::test {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// Runs one step per tick of a thread timer, so the steps happen inside the modal loop
+// the code under test pumps. When the steps are done and the dialog is still open, the
+// test fails and the dialog is cancelled, so a run never hangs.
+class ModalScript {
+  public:
+    ModalScript(TForm& dialog, std::vector<std::function<void()>> steps)
+        : dialog_(dialog), steps_(std::move(steps)) {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 30, &ModalScript::tick);
+    }
+    ~ModalScript() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+
+    bool finished() const { return next_ == steps_.size(); }
+
+  private:
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+        ModalScript* self = current_;
+        if (!self || !self->dialog_.isModal()) return;
+        if (self->next_ < self->steps_.size()) {
+            self->steps_[self->next_++]();
+        } else if (++self->idleTicks_ > 5) {
+            ADD_FAILURE() << "the dialog stayed open after the last step";
+            self->dialog_.setModalResult(ModalResult::Cancel);
+        }
+    }
+
+    static inline ModalScript* current_ = nullptr;
+    TForm& dialog_;
+    std::vector<std::function<void()>> steps_;
+    std::size_t next_ = 0;
+    int idleTicks_ = 0;
+    UINT_PTR timer_ = 0;
+};
+
+class LoginDialogTest : public MainWindowFixture {
+  protected:
+    void SetUp() override {
+        openWindow();
+        main_->realLoginDialog = true;
+    }
+
+    TfrmKeyhavenLogin& dialog() { return main_->loginDialog(); }
+    TNativeControl& box(const char* name) { return dialog().get<TNativeControl>(name); }
+    HWND focusedBox() {
+        TControl* focused = dialog().controlOf(GetFocus());
+        return focused ? focused->handle() : GetFocus();
+    }
+};
+
+TEST_F(LoginDialogTest, WindowCarriesItsClassCaptionAndTheInstanceMarker) {
+    HWND hwnd = dialog().handle();
+    EXPECT_EQ(hwnd, FindWindowA("TfrmKeyhavenLogin", nullptr));
+    EXPECT_EQ(0x12345678, GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    EXPECT_EQ("Welcome To Keyhaven", windowText(hwnd));
+    EXPECT_EQ(&dialog(), TForm::fromHandle(hwnd)); // its state lives in the extra bytes
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+}
+
+TEST_F(LoginDialogTest, PrefillKeepsTheFileOnlyWhenItHasAValidHeader) {
+    const std::string damaged = dir_.file("damaged.khk");
+    writeBytes(damaged, Bytes(2000, 0x5A));
+    const std::string empty = dir_.file("empty.khk");
+    writeBytes(empty, {});
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"account file", accountFile_, accountFile_},
+        {"damaged header", damaged, ""},
+        {"empty file", empty, ""},
+        {"missing file", dir_.file("missing.khk"), ""},
+        {"no file", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialog().prefill(c.file, "bob");
+        EXPECT_EQ(c.kept, dialog().keptFile());
+        EXPECT_EQ(c.kept, box("edFile").text());
+        EXPECT_EQ("bob", dialog().keptName());
+        EXPECT_EQ("bob", box("edAccount").text());
+    }
+}
+
+TEST_F(LoginDialogTest, EnterWithAnEmptyPasswordKeepsItOpenAndFocusesThePasswordBox) {
+    HWND password = box("edPassword").handle();
+    HWND name = box("edAccount").handle();
+    ModalScript script(dialog(), {
+                                     [&] {
+                                         // A prefilled name sends the focus to the password.
+                                         EXPECT_EQ(password, focusedBox());
+                                         box("edAccount").setText(" \t alice  ");
+                                         box("edAccount").setFocus();
+                                         keyDown(name, VK_RETURN);
+                                     },
+                                     [&] {
+                                         EXPECT_TRUE(dialog().isVisible());
+                                         EXPECT_EQ(password, focusedBox());
+                                         box("edPassword").setText(kAccountPassword);
+                                         keyDown(password, VK_RETURN);
+                                     },
+                                 });
+    EXPECT_TRUE(main_->session().showLogin(accountFile_, kAccountName));
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(dialog().isVisible());
+    EXPECT_EQ(kAccountName, main_->session().accountName());
+    EXPECT_EQ(kAccountName, dialog().keptName());
+    // Nothing of the password stays behind in the dialog.
+    EXPECT_FALSE(dialog().holdsPassword());
+    EXPECT_TRUE(box("edPassword").secretText().empty());
+    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+}
+
+TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
+    const std::string damaged = dir_.file("damaged.khk");
+    writeBytes(damaged, Bytes(2000, 0x5A));
+    enum class Action { Escape, Login, NewAccount };
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* name;
+        Action action;
+        const char* password;
+        bool loggedIn;
+        Texts warnings;
+        int wizardRuns;
+    };
+    const Case cases[] = {
+        {"Esc", accountFile_, kAccountName, Action::Escape, "", false, {}, 0},
+        {"right password", accountFile_, "", Action::Login, kAccountPassword, true, {}, 0},
+        {"wrong password",
+         accountFile_,
+         kAccountName,
+         Action::Login,
+         "wrong",
+         false,
+         {"Load Account File: " + accountFile_ + " Failed!"},
+         0},
+        // No file kept: the dialog closes and nothing else happens.
+        {"no valid file", damaged, kAccountName, Action::Login, kAccountPassword, false, {}, 0},
+        {"new account", accountFile_, "", Action::NewAccount, "", false, {}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        main_->warnings.clear();
+        main_->wizardRuns = 0;
+        const bool blankName = std::string(c.name).empty();
+        ModalScript script(dialog(), {[&] {
+                               EXPECT_EQ(box(blankName ? "edAccount" : "edPassword").handle(),
+                                         focusedBox());
+                               if (blankName) box("edAccount").setText(kAccountName);
+                               box("edPassword").setText(c.password);
+                               HWND target = box("edPassword").handle();
+                               switch (c.action) {
+                               case Action::Escape:
+                                   keyDown(target, VK_ESCAPE);
+                                   break;
+                               case Action::Login:
+                                   keyDown(target, VK_RETURN);
+                                   break;
+                               case Action::NewAccount:
+                                   test::click(dialog().get<TControl>("sbNew").handle());
+                                   break;
+                               }
+                           }});
+        EXPECT_EQ(c.loggedIn, main_->session().showLogin(c.file, c.name));
+        EXPECT_TRUE(script.finished());
+        EXPECT_FALSE(dialog().isVisible());
+        EXPECT_EQ(c.loggedIn, main_->session().isLoggedInQuietly());
+        EXPECT_EQ(c.warnings, main_->warnings);
+        EXPECT_EQ(c.wizardRuns, main_->wizardRuns);
+        EXPECT_FALSE(dialog().holdsPassword());
+        if (main_->session().isLoggedInQuietly()) main_->session().endSession();
+    }
+}
+
+TEST_F(LoginDialogTest, ForgotYourPasswordShowsTheStoredDescriptions) {
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* name;
+        Texts shown;
+    };
+    const Case cases[] = {
+        {"no file", "", kAccountName, {"Please input file or select file from hard disk!"}},
+        {"name",
+         accountFile_,
+         "  alice ",
+         {"Here is the Description of Account Password:\n\nAccount Name: alice\n"
+          "Description: the usual one"}},
+        {"no name",
+         accountFile_,
+         "",
+         {"Here is the Description of Account:\n\nDescription: My vault"}},
+        {"name of another account", accountFile_, "bob", {}},
+    };
+    TControl& link = dialog().get<TControl>("lbForgot");
+    EXPECT_EQ("Forgot Your Password?", windowText(link.handle()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        main_->warnings.clear();
+        dialog().prefill(c.file, c.name);
+        SendMessageA(dialog().handle(), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(link.handle()), STN_CLICKED),
+                     reinterpret_cast<LPARAM>(link.handle()));
+        EXPECT_EQ(c.shown, main_->warnings);
+    }
+}
+
+} // namespace
+} // namespace kh::test

@@ -1,0 +1,281 @@
+// The real main window and login dialog in-process: a TfrmMain whose boxes and file
+// dialogs give scripted answers, an account file and config.ini in a private folder, and
+// helpers that drive the window with the messages Windows would send.
+#pragma once
+
+#include "account_file.h"
+#include "test_files.h"
+#include "tfrm_login.h"
+#include "tfrm_main.h"
+#include "ui_test_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kh::test {
+
+// The answers a user would give, in order. A box nobody scripted fails the test and is
+// answered No / Cancel, so a real box never blocks the run.
+class ScriptedMain : public TfrmMain {
+  public:
+    using TfrmMain::TfrmMain;
+
+    struct LoginAnswer {
+        LoginPrompt::Choice choice = LoginPrompt::Choice::Cancel;
+        std::string file;
+        std::string name;
+        std::string password;
+    };
+
+    std::deque<bool> yesNoAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<LoginAnswer> loginAnswers;
+    // The real login dialog instead of scripted answers.
+    bool realLoginDialog = false;
+
+    std::vector<std::string> questions;
+    std::vector<std::string> warnings;
+    int wizardRuns = 0;
+
+    bool yesNoBox(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        questions.push_back(text);
+        if (yesNoAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return false;
+        }
+        const bool yes = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return yes;
+    }
+
+    void warningBox(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        warnings.push_back(text);
+    }
+
+    std::optional<std::string> saveFileDialog(const std::string& start) override {
+        return next(saveAnswers, "save-file dialog at " + start);
+    }
+
+    std::optional<std::string> openFileDialog(const std::string& start) override {
+        return next(openAnswers, "open-file dialog at " + start);
+    }
+
+    LoginPrompt runLoginDialog(const std::string& file, const std::string& name) override {
+        if (realLoginDialog) return TfrmMain::runLoginDialog(file, name);
+        LoginPrompt prompt;
+        if (loginAnswers.empty()) {
+            ADD_FAILURE() << "unexpected login dialog for " << file;
+            return prompt;
+        }
+        const LoginAnswer& answer = loginAnswers.front();
+        prompt.choice = answer.choice;
+        prompt.file = answer.file;
+        prompt.name = answer.name;
+        prompt.password = answer.password;
+        loginAnswers.pop_front();
+        return prompt;
+    }
+
+    std::optional<WizardAccount> runAccountWizard(bool) override {
+        ++wizardRuns;
+        return std::nullopt;
+    }
+
+  private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers,
+                                           const std::string& what) {
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected " << what;
+            return std::nullopt;
+        }
+        std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+struct SampleEntry {
+    std::int32_t type;
+    const char* title;
+    const char* whatsThis;
+    const char* data;
+    const char* description;
+};
+
+// Mixed types, letter cases that a byte-wise sort would order differently, and empty
+// "What's this" texts that the list derives from a web address or an e-mail title.
+inline const std::vector<SampleEntry>& sampleEntries() {
+    static const std::vector<SampleEntry> entries = {
+        {kEntryPassword, "mail@example.com", "", "Kiwi", "Webmail"},
+        {kEntryLink, "Bank", "", "apple", "https://bank.example.org/login"},
+        {kEntryText, "Shopping", "Note", "2024-05-01 10:00", "Buy milk"},
+        {kEntryPassword, "wifi", "Router", "Mango", "Home router"},
+        {kEntryLink, "Forum", "Board", "banana", "forum.example.net/board"},
+    };
+    return entries;
+}
+
+inline constexpr char kAccountName[] = "alice";
+inline constexpr char kAccountPassword[] = "pw-alice";
+inline constexpr char kAccountDescription[] = "My vault";
+inline constexpr char kPasswordDescription[] = "the usual one";
+
+class MainWindowFixture : public ::testing::Test {
+  protected:
+    MainWindowFixture() {
+        paths_.programFolder = dir_.file("program") + "\\";
+        paths_.profileFolder = dir_.file("profile") + "\\";
+        std::filesystem::create_directory(dir_.path() / "program");
+        std::filesystem::create_directory(dir_.path() / "profile");
+        accountFile_ = dir_.file("vault.khk");
+        writeSampleAccount(accountFile_);
+    }
+
+    ~MainWindowFixture() override { closeWindow(); }
+
+    static void writeSampleAccount(const std::string& path) {
+        Account account;
+        account.name = kAccountName;
+        account.password = kAccountPassword;
+        account.accountDescription = kAccountDescription;
+        account.passwordDescription = kPasswordDescription;
+        std::vector<AccountEntry> entries;
+        for (const SampleEntry& sample : sampleEntries()) {
+            AccountEntry& entry = entries.emplace_back();
+            entry.type = sample.type;
+            entry.title = sample.title;
+            entry.whatsThis = sample.whatsThis;
+            entry.data = sample.data;
+            entry.description = sample.description;
+        }
+        ASSERT_EQ(SaveOutcome::Saved, writeAccountFile(path, account, entries));
+    }
+
+    std::string configFile() const { return paths_.profileFolder + "config.ini"; }
+
+    void writeConfig(const char* section, const char* key, const char* value) const {
+        ASSERT_TRUE(WritePrivateProfileStringA(section, key, value, configFile().c_str()));
+    }
+
+    std::string readConfig(const char* section, const char* key) const {
+        char buffer[512] = {};
+        GetPrivateProfileStringA(section, key, "<missing>", buffer, sizeof buffer,
+                                 configFile().c_str());
+        return buffer;
+    }
+
+    void openWindow() {
+        main_ = std::make_unique<ScriptedMain>(paths_);
+        ASSERT_TRUE(main_->createMain());
+        ShowWindow(main_->handle(), SW_SHOWNORMAL);
+        pumpFor(20);
+    }
+
+    // Destroys the windows as the program's end does (config.ini is written then) and
+    // drops the quit message the main window posts, so the next modal loop is not ended
+    // by it.
+    void closeWindow() {
+        if (!main_) return;
+        if (IsWindow(main_->handle())) DestroyWindow(main_->handle());
+        main_.reset();
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+
+    // The login dialog answered with the sample account, then the load report.
+    void login() {
+        main_->loginAnswers.push_back(
+            {LoginPrompt::Choice::Login, accountFile_, kAccountName, kAccountPassword});
+        ASSERT_TRUE(main_->session().showLogin(accountFile_, kAccountName));
+    }
+
+    HWND list(EntryView view) const { return main_->listView(view); }
+
+    static int rowCount(HWND list) { return ListView_GetItemCount(list); }
+
+    static std::string cell(HWND list, int row, int column) {
+        char buffer[260] = {};
+        ListView_GetItemText(list, row, column, buffer, sizeof buffer);
+        return buffer;
+    }
+
+    static std::vector<std::string> columnTexts(HWND list, int column) {
+        std::vector<std::string> texts;
+        for (int row = 0; row < rowCount(list); ++row)
+            texts.push_back(cell(list, row, column));
+        return texts;
+    }
+
+    static int icon(HWND list, int row) {
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        item.iImage = -1;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+
+    static void selectOnly(HWND list, int row) {
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+    }
+
+    // A key as it reaches the list view, with Ctrl held in this thread's keyboard state.
+    static void press(HWND target, UINT key, bool ctrl = false) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = ctrl ? 0x80 : 0;
+        SetKeyboardState(state);
+        SendMessageA(target, WM_KEYDOWN, key, 1);
+        state[VK_CONTROL] = 0;
+        SetKeyboardState(state);
+    }
+
+    // A list view notification as the list sends it to the window.
+    void notify(HWND list, UINT code, int column = 0) {
+        NMLISTVIEW info{};
+        info.hdr.hwndFrom = list;
+        info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+        info.hdr.code = code;
+        info.iItem = -1;
+        info.iSubItem = column;
+        SendMessageA(main_->handle(), WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    }
+
+    void click(HWND list) { notify(list, NM_CLICK); }
+
+    void timerTicks(UINT_PTR timer, int count) {
+        for (int i = 0; i < count; ++i)
+            SendMessageA(main_->handle(), WM_TIMER, timer, 0);
+    }
+
+    std::vector<std::string> titlesOnDisk(const std::string& path) const {
+        LoadedAccount loaded;
+        EXPECT_EQ(ReadOutcome::Loaded,
+                  readAccountFile(path, kAccountName, kAccountPassword, loaded));
+        std::vector<std::string> titles;
+        for (const AccountEntry& entry : loaded.entries)
+            titles.push_back(entry.title);
+        return titles;
+    }
+
+    TempDir dir_;
+    AppPaths paths_;
+    std::string accountFile_;
+    std::unique_ptr<ScriptedMain> main_;
+};
+
+} // namespace kh::test

@@ -1,0 +1,339 @@
+// The main window built for real and driven with window messages: the entry lists after a
+// login, sorting, the type tabs, delete and undelete with a save, logout, the password in
+// the banner, the automatic logout and the settings written at the end.
+#include "main_window_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kh::test {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+constexpr char kPrompting[] = "Waitting For Login......";
+
+class MainWindowTest : public MainWindowFixture {};
+
+TEST_F(MainWindowTest, LoginShowsEveryRowWithItsTexts) {
+    openWindow();
+    EXPECT_EQ(kPrompting, main_->bannerText());
+    EXPECT_FALSE(main_->get<TToolButton>("tbLogout").isActive());
+    login();
+
+    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Successfully Loaded: alice!", main_->statusText());
+    EXPECT_TRUE(main_->warnings.empty());
+    EXPECT_TRUE(main_->get<TToolButton>("tbLogout").isActive());
+    EXPECT_FALSE(main_->get<TToolButton>("tbSaveAccount").isActive());
+
+    const std::array<Texts, 5> rows = {{
+        {"mail@example.com", "example.com", "******", "Webmail", "Password"},
+        {"Bank", "bank.example.org", "******", "https://bank.example.org/login", "Link"},
+        {"Shopping", "Note", "******", "Buy milk", "Text"},
+        {"wifi", "Router", "******", "Home router", "Password"},
+        {"Forum", "Board", "******", "forum.example.net/board", "Link"},
+    }};
+    const std::array<int, 5> icons = {kIconPassword, kIconLink, kIconText, kIconPassword,
+                                      kIconLink};
+    HWND all = list(EntryView::lvPassword);
+    ASSERT_EQ(5, rowCount(all));
+    for (int row = 0; row < 5; ++row) {
+        SCOPED_TRACE(row);
+        Texts shown;
+        for (int column = 0; column < kColumnCount; ++column)
+            shown.push_back(cell(all, row, column));
+        EXPECT_EQ(rows[row], shown);
+        EXPECT_EQ(icons[row], icon(all, row));
+    }
+}
+
+TEST_F(MainWindowTest, FailedLoginsWarnAndLeaveTheListsEmpty) {
+    const std::string damaged = dir_.file("damaged.khk");
+    writeBytes(damaged, Bytes(2000, 0x5A));
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* name;
+        const char* password;
+    };
+    const Case cases[] = {
+        {"wrong password", accountFile_, kAccountName, "wrong"},
+        {"wrong name", accountFile_, "bob", kAccountPassword},
+        {"damaged header", damaged, kAccountName, kAccountPassword},
+        {"missing file", dir_.file("missing.khk"), kAccountName, kAccountPassword},
+    };
+    openWindow();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        main_->warnings.clear();
+        EXPECT_FALSE(main_->session().loginAccount(c.file, c.name, c.password));
+        EXPECT_EQ(Texts{"Load Account File: " + c.file + " Failed!"}, main_->warnings);
+        EXPECT_FALSE(main_->session().isLoggedIn());
+        EXPECT_EQ(0, rowCount(list(EntryView::lvPassword)));
+        EXPECT_EQ(0, rowCount(list(EntryView::lvSub)));
+    }
+}
+
+TEST_F(MainWindowTest, ColumnClickSortsWithoutRegardToCase) {
+    struct Case {
+        int column;
+        int shownColumn; // the column whose order is checked
+        Texts order;
+    };
+    const Case cases[] = {
+        {kColumnTitle, kColumnTitle, {"Bank", "Forum", "mail@example.com", "Shopping", "wifi"}},
+        {kColumnWhatsThis,
+         kColumnWhatsThis,
+         {"bank.example.org", "Board", "example.com", "Note", "Router"}},
+        // The column shows only "******": the rows follow their secrets.
+        {kColumnPassword, kColumnTitle, {"Shopping", "Bank", "Forum", "mail@example.com", "wifi"}},
+        {kColumnDetails,
+         kColumnDetails,
+         {"Buy milk", "forum.example.net/board", "Home router", "https://bank.example.org/login",
+          "Webmail"}},
+        {kColumnType, kColumnType, {"Link", "Link", "Password", "Password", "Text"}},
+    };
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.column);
+        notify(all, LVN_COLUMNCLICK, c.column);
+        EXPECT_EQ(c.order, columnTexts(all, c.shownColumn));
+        EXPECT_EQ(c.column, main_->entries().sortColumn());
+    }
+    // Each secret moved with its row.
+    notify(all, LVN_COLUMNCLICK, kColumnPassword);
+    selectOnly(all, 1);
+    click(all);
+    EXPECT_EQ("Bank [apple]", main_->bannerText());
+}
+
+TEST_F(MainWindowTest, TypeTabsShowTheirRowsCountAndTheCommentRule) {
+    struct Case {
+        int tab;
+        EntryView visible;
+        Texts titles;
+        int total;
+        bool comment;
+    };
+    // In this order: leaving "Text" for another tab hides the comment window again.
+    const Case cases[] = {
+        {2, EntryView::lvSub, {"Bank", "Forum"}, 2, false},
+        {3, EntryView::lvSub, {"Shopping"}, 1, true},
+        {1, EntryView::lvSub, {"mail@example.com", "wifi"}, 2, false},
+        {0,
+         EntryView::lvPassword,
+         {"mail@example.com", "Bank", "Shopping", "wifi", "Forum"},
+         5,
+         false},
+    };
+    openWindow();
+    login();
+    auto& tabs = main_->get<QTabControl>("mTabType");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tab);
+        EXPECT_TRUE(tabs.selectTab(c.tab));
+        EXPECT_EQ(c.tab, tabs.tabIndex());
+        EXPECT_EQ(list(c.visible), main_->visibleListView());
+        EXPECT_TRUE(IsWindowVisible(list(c.visible)));
+        EXPECT_EQ(c.titles, columnTexts(list(c.visible), kColumnTitle));
+        EXPECT_EQ("Account: alice [Total: " + std::to_string(c.total) + " Entries!]",
+                  main_->statusText());
+        EXPECT_EQ(c.comment, main_->commentVisible());
+    }
+}
+
+TEST_F(MainWindowTest, DeleteInTypeTabThenUndeleteDeleteAgainAndSave) {
+    openWindow();
+    login();
+    ASSERT_TRUE(main_->get<QTabControl>("mTabType").selectTab(2)); // Link
+    HWND sub = list(EntryView::lvSub);
+    HWND all = list(EntryView::lvPassword);
+    const auto bankRecord = [&] { return main_->entries().row(EntryView::lvPassword, 1).record; };
+
+    selectOnly(sub, 0);
+    main_->yesNoAnswers = {true};
+    press(sub, VK_DELETE, true);
+    EXPECT_EQ(Texts{"Are you sure to delete entry: Bank?"}, main_->questions);
+    EXPECT_EQ(kIconDeleted, icon(sub, 0));
+    EXPECT_EQ(kIconDeleted, icon(all, 1));
+    EXPECT_EQ(kOffsetDeleted, bankRecord()->fileOffset);
+    EXPECT_TRUE(main_->session().modified());
+    EXPECT_TRUE(main_->get<TToolButton>("tbSaveAccount").isActive());
+
+    main_->runCommand(CommandId::ToolUnDelete);
+    EXPECT_EQ(kIconNew, icon(sub, 0));
+    EXPECT_EQ(kIconNew, icon(all, 1));
+    EXPECT_EQ(kOffsetUnsaved, bankRecord()->fileOffset);
+
+    main_->yesNoAnswers = {true};
+    press(sub, VK_DELETE, true);
+    EXPECT_EQ(kIconDeleted, icon(all, 1));
+
+    press(sub, 'S', true);
+    EXPECT_EQ(2u, main_->questions.size()); // a save asks nothing
+    EXPECT_TRUE(main_->warnings.empty());
+    EXPECT_EQ("Successfully Saved!", main_->statusText());
+    EXPECT_FALSE(main_->session().modified());
+    EXPECT_FALSE(main_->get<TToolButton>("tbSaveAccount").isActive());
+
+    const Texts kept = {"mail@example.com", "Shopping", "wifi", "Forum"};
+    EXPECT_EQ(kept, titlesOnDisk(accountFile_));
+    EXPECT_EQ(kept, columnTexts(all, kColumnTitle));
+    EXPECT_EQ(Texts{"Forum"}, columnTexts(sub, kColumnTitle));
+    EXPECT_EQ(kIconLink, icon(sub, 0));
+    EXPECT_EQ(kIconLink, icon(all, 3));
+
+    // The first save of a session leaves a copy in "backup\" beside the file.
+    const std::string backup = dir_.file("backup") + "\\alice1.khk";
+    ASSERT_TRUE(std::filesystem::exists(backup));
+    EXPECT_EQ(kept, titlesOnDisk(backup));
+
+    // The row behind the removed one still opens its own entry.
+    selectOnly(sub, 0);
+    click(sub);
+    EXPECT_EQ("Forum [banana]", main_->bannerText());
+}
+
+TEST_F(MainWindowTest, LogoutAsksAndSavesOnlyWhenTold) {
+    struct Case {
+        const char* what;
+        bool modify;
+        std::deque<bool> answers;
+        Texts questions;
+        bool loggedOut;
+        std::size_t entriesOnDisk;
+    };
+    const std::string sure = "Are you sure to logout current Account?";
+    const std::string save = "Do you want to save current Account?";
+    const Case cases[] = {
+        {"unmodified", false, {true}, {sure}, true, 5},
+        {"modified, save", true, {true, true}, {sure, save}, true, 4},
+        {"modified, do not save", true, {true, false}, {sure, save}, true, 5},
+        {"modified, stay", true, {false}, {sure}, false, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeSampleAccount(accountFile_);
+        std::filesystem::remove_all(dir_.path() / "backup");
+        openWindow();
+        login();
+        HWND all = list(EntryView::lvPassword);
+        if (c.modify) {
+            selectOnly(all, 3);
+            main_->yesNoAnswers = {true};
+            press(all, VK_DELETE, true);
+            ASSERT_TRUE(main_->session().modified());
+            main_->questions.clear();
+        }
+        main_->yesNoAnswers = c.answers;
+        press(all, 'Q', true);
+
+        EXPECT_EQ(c.questions, main_->questions);
+        EXPECT_EQ(!c.loggedOut, main_->session().isLoggedIn());
+        EXPECT_EQ(c.entriesOnDisk, titlesOnDisk(accountFile_).size());
+        if (c.loggedOut) {
+            EXPECT_EQ(0, rowCount(all));
+            EXPECT_EQ(kPrompting, main_->bannerText());
+            EXPECT_EQ(kPrompting, main_->statusText());
+            EXPECT_FALSE(main_->get<TToolButton>("tbLogout").isActive());
+        } else {
+            EXPECT_EQ(5, rowCount(all));
+        }
+        EXPECT_EQ(c.entriesOnDisk == 4,
+                  std::filesystem::exists(dir_.file("backup") + "\\alice1.khk"));
+        closeWindow();
+    }
+}
+
+TEST_F(MainWindowTest, ClickShowsTheSecretUntilTheTimeoutThenTheAccountName) {
+    writeConfig("Setting", "Timeout", "3");
+    openWindow();
+    HWND all = list(EntryView::lvPassword);
+    press(all, VK_ESCAPE); // logged out: the banner is emptied
+    EXPECT_EQ("", main_->bannerText());
+
+    login();
+    selectOnly(all, 3);
+    click(all);
+    EXPECT_EQ("wifi [Mango]", main_->bannerText());
+    timerTicks(TfrmMain::kPasswordTimer, 2);
+    EXPECT_EQ("wifi [Mango]", main_->bannerText());
+    timerTicks(TfrmMain::kPasswordTimer, 1);
+    EXPECT_EQ(kAccountName, main_->bannerText());
+
+    click(all);
+    EXPECT_EQ("wifi [Mango]", main_->bannerText());
+    press(all, VK_ESCAPE); // logged in: back to the account name at once
+    EXPECT_EQ(kAccountName, main_->bannerText());
+}
+
+TEST_F(MainWindowTest, ClickShowsNothingWithDisplayPasswordOff) {
+    writeConfig("Setting", "DisplayPassword", "0");
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    selectOnly(all, 0);
+    click(all);
+    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+}
+
+TEST_F(MainWindowTest, GuardTicksLogOutAfterMainGuardMinutesAndLoseChanges) {
+    writeConfig("Setting", "MainGuard", "1");
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    selectOnly(all, 3);
+    main_->yesNoAnswers = {true};
+    press(all, VK_DELETE, true);
+    ASSERT_TRUE(main_->session().modified());
+
+    // Every tick is two seconds: 58 idle seconds, then a click starts the count again.
+    timerTicks(TfrmMain::kGuardTimer, 29);
+    EXPECT_TRUE(main_->session().isLoggedInQuietly());
+    click(all);
+    timerTicks(TfrmMain::kGuardTimer, 29);
+    EXPECT_TRUE(main_->session().isLoggedInQuietly());
+    EXPECT_EQ(58, main_->session().idleSeconds());
+
+    timerTicks(TfrmMain::kGuardTimer, 1);
+    EXPECT_FALSE(main_->session().isLoggedInQuietly());
+    EXPECT_EQ(-1, main_->session().idleSeconds());
+    EXPECT_EQ(1u, main_->questions.size()); // only the delete: no question at the logout
+    EXPECT_EQ(0, rowCount(all));
+    EXPECT_EQ(kPrompting, main_->bannerText());
+    EXPECT_EQ(5u, titlesOnDisk(accountFile_).size());
+}
+
+TEST_F(MainWindowTest, SettingsAreWrittenWhenTheWindowIsDestroyedAndApplied) {
+    openWindow();
+    EXPECT_FALSE(main_->commentVisible());
+    login();
+    main_->runCommand(CommandId::ToolComment);
+    EXPECT_TRUE(main_->commentVisible());
+    ASSERT_TRUE(main_->get<QTabControl>("mTabType").selectTab(2));
+    closeWindow();
+
+    EXPECT_EQ("1", readConfig("Setting", "Comment"));
+    EXPECT_EQ("2", readConfig("Setting", "Sub"));
+    EXPECT_EQ(accountFile_, readConfig("Account", "Last"));
+    EXPECT_EQ(kAccountName, readConfig("Account", "LastTitle"));
+
+    // The next start opens on the stored tab, and the login fills it.
+    openWindow();
+    EXPECT_TRUE(main_->commentVisible());
+    EXPECT_EQ(2, main_->get<QTabControl>("mTabType").tabIndex());
+    EXPECT_EQ(list(EntryView::lvSub), main_->visibleListView());
+    EXPECT_EQ(accountFile_, main_->session().lastFileName());
+    login();
+    EXPECT_EQ((Texts{"Bank", "Forum"}), columnTexts(list(EntryView::lvSub), kColumnTitle));
+}
+
+} // namespace
+} // namespace kh::test
