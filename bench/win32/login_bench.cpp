@@ -342,8 +342,8 @@ int run() {
 
         t0 = nowMs();
         main.refreshLists();
-        paintNow(main);
         refresh.push_back(nowMs() - t0);
+        paintNow(main);
     }
 
     // Logged in: a click on each column header, then on each tab, as the user does them.
@@ -400,7 +400,7 @@ int run() {
                 {"list view repaint alone", median(listPaint)},
                 {"whole window repaint", median(windowPaint)},
                 {"item count 0 -> 10,240 alone", median(itemCount)},
-                {"refreshLists + paint, same counts", median(refresh)}},
+                {"refreshLists alone, same counts", median(refresh)}},
                read);
     static constexpr const char* kColumnNames[] = {"Title", "What's this", "Password", "Details",
                                                    "Type"};
