@@ -137,7 +137,7 @@ TEST_F(LoginDialogTest, EnterWithAnEmptyPasswordKeepsItOpenAndFocusesThePassword
 TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
     const std::string damaged = dir_.file("damaged.khk");
     writeBytes(damaged, Bytes(2000, 0x5A));
-    enum class Action { Escape, Login, NewAccount };
+    enum class Action { Escape, AltC, Login, AltL, NewAccount };
     struct Case {
         const char* what;
         std::string file;
@@ -150,6 +150,8 @@ TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
     };
     const Case cases[] = {
         {"Esc", accountFile_, kAccountName, Action::Escape, "", false, {}, 0},
+        {"Alt+C", accountFile_, kAccountName, Action::AltC, kAccountPassword, false, {}, 0},
+        {"Alt+L", accountFile_, kAccountName, Action::AltL, kAccountPassword, true, {}, 0},
         {"right password", accountFile_, "", Action::Login, kAccountPassword, true, {}, 0},
         {"wrong password",
          accountFile_,
@@ -178,6 +180,12 @@ TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
                                case Action::Escape:
                                    keyDown(target, VK_ESCAPE);
                                    break;
+                               case Action::AltC:
+                                   altKey(target, 'C');
+                                   break;
+                               case Action::AltL:
+                                   altKey(target, 'L');
+                                   break;
                                case Action::Login:
                                    keyDown(target, VK_RETURN);
                                    break;
@@ -195,6 +203,24 @@ TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
         EXPECT_FALSE(dialog().holdsPassword());
         if (main_->session().isLoggedInQuietly()) main_->session().endSession();
     }
+}
+
+TEST_F(LoginDialogTest, BrowseStartsAtTheKeptFileAndPrefillsTheChosenOne) {
+    HWND browse = dialog().get<TControl>("sbBrowse").handle();
+    dialog().prefill("", "bob");
+    main_->openAnswers = {accountFile_};
+    test::click(browse);
+    EXPECT_EQ(Texts{""}, main_->dialogStarts);
+    EXPECT_EQ(accountFile_, dialog().keptFile());
+    EXPECT_EQ("", box("edAccount").text()); // a chosen file comes without a name
+
+    // Cancelled: everything stays as it was.
+    box("edAccount").setText("bob");
+    main_->openAnswers = {std::nullopt};
+    test::click(browse);
+    EXPECT_EQ((Texts{"", accountFile_}), main_->dialogStarts);
+    EXPECT_EQ(accountFile_, dialog().keptFile());
+    EXPECT_EQ("bob", box("edAccount").text());
 }
 
 TEST_F(LoginDialogTest, ForgotYourPasswordShowsTheStoredDescriptions) {

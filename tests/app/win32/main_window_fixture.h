@@ -41,14 +41,18 @@ class ScriptedMain : public TfrmMain {
     std::deque<LoginAnswer> loginAnswers;
     // The real login dialog instead of scripted answers.
     bool realLoginDialog = false;
+    // Runs while a Yes/No box is open, before it is answered.
+    std::function<void()> whileAsking;
 
     std::vector<std::string> questions;
     std::vector<std::string> warnings;
+    std::vector<std::string> dialogStarts; // the start name of every file dialog
     int wizardRuns = 0;
 
     bool yesNoBox(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         questions.push_back(text);
+        if (whileAsking) whileAsking();
         if (yesNoAnswers.empty()) {
             ADD_FAILURE() << "unexpected question: " << text;
             return false;
@@ -64,10 +68,12 @@ class ScriptedMain : public TfrmMain {
     }
 
     std::optional<std::string> saveFileDialog(const std::string& start) override {
+        dialogStarts.push_back(start);
         return next(saveAnswers, "save-file dialog at " + start);
     }
 
     std::optional<std::string> openFileDialog(const std::string& start) override {
+        dialogStarts.push_back(start);
         return next(openAnswers, "open-file dialog at " + start);
     }
 
@@ -233,15 +239,27 @@ class MainWindowFixture : public ::testing::Test {
                               LVIS_SELECTED | LVIS_FOCUSED);
     }
 
-    // A key as it reaches the list view, with Ctrl held in this thread's keyboard state.
-    static void press(HWND target, UINT key, bool ctrl = false) {
+    // A key as it reaches the list view, with Ctrl or Shift held in this thread's keyboard
+    // state.
+    static void press(HWND target, UINT key, bool ctrl = false, bool shift = false) {
         BYTE state[256] = {};
         GetKeyboardState(state);
         state[VK_CONTROL] = ctrl ? 0x80 : 0;
+        state[VK_SHIFT] = shift ? 0x80 : 0;
         SetKeyboardState(state);
         SendMessageA(target, WM_KEYDOWN, key, 1);
         state[VK_CONTROL] = 0;
+        state[VK_SHIFT] = 0;
         SetKeyboardState(state);
+    }
+
+    // Deletes one lvPassword row with Ctrl+Del, answering Yes.
+    void deleteRow(int row) {
+        HWND all = list(EntryView::lvPassword);
+        selectOnly(all, row);
+        main_->yesNoAnswers.push_back(true);
+        press(all, VK_DELETE, true);
+        ASSERT_TRUE(main_->session().modified());
     }
 
     // A list view notification as the list sends it to the window.

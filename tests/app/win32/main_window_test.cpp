@@ -7,6 +7,7 @@
 
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,32 @@ TEST_F(MainWindowTest, DeleteInTypeTabThenUndeleteDeleteAgainAndSave) {
     EXPECT_EQ("Forum [banana]", main_->bannerText());
 }
 
+TEST_F(MainWindowTest, SortInsideATypeTabKeepsEachRowWithItsEntry) {
+    openWindow();
+    login();
+    ASSERT_TRUE(main_->get<QTabControl>("mTabType").selectTab(1)); // Password
+    HWND sub = list(EntryView::lvSub);
+    HWND all = list(EntryView::lvPassword);
+    notify(sub, LVN_COLUMNCLICK, kColumnDetails);
+    ASSERT_EQ((Texts{"wifi", "mail@example.com"}), columnTexts(sub, kColumnTitle));
+
+    selectOnly(sub, 0);
+    main_->yesNoAnswers = {true};
+    press(sub, VK_DELETE, true);
+    EXPECT_EQ(Texts{"Are you sure to delete entry: wifi?"}, main_->questions);
+    EXPECT_EQ(kIconDeleted, icon(sub, 0));
+    EXPECT_EQ(kIconDeleted, icon(all, 3));
+    EXPECT_EQ(kIconPassword, icon(all, 0));
+
+    selectOnly(sub, 1);
+    click(sub);
+    EXPECT_EQ("mail@example.com [Kiwi]", main_->bannerText());
+
+    press(sub, 'S', true);
+    EXPECT_EQ((Texts{"mail@example.com", "Bank", "Shopping", "Forum"}), titlesOnDisk(accountFile_));
+    EXPECT_EQ(Texts{"mail@example.com"}, columnTexts(sub, kColumnTitle));
+}
+
 TEST_F(MainWindowTest, LogoutAsksAndSavesOnlyWhenTold) {
     struct Case {
         const char* what;
@@ -248,6 +275,124 @@ TEST_F(MainWindowTest, LogoutAsksAndSavesOnlyWhenTold) {
         }
         EXPECT_EQ(c.entriesOnDisk == 4,
                   std::filesystem::exists(dir_.file("backup") + "\\alice1.khk"));
+        closeWindow();
+    }
+}
+
+TEST_F(MainWindowTest, ClosingAndTheEndOfTheWindowsSessionFollowTheQuitSetting) {
+    struct Case {
+        const char* what;
+        UINT message;
+        bool quit;
+        bool modify;
+        std::deque<bool> answers;
+        std::size_t questions;
+        bool windowStays;
+        bool loggedIn;
+        std::size_t entriesOnDisk;
+    };
+    const Case cases[] = {
+        // Closing with Quit off never logs out and asks nothing.
+        {"close, Quit off", WM_CLOSE, false, true, {}, 0, true, true, 5},
+        // Nothing to save: the program ends at once.
+        {"close, unmodified", WM_CLOSE, true, false, {}, 0, false, true, 5},
+        {"close, logout without saving", WM_CLOSE, true, true, {true, false}, 2, false, false, 5},
+        {"close, logout refused", WM_CLOSE, true, true, {false}, 1, true, true, 5},
+        {"end of session, saved", WM_QUERYENDSESSION, false, true, {true, true}, 2, true, false, 4},
+        {"end of session, refused", WM_QUERYENDSESSION, false, true, {false}, 1, true, true, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeSampleAccount(accountFile_);
+        std::filesystem::remove(configFile());
+        writeConfig("Setting", "Quit", c.quit ? "1" : "0");
+        openWindow();
+        login();
+        if (c.modify) deleteRow(3);
+        main_->questions.clear();
+        main_->yesNoAnswers = c.answers;
+        HWND window = main_->handle();
+
+        const LRESULT result = SendMessageA(window, c.message, 0, 0);
+        EXPECT_EQ(c.questions, main_->questions.size());
+        EXPECT_EQ(c.windowStays, IsWindow(window) != FALSE);
+        EXPECT_EQ(c.loggedIn, main_->session().isLoggedInQuietly());
+        EXPECT_EQ(c.entriesOnDisk, titlesOnDisk(accountFile_).size());
+        if (c.message == WM_QUERYENDSESSION) {
+            EXPECT_EQ(!c.loggedIn, result != FALSE);
+            // An allowed end writes the settings at once.
+            EXPECT_EQ(c.loggedIn ? "<missing>" : kAccountName, readConfig("Account", "LastTitle"));
+        }
+        closeWindow();
+    }
+}
+
+TEST_F(MainWindowTest, SaveAsAndBackupCopyTakeTheirFileFromTheSaveDialog) {
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+
+    // Save As: ".khk" is appended, and the copy becomes the open account's file.
+    const std::string copy = dir_.file("copy");
+    main_->saveAnswers = {copy};
+    press(all, 'D', true);
+    EXPECT_EQ(Texts{accountFile_}, main_->dialogStarts);
+    EXPECT_EQ(5u, titlesOnDisk(copy + ".khk").size());
+    EXPECT_EQ(copy + ".khk", main_->session().fileName());
+    EXPECT_EQ(copy + ".khk", main_->session().lastFileName());
+    EXPECT_FALSE(main_->session().modified());
+    // A save like any other: the first of the session leaves a rotating copy.
+    const std::string rotating = dir_.file("backup") + "\\alice1.khk";
+    EXPECT_EQ(5u, titlesOnDisk(rotating).size());
+
+    // Backup: the copy gets the changes, the account stays on its own file, still modified,
+    // and no rotating copy is made.
+    deleteRow(3);
+    const std::string spare = dir_.file("spare.KHK");
+    main_->saveAnswers = {spare};
+    main_->dialogStarts.clear();
+    press(all, 'B', true);
+    EXPECT_EQ(Texts{copy + ".khk"}, main_->dialogStarts);
+    EXPECT_EQ(4u, titlesOnDisk(spare).size());
+    EXPECT_EQ(copy + ".khk", main_->session().fileName());
+    EXPECT_TRUE(main_->session().modified());
+    EXPECT_EQ(5u, titlesOnDisk(copy + ".khk").size());
+    EXPECT_EQ(5u, titlesOnDisk(rotating).size());
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir_.path() / "backup"),
+                               std::filesystem::directory_iterator()));
+    EXPECT_TRUE(main_->warnings.empty());
+}
+
+TEST_F(MainWindowTest, YesGivenAfterTheAutomaticLogoutCountsAsNo) {
+    struct Case {
+        const char* what;
+        UINT key;
+        bool ctrl;
+        bool shift;
+        std::string question;
+    };
+    const Case cases[] = {
+        {"Ctrl+Del", VK_DELETE, true, false, "Are you sure to delete entry: wifi?"},
+        {"Shift+Del", VK_DELETE, false, true, "Are you sure to delete all the entries?"},
+        {"Ctrl+Q", 'Q', true, false, "Are you sure to logout current Account?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeConfig("Setting", "MainGuard", "1");
+        openWindow();
+        login();
+        deleteRow(0); // unsaved changes that a late Yes must not save
+        main_->questions.clear();
+        HWND all = list(EntryView::lvPassword);
+        selectOnly(all, 3);
+        main_->whileAsking = [this] { timerTicks(TfrmMain::kGuardTimer, 30); };
+        main_->yesNoAnswers = {true};
+        press(all, c.key, c.ctrl, c.shift);
+
+        EXPECT_EQ(Texts{c.question}, main_->questions);
+        EXPECT_FALSE(main_->session().isLoggedInQuietly());
+        EXPECT_EQ(0, rowCount(all));
+        EXPECT_EQ(5u, titlesOnDisk(accountFile_).size());
         closeWindow();
     }
 }
