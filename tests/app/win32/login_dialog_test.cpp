@@ -76,6 +76,9 @@ TEST_F(LoginDialogTest, WindowCarriesItsClassCaptionAndTheInstanceMarker) {
     EXPECT_EQ("Welcome To Keyhaven", windowText(hwnd));
     EXPECT_EQ(&dialog(), TForm::fromHandle(hwnd)); // its state lives in the extra bytes
     EXPECT_FALSE(IsWindowVisible(hwnd));
+    EXPECT_EQ(150, SendMessageA(box("edAccount").handle(), EM_GETLIMITTEXT, 0, 0));
+    EXPECT_EQ(75, SendMessageA(box("edPassword").handle(), EM_GETLIMITTEXT, 0, 0));
+    EXPECT_EQ('*', SendMessageA(box("edPassword").handle(), EM_GETPASSWORDCHAR, 0, 0));
 }
 
 TEST_F(LoginDialogTest, PrefillKeepsTheFileOnlyWhenItHasAValidHeader) {

@@ -224,6 +224,14 @@ class MainWindowFixture : public ::testing::Test {
         return texts;
     }
 
+    static std::vector<std::string> selectedTitles(HWND list) {
+        std::vector<std::string> titles;
+        int row = -1;
+        while ((row = ListView_GetNextItem(list, row, LVNI_SELECTED)) >= 0)
+            titles.push_back(cell(list, row, kColumnTitle));
+        return titles;
+    }
+
     static int icon(HWND list, int row) {
         LVITEMA item{};
         item.mask = LVIF_IMAGE;

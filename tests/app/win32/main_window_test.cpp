@@ -32,6 +32,20 @@ TEST_F(MainWindowTest, LoginShowsEveryRowWithItsTexts) {
     EXPECT_TRUE(main_->get<TToolButton>("tbLogout").isActive());
     EXPECT_FALSE(main_->get<TToolButton>("tbSaveAccount").isActive());
 
+    for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
+        Texts headings;
+        for (int column = 0; column < kColumnCount; ++column) {
+            char text[64] = {};
+            LVCOLUMNA info{};
+            info.mask = LVCF_TEXT;
+            info.pszText = text;
+            info.cchTextMax = sizeof text;
+            SendMessageA(list(view), LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
+            headings.push_back(text);
+        }
+        EXPECT_EQ((Texts{"Title", "What's this", "Password", "Details", "Type"}), headings);
+    }
+
     const std::array<Texts, 5> rows = {{
         {"mail@example.com", "example.com", "******", "Webmail", "Password"},
         {"Bank", "bank.example.org", "******", "https://bank.example.org/login", "Link"},
@@ -147,6 +161,10 @@ TEST_F(MainWindowTest, TypeTabsShowTheirRowsCountAndTheCommentRule) {
         EXPECT_EQ("Account: alice [Total: " + std::to_string(c.total) + " Entries!]",
                   main_->statusText());
         EXPECT_EQ(c.comment, main_->commentVisible());
+        if (c.comment) { // a Text entry shows its message below the list
+            selectOnly(list(c.visible), 0);
+            EXPECT_EQ("Buy milk", windowText(main_->get<TControl>("mmComment").handle()));
+        }
     }
 }
 
@@ -226,6 +244,41 @@ TEST_F(MainWindowTest, SortInsideATypeTabKeepsEachRowWithItsEntry) {
     press(sub, 'S', true);
     EXPECT_EQ((Texts{"mail@example.com", "Bank", "Shopping", "Forum"}), titlesOnDisk(accountFile_));
     EXPECT_EQ(Texts{"mail@example.com"}, columnTexts(sub, kColumnTitle));
+}
+
+// The list views keep the selection by row number; whenever the rows under those numbers
+// change, no other entry may end up selected (a following Ctrl+Del or copy would act on it).
+TEST_F(MainWindowTest, SelectionNeverMovesToAnotherEntry) {
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    HWND sub = list(EntryView::lvSub);
+    auto& tabs = main_->get<QTabControl>("mTabType");
+
+    {
+        SCOPED_TRACE("sort");
+        selectOnly(all, 3); // wifi
+        notify(all, LVN_COLUMNCLICK, kColumnTitle);
+        for (const std::string& title : selectedTitles(all))
+            EXPECT_EQ("wifi", title);
+    }
+    {
+        SCOPED_TRACE("tab change");
+        ASSERT_TRUE(tabs.selectTab(2));
+        selectOnly(sub, 1); // Forum
+        ASSERT_TRUE(tabs.selectTab(1));
+        EXPECT_EQ(Texts{}, selectedTitles(sub));
+    }
+    {
+        SCOPED_TRACE("save removes a deleted row");
+        ASSERT_TRUE(tabs.selectTab(2));
+        selectOnly(sub, 0); // Bank
+        main_->yesNoAnswers = {true};
+        press(sub, VK_DELETE, true);
+        press(sub, 'S', true);
+        ASSERT_EQ(Texts{"Forum"}, columnTexts(sub, kColumnTitle));
+        EXPECT_EQ(Texts{}, selectedTitles(sub));
+    }
 }
 
 TEST_F(MainWindowTest, LogoutAsksAndSavesOnlyWhenTold) {
