@@ -4,6 +4,8 @@
 #include "tfrm_login.h"
 #include "tfrm_main.h"
 
+#include <commctrl.h>
+
 namespace kh {
 namespace {
 
@@ -138,6 +140,9 @@ void TfrmMain::showMainWindow() {
 }
 
 void TfrmMain::clearEntries() {
+    for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
+        ListView_SetItemState(listView(view), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     list_.clearEntryList();
     refreshLists();
 }
@@ -156,8 +161,13 @@ std::vector<AccountEntry> TfrmMain::entriesToWrite() {
 }
 
 void TfrmMain::normalizeAfterSave(std::span<const AccountEntry> written) {
+    const std::vector<const RowRecord*> master = selectedRecords(EntryView::lvPassword);
+    const std::vector<const RowRecord*> sub = selectedRecords(EntryView::lvSub);
     list_.takeSavedOffsets(written);
     refreshLists();
+    // Rows of deleted entries are gone; the others keep their selection.
+    reselect(EntryView::lvPassword, master);
+    reselect(EntryView::lvSub, sub);
 }
 
 std::size_t TfrmMain::rowCount() const {
@@ -165,6 +175,8 @@ std::size_t TfrmMain::rowCount() const {
 }
 
 bool TfrmMain::rebuildTypeList() {
+    // lvSub gets new rows: nothing of the old selection applies to them.
+    ListView_SetItemState(listView(EntryView::lvSub), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     const bool rebuilt = list_.rebuildTypeList();
     refreshLists();
     applyCommentRule();

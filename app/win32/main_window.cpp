@@ -15,6 +15,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace kh {
 namespace {
@@ -357,40 +358,35 @@ void TfrmMain::buildMenus() {
         MenuId menu;
         MenuId submenuOf; // items of this menu go below the Submenu item of `menu`
     };
-    const auto itemsOf = [this](MenuId menu, MenuId nested, std::vector<MenuItemDef>& out) {
+    // One item row; its caption text lives in menuCaptions_ while the menu is built.
+    const auto addItem = [this](const CommandSpec& spec, int level, std::vector<MenuItemDef>& out) {
+        if (spec.separatorBefore && !out.empty()) {
+            out.push_back({.name = "", .caption = kMenuSeparator, .level = level});
+        }
+        std::string& caption = menuCaptions_.emplace_back(spec.caption);
+        if (spec.shortcut.key != 0) {
+            caption.push_back('\t');
+            caption.append(shortcutText(spec.shortcut));
+        }
+        out.push_back({.name = spec.name.data(),
+                       .caption = caption.c_str(),
+                       .commandId = kMenuCommandBase + static_cast<int>(spec.id),
+                       .tag = spec.tag,
+                       .imageIndex = spec.image,
+                       .level = level,
+                       .options = spec.style == ItemStyle::Radio ? menuopt::radio : 0u});
+    };
+    const auto itemsOf = [&addItem](MenuId menu, MenuId nested, std::vector<MenuItemDef>& out) {
         for (const CommandSpec& spec : commandTable()) {
             if (spec.menu != menu) continue;
-            if (spec.separatorBefore && !out.empty()) {
-                out.push_back({.name = "", .caption = kMenuSeparator});
+            addItem(spec, 0, out);
+            if (spec.style != ItemStyle::Submenu) continue;
+            for (const CommandSpec& inner : commandTable()) {
+                if (inner.menu == nested) addItem(inner, 1, out);
             }
-            std::string& caption = menuCaptions_.emplace_back(spec.caption);
-            if (spec.shortcut.key != 0) caption += "\t" + shortcutText(spec.shortcut);
-            unsigned options = 0;
-            if (spec.style == ItemStyle::Radio) options |= menuopt::radio;
-            out.push_back({.name = spec.name.data(),
-                           .caption = caption.c_str(),
-                           .commandId = kMenuCommandBase + static_cast<int>(spec.id),
-                           .tag = spec.tag,
-                           .imageIndex = spec.image,
-                           .options = options});
-            if (spec.style == ItemStyle::Submenu) {
-                for (const CommandSpec& inner : commandTable()) {
-                    if (inner.menu != nested) continue;
-                    if (inner.separatorBefore) {
-                        out.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
-                    }
-                    std::string& text = menuCaptions_.emplace_back(inner.caption);
-                    if (inner.shortcut.key != 0) text += "\t" + shortcutText(inner.shortcut);
-                    out.push_back({.name = inner.name.data(),
-                                   .caption = text.c_str(),
-                                   .commandId = kMenuCommandBase + static_cast<int>(inner.id),
-                                   .tag = inner.tag,
-                                   .imageIndex = inner.image,
-                                   .level = 1});
-                }
-                if (nested == MenuId::Language) {
-                    out.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
-                }
+            // The language files found at the first show are listed after this line.
+            if (nested == MenuId::Language) {
+                out.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
             }
         }
     };
@@ -748,7 +744,10 @@ void TfrmMain::applyCommentRule() {
 }
 
 bool TfrmMain::chooseTab(int index) {
+    const std::vector<const RowRecord*> selected = selectedRecords(EntryView::lvSub);
     if (!list_.chooseTypeTab(index)) return false;
+    // A new type's rows are new rows: nothing of the old selection applies to them.
+    reselect(EntryView::lvSub, list_.shownType() > 0 ? std::vector<const RowRecord*>{} : selected);
     get<TContainer>("nbPasswords").setPageIndex(list_.shownType() > 0 ? 1 : 0);
     settings_.sub = list_.shownType();
     refreshLists();
@@ -760,10 +759,36 @@ bool TfrmMain::chooseTab(int index) {
     return true;
 }
 
+std::vector<const RowRecord*> TfrmMain::selectedRecords(EntryView list) const {
+    std::vector<const RowRecord*> records;
+    HWND view = listView(list);
+    int index = -1;
+    while ((index = ListView_GetNextItem(view, index, LVNI_SELECTED)) >= 0) {
+        if (index < list_.rowCount(list)) records.push_back(list_.row(list, index).record.get());
+    }
+    return records;
+}
+
+void TfrmMain::reselect(EntryView list, const std::vector<const RowRecord*>& records) {
+    HWND view = listView(list);
+    ListView_SetItemState(view, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (records.empty()) return;
+    const std::unordered_set<const RowRecord*> wanted(records.begin(), records.end());
+    const int rows = list_.rowCount(list);
+    for (int i = 0; i < rows; ++i) {
+        if (wanted.count(list_.row(list, i).record.get()) != 0) {
+            ListView_SetItemState(view, i, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+}
+
 void TfrmMain::sortByColumn(int column) {
     if (!session_.isLoggedIn()) return;
+    const EntryView visible = list_.visibleList();
+    const std::vector<const RowRecord*> selected = selectedRecords(visible);
     list_.sortByColumn(column);
     refreshLists();
+    reselect(visible, selected);
 }
 
 void TfrmMain::setViewStyle(int style) {

@@ -138,6 +138,10 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     void rowSelectionChanged(EntryView list);
     void listLostFocus();
     void updateCopyImage();
+    // Owner-data list views keep their selection by row number: when the model moves or
+    // drops rows, the selection must follow the entries, never land on others.
+    std::vector<const RowRecord*> selectedRecords(EntryView list) const;
+    void reselect(EntryView list, const std::vector<const RowRecord*>& records);
     void applyCommentRule();
     void setCommentVisible(bool visible);
     void updateMenuState(HMENU menu);
