@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "text_format.h"
+#include "text_trim.h"
 
 #include <cctype>
 
@@ -402,12 +403,7 @@ std::string withAccountExtension(const std::string& chosen) {
 }
 
 std::string trimLoginName(std::string_view name) {
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!name.empty() && blank(name.front()))
-        name.remove_prefix(1);
-    while (!name.empty() && blank(name.back()))
-        name.remove_suffix(1);
-    return std::string(name);
+    return std::string(trimBlanks(name));
 }
 
 std::string loginFileToKeep(const std::string& file) {

@@ -10,10 +10,6 @@ constexpr char kSetting[] = "Setting";
 constexpr char kBackup[] = "Backup";
 constexpr char kAccount[] = "Account";
 
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
 bool readBool(ProfileStore& store, std::string_view section, std::string_view key, bool fallback) {
     return store.readInt(section, key, fallback ? 1 : 0) != 0;
 }
@@ -23,7 +19,8 @@ bool readBool(ProfileStore& store, std::string_view section, std::string_view ke
 // path in quotes must come back unchanged).
 std::string storableText(std::string_view text) {
     text = text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)));
-    const bool outerBlank = !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
+    const bool outerBlank =
+        !text.empty() && (isBlankOrControl(text.front()) || isBlankOrControl(text.back()));
     const bool outerQuotes = text.size() >= 2 && text.front() == text.back() &&
                              (text.front() == '"' || text.front() == '\'');
     if (!outerBlank && !outerQuotes) return std::string(text);
@@ -69,7 +66,7 @@ class SettingsWriter {
 
 int parseProfileInt(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
+    while (i < text.size() && isBlankOrControl(text[i]))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -114,14 +111,6 @@ std::string withTrailingBackslash(std::string_view text) {
     std::string result(text);
     if (result.empty() || result.back() != '\\') result += '\\';
     return result;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 Settings loadSettings(ProfileStore& store, FolderMaker& folders) {

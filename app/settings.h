@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "text_trim.h"
+
 namespace kh {
 
 // Access to one INI file with the semantics of the Windows private-profile functions.
@@ -104,8 +106,6 @@ bool saveSettings(ProfileStore& store, const Settings& settings);
 
 // `text` with "\" appended when it does not end with one.
 std::string withTrailingBackslash(std::string_view text);
-// `text` without leading and trailing blanks and control characters.
-std::string_view trimBlanks(std::string_view text);
 
 // The per-user folder for config.ini: the application-data folder plus "Keyhaven\" when
 // that folder exists or can be created, otherwise the program folder.

@@ -2,6 +2,7 @@
 
 #include "sdr_file.h"
 #include "text_format.h"
+#include "text_trim.h"
 
 #include <array>
 
@@ -14,18 +15,6 @@ constexpr std::string_view kBlockClose = "</Entry>";
 // Reading more than this into memory would only end in an allocation failure; no export
 // of a vault comes near it.
 constexpr long long kMaxImportFileSize = 256LL * 1024 * 1024;
-
-bool isTrimmed(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && isTrimmed(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isTrimmed(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 // Windows-1252 lower case, so that translated type names with accented capitals match too.
 unsigned char foldCase(unsigned char c) {
@@ -74,7 +63,7 @@ Element findElement(std::string_view block, std::string_view open, std::string_v
 }
 
 std::optional<std::int32_t> typeOf(std::string_view name, const InterchangeTexts& texts) {
-    name = trim(name);
+    name = trimBlanks(name);
     if (name.empty()) return std::nullopt;
     const std::array<std::pair<std::string_view, const std::string*>, 3> types = {{
         {"Password", &texts.passwordName},
@@ -96,7 +85,7 @@ std::optional<EntryValues> readBlock(std::string_view block, const InterchangeTe
     if (!code) return std::nullopt;
 
     const Element title = findElement(block, "<Title>", "</Title>");
-    if (!title.closed || trim(title.content).empty()) return std::nullopt;
+    if (!title.closed || trimBlanks(title.content).empty()) return std::nullopt;
 
     const Element description = findElement(block, "<Description>", "</Description>");
     if (description.opened && !description.closed) return std::nullopt;
@@ -108,9 +97,9 @@ std::optional<EntryValues> readBlock(std::string_view block, const InterchangeTe
 
     EntryValues entry;
     entry.type = *code;
-    entry.title = trim(title.content);
-    entry.description = trim(description.content);
-    entry.whatsThis = trim(whatsThis.content);
+    entry.title = trimBlanks(title.content);
+    entry.description = trimBlanks(description.content);
+    entry.whatsThis = trimBlanks(whatsThis.content);
     entry.data = data.content;
     return entry;
 }

@@ -3,6 +3,7 @@
 #include "file_system.h"
 #include "sdr_file.h"
 #include "text_codec.h"
+#include "text_trim.h"
 
 #include <algorithm>
 
@@ -40,21 +41,12 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
            });
 }
 
-// Language files drop every character with a code up to 32 at both ends.
-bool isControlOrBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 template <class Pred> std::string_view trimmed(std::string_view text, Pred drop) {
     while (!text.empty() && drop(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && drop(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-std::string_view trimmed(std::string_view text) {
-    return trimmed(text, isControlOrBlank);
 }
 
 // The text before the first NUL, which ends a file's text.
@@ -227,7 +219,7 @@ bool QLanguage::loadTranslation(const std::vector<std::string>& lines) {
 }
 
 void QLanguage::addLine(std::string_view raw) {
-    const std::string_view line = trimmed(raw);
+    const std::string_view line = trimBlanks(raw);
     if (line.empty()) return;
     switch (line.front()) {
     case '#':
@@ -240,8 +232,8 @@ void QLanguage::addLine(std::string_view raw) {
     }
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos || eq + 1 == line.size()) return;
-    const std::string_view key = trimmed(line.substr(0, eq));
-    const std::string_view text = trimmed(line.substr(eq + 1));
+    const std::string_view key = trimBlanks(line.substr(0, eq));
+    const std::string_view text = trimBlanks(line.substr(eq + 1));
     // The first line with a key wins.
     if (!index_.try_emplace(folded(key), keys_.size()).second) return;
     keys_.emplace_back(key);

@@ -1,6 +1,7 @@
 #include "tfrm_login.h"
 
 #include "session.h"
+#include "text_trim.h"
 #include "tfrm_main.h"
 
 namespace kh {
@@ -109,13 +110,6 @@ FormDesign loginDesign() {
     return design;
 }
 
-bool blank(const std::string& text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) > 32) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 TfrmKeyhavenLogin::TfrmKeyhavenLogin(TfrmMain& main)
@@ -148,7 +142,7 @@ void TfrmKeyhavenLogin::clearPassword() {
 
 void TfrmKeyhavenLogin::onShow() {
     const std::string name = get<TNativeControl>("edAccount").text();
-    get<TNativeControl>(blank(name) ? "edAccount" : "edPassword").setFocus();
+    get<TNativeControl>(trimBlanks(name).empty() ? "edAccount" : "edPassword").setFocus();
 }
 
 void TfrmKeyhavenLogin::loginClick() {
