@@ -35,12 +35,14 @@ void TfrmMain::runCommand(CommandId id) {
     case Feature::Help:
         runHelpCommand(id);
         break;
+    case Feature::Language:
+        runLanguageCommand(id);
+        break;
     case Feature::Account:     // account password and information dialogs
     case Feature::Clipboard:   // clipboard commands and the Password Guard
     case Feature::Interchange: // XML export and import
     case Feature::Search:      // find dialog and Find Again
     case Feature::Tools:       // guard switch, file remover, generator, preferences
-    case Feature::Language:    // language menu
         // Built by the windows that own these features; counts as user activity.
         session_.isLoggedIn();
         break;

@@ -15,6 +15,7 @@ bool fileExists(const std::string& path) {
 bool TfrmMain::firstShow(const std::string& commandLineFile) {
     if (firstShowDone_) return true;
     firstShowDone_ = true;
+    buildLanguageMenu();
 
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);

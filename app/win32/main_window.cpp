@@ -932,6 +932,7 @@ LRESULT TfrmMain::onNotify(NMHDR& header) {
 }
 
 void TfrmMain::onCommand(int id, int notifyCode, HWND from) {
+    if (from == nullptr && notifyCode == 0 && languageCommand(id)) return;
     TForm::onCommand(id, notifyCode, from);
 }
 

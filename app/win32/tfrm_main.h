@@ -43,6 +43,12 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     // the last account when the Wizard setting is on). False when the program should end.
     bool firstShow(const std::string& commandLineFile);
     void runCommand(CommandId id);
+    // The language menu lists language\*.lng at the first show; choosing one loads it
+    // (an empty path brings English back) and keeps it for the next start.
+    void buildLanguageMenu();
+    void chooseLanguage(const std::string& path);
+    const std::vector<std::string>& languageFiles() const { return languageFiles_; }
+    static constexpr UINT kLanguageCommandBase = 5000;
 
     Session& session() { return session_; }
     EntryList& entries() { return list_; }
@@ -161,6 +167,10 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     void undeleteCommand();
     void selectAllCommand();
 
+    // main_language.cpp
+    bool languageCommand(int id);
+    void runLanguageCommand(CommandId id);
+
     AppPaths paths_;
     MessageTable messages_;
     QLanguage mLanguage;
@@ -181,7 +191,8 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     Bitmap chromeStatus_;
     HICON smallIcon_ = nullptr;
     COLORREF statusColor_ = RGB(236, 239, 247);
-    std::deque<std::string> menuCaptions_; // storage behind the menu tables
+    std::deque<std::string> menuCaptions_;   // storage behind the menu tables
+    std::vector<std::string> languageFiles_; // bare names, by language menu command
 
     std::string banner_;
     std::string status_;

@@ -533,5 +533,56 @@ TEST_F(MainWindowTest, SettingsAreWrittenWhenTheWindowIsDestroyedAndApplied) {
     EXPECT_EQ((Texts{"Bank", "Forum"}), columnTexts(list(EntryView::lvSub), kColumnTitle));
 }
 
+TEST_F(MainWindowTest, LanguageMenuLoadsAFileAndEnglishComesBack) {
+    const std::filesystem::path folder = std::filesystem::path(paths_.programFolder) / "language";
+    std::filesystem::create_directories(folder);
+    const auto write = [](const std::filesystem::path& path, std::string_view text) {
+        writeBytes(path.string(), Bytes(text.begin(), text.end()));
+    };
+    write(folder / "de.lng", "[About]\r\nLanguage=Deutsch\r\n"
+                             "TfrmMain.tbNewAccount.Hint = Neues Konto anlegen\r\n"
+                             "TfrmMain.ToolButton1=&Konto\r\n"
+                             "TfrmKeyhavenLogin=Willkommen\r\n"
+                             "column0=Titel\r\nprompting=Warte auf Anmeldung\r\n");
+    write(folder / "nameless.lng", "column0=Ohne Namen\r\n"); // not offered
+    openWindow();
+    main_->buildLanguageMenu();
+    ASSERT_EQ(std::vector<std::string>{"de.lng"}, main_->languageFiles());
+
+    const auto heading = [this] {
+        char text[64] = {};
+        LVCOLUMNA info{};
+        info.mask = LVCF_TEXT;
+        info.pszText = text;
+        info.cchTextMax = sizeof text;
+        SendMessageA(list(EntryView::lvPassword), LVM_GETCOLUMNA, 0,
+                     reinterpret_cast<LPARAM>(&info));
+        return std::string(text);
+    };
+    const auto loginCaption = [this] {
+        char text[64] = {};
+        GetWindowTextA(main_->loginDialog().handle(), text, sizeof text);
+        return std::string(text);
+    };
+    struct Expected {
+        std::string hint, menuButton, column, banner, login;
+    };
+    const auto check = [&](const Expected& e) {
+        EXPECT_EQ(e.hint, main_->get<TToolButton>("tbNewAccount").hint());
+        EXPECT_EQ(e.menuButton, main_->get<TToolButton>("ToolButton1").caption());
+        EXPECT_EQ(e.column, heading());
+        EXPECT_EQ(e.banner, main_->bannerText());
+        EXPECT_EQ(e.login, loginCaption());
+    };
+
+    SendMessageA(main_->handle(), WM_COMMAND, TfrmMain::kLanguageCommandBase, 0);
+    check({"Neues Konto anlegen", "&Konto", "Titel", "Warte auf Anmeldung", "Willkommen"});
+    EXPECT_EQ((folder / "de.lng").string(), main_->settings().language);
+
+    main_->runCommand(CommandId::DefaultLanguage);
+    check({"Create New Account", "&Account", "Title", kPrompting, "Welcome To Keyhaven"});
+    EXPECT_EQ("", main_->settings().language);
+}
+
 } // namespace
 } // namespace kh::test
