@@ -430,6 +430,14 @@ bool EntryList::replaceRowData(int index, std::string_view data) {
     EntryRow& r = master_[static_cast<std::size_t>(index)];
     if (!r.record) return false;
     r.record->data.assign(data);
+    // A saved entry keeps its file offset; only a deleted one comes back as unsaved, so
+    // the password just put into it is not thrown away by the next save.
+    if (r.record->fileOffset != kOffsetDeleted) {
+        r.icon = kIconChanged;
+        syncTwinRow(EntryView::lvPassword, index);
+        host_.setModified(true);
+        return true;
+    }
     return markRowChanged(index);
 }
 

@@ -296,7 +296,12 @@ TEST_F(EntryListTest, UndeleteAndChangesReachTheTwinRow) {
     EXPECT_TRUE(host.modified);
     EXPECT_EQ(list.row(EntryView::lvSub, 0).icon, kIconChanged);
     EXPECT_EQ(list.row(EntryView::lvSub, 0).record->data, "new secret");
+    // Replacing keeps a saved entry's offset, and revives a deleted one as unsaved.
+    EXPECT_EQ(list.row(EntryView::lvPassword, 0).record->fileOffset, 1340);
+    ASSERT_TRUE(list.markRowDeleted(EntryView::lvPassword, 0));
+    ASSERT_TRUE(list.replaceRowData(0, "newer secret"));
     EXPECT_EQ(list.row(EntryView::lvPassword, 0).record->fileOffset, kOffsetUnsaved);
+    EXPECT_EQ(list.row(EntryView::lvSub, 0).icon, kIconChanged);
 
     EXPECT_FALSE(list.editRow(0, "", "x", kEntryPassword, "", "")); // would vanish on load
     ASSERT_TRUE(list.editRow(0, "Mail 2", "pw2", kEntryLink, "who", "http://mail.example/"));
