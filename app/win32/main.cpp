@@ -55,7 +55,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         DestroyWindow(main.handle());
         return 0;
     }
-    if (!line.startHidden && !main.firstShow(line.accountFile)) {
+    // "/start" would leave the program in the notification area; until that icon exists
+    // the window is shown, or there would be no way to reach it.
+    if (!main.firstShow(line.accountFile)) {
         if (IsWindow(main.handle())) DestroyWindow(main.handle());
     }
     return kh::runMessageLoop();
