@@ -94,6 +94,151 @@ int toolImage(CommandId id) {
     }
 }
 
+// The picture of a menu item (the 16-pixel strip); -1 for none.
+int menuImage(const CommandSpec& spec) {
+    using namespace images;
+    if (spec.image >= 0) return spec.image;
+    switch (spec.id) {
+    case CommandId::ManageAccount:
+        return kImgManageAccount;
+    case CommandId::EditAccountInformation:
+        return kImgEditAccount;
+    case CommandId::ChangeAccountPassword:
+        return kImgChangePassword;
+    case CommandId::FindInAccount:
+    case CommandId::FindPassword:
+        return kImgFind;
+    case CommandId::SaveAccountData:
+        return kImgSave;
+    case CommandId::BackupAccountData:
+        return kImgBackup;
+    case CommandId::SaveAccountAs:
+        return kImgSaveAs;
+    case CommandId::ExportAllEntriesToXml:
+    case CommandId::ExportSelectedEntries:
+    case CommandId::ExportAllTheEntries:
+    case CommandId::ExportSelectedEntries2:
+        return kImgExportXml;
+    case CommandId::SetupNewAccount:
+        return kImgNewAccount;
+    case CommandId::LoginExistingAccount:
+        return kImgOpenAccount;
+    case CommandId::ImportExistingAccount:
+        return kImgImportXml;
+    case CommandId::LogoutCurrentAccount:
+        return kImgLogout;
+    case CommandId::QuitKeyhaven:
+        return kImgQuit;
+    case CommandId::CopyEntryPassword:
+    case CommandId::ContextCopyPassword:
+        return kImgCopyPassword;
+    case CommandId::CopyTheWholeEntry:
+    case CommandId::ContextCopyWholeEntry:
+        return kImgCopyWholeEntry;
+    case CommandId::CopyAllTheEntries:
+    case CommandId::CopySelectedEntries:
+        return kImgCopy;
+    case CommandId::SelectAllTheEntries:
+        return kImgSelectAll;
+    case CommandId::CutEntryPassword:
+    case CommandId::CutTheWholeEntry:
+    case CommandId::CutAllSelectedEntries:
+    case CommandId::CutAllTheEntries:
+        return kImgCut;
+    case CommandId::DeleteSelectedEntries:
+        return kImgDelete;
+    case CommandId::DeleteAllTheEntries:
+        return kImgDeleteAll;
+    case CommandId::ReplaceFromClipboard:
+        return kImgReplaceFromClipboard;
+    case CommandId::FindAgain:
+        return kImgFindAgain;
+    case CommandId::NewBlankItem:
+        return kImgNewEntry;
+    case CommandId::DuplicateSelectedItem:
+        return kImgDuplicate;
+    case CommandId::PasteFromClipboard:
+        return kImgPaste;
+    case CommandId::ImportFromXmlFile:
+        return kImgImportXml;
+    case CommandId::ImportFromClipboard:
+        return kImgImportFromClipboard;
+    case CommandId::PasswordGuard:
+        return kImgPasswordGuard;
+    case CommandId::SecureFileRemover:
+        return kImgFileRemover;
+    case CommandId::PasswordGenerator:
+        return kImgGenerator;
+    case CommandId::Preferences:
+        return kImgPreferences;
+    case CommandId::SetLanguage:
+        return kImgLanguage;
+    case CommandId::TipOfTheDay:
+        return kImgTipOfTheDay;
+    case CommandId::CheckNewVersion:
+        return kImgCheckNewVersion;
+    case CommandId::VisitOnlineFaq:
+        return kImgOnlineFaq;
+    case CommandId::AboutKeyhaven:
+        return kImgAbout;
+    case CommandId::EditCurrentEntry:
+        return kImgEditEntry;
+    case CommandId::ContextCopyTitle:
+        return kImgCopyTitle;
+    case CommandId::ContextCopyDetails:
+        return kImgCopyDetails;
+    case CommandId::ViewLargeIcons:
+        return kImgLargeIcons;
+    case CommandId::ViewSmallIcons:
+        return kImgSmallIcons;
+    case CommandId::ViewList:
+        return kImgListView;
+    case CommandId::ViewDetails:
+        return kImgDetailsView;
+    default:
+        return -1;
+    }
+}
+
+// One picture of a strip of square 32-bit images with straight alpha, as a bitmap a menu
+// item can show: menus blend 32-bit item bitmaps with premultiplied alpha.
+HBITMAP stripImage(HBITMAP strip, int index, int size) {
+    DIBSECTION source{};
+    if (!strip || GetObjectA(strip, sizeof source, &source) != sizeof source ||
+        source.dsBm.bmBitsPixel != 32 || !source.dsBm.bmBits) {
+        return nullptr;
+    }
+    const int columns = source.dsBm.bmWidth / size;
+    if (index < 0 || index >= columns || std::abs(source.dsBm.bmHeight) < size) return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP image = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!image || !bits) return image;
+    const bool bottomUp = source.dsBm.bmHeight > 0;
+    const auto* from = static_cast<const BYTE*>(source.dsBm.bmBits);
+    auto* to = static_cast<BYTE*>(bits);
+    for (int y = 0; y < size; ++y) {
+        const int sourceRow = bottomUp ? source.dsBm.bmHeight - 1 - y : y;
+        const BYTE* in = from + static_cast<std::ptrdiff_t>(sourceRow) * source.dsBm.bmWidthBytes +
+                         static_cast<std::ptrdiff_t>(index) * size * 4;
+        BYTE* out = to + static_cast<std::ptrdiff_t>(y) * size * 4;
+        for (int x = 0; x < size; ++x, in += 4, out += 4) {
+            const unsigned alpha = in[3];
+            out[0] = static_cast<BYTE>(in[0] * alpha / 255);
+            out[1] = static_cast<BYTE>(in[1] * alpha / 255);
+            out[2] = static_cast<BYTE>(in[2] * alpha / 255);
+            out[3] = static_cast<BYTE>(alpha);
+        }
+    }
+    return image;
+}
+
 // The control table: fixed bands, then one button per tool-bar command. Geometry is
 // set again by layoutControls on every resize.
 std::vector<ControlDef> mainControls() {
@@ -408,6 +553,39 @@ void TfrmMain::buildMenus() {
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
             if (commandSpec(id).style == ItemStyle::Submenu) continue;
             item->OnClick = [this, id](TMenuItem&) { runCommand(id); };
+        }
+    }
+    setMenuImages();
+}
+
+void TfrmMain::setMenuImages() {
+    Bitmap strip(loadChrome(IDB_TOOLBAR16));
+    for (const char* name :
+         {"pmAccount", "pmOperation", "pmEntries", "pmTools", "pmHelp", "pmCopy", "pmView"}) {
+        TMenu* menu = this->menu(name);
+        if (!menu) continue;
+        for (TMenuItem* item : menu->items()) {
+            if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
+            const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
+            HBITMAP image = stripImage(strip.get(), menuImage(commandSpec(id)), images::kMenuSize);
+            if (!image) continue;
+            menuBitmaps_.emplace_back(image);
+            MENUITEMINFOA info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_BITMAP;
+            info.hbmpItem = image;
+            if (item->submenu()) {
+                // A submenu item is found by its position.
+                const int count = GetMenuItemCount(item->parentMenu());
+                for (int i = 0; i < count; ++i) {
+                    if (GetSubMenu(item->parentMenu(), i) == item->submenu()) {
+                        SetMenuItemInfoA(item->parentMenu(), static_cast<UINT>(i), TRUE, &info);
+                    }
+                }
+            } else {
+                SetMenuItemInfoA(item->parentMenu(), static_cast<UINT>(item->commandId()), FALSE,
+                                 &info);
+            }
         }
     }
 }

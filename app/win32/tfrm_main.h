@@ -133,6 +133,7 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     void loadImages();
     void buildMenus();
     void buildToolBars();
+    void setMenuImages();
     void layoutControls();
     void paintCaption(HDC dc, const RECT& client);
     void paintBanner(HDC dc, const RECT& client);
@@ -192,6 +193,7 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     HICON smallIcon_ = nullptr;
     COLORREF statusColor_ = RGB(236, 239, 247);
     std::deque<std::string> menuCaptions_;   // storage behind the menu tables
+    std::vector<Bitmap> menuBitmaps_;        // item pictures, alive as long as the menus
     std::vector<std::string> languageFiles_; // bare names, by language menu command
 
     std::string banner_;
