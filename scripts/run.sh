@@ -23,9 +23,9 @@ kh_wine_env "$root/build/windows"
 # A Wine desktop window gives the program a Windows-style frame for the screenshot.
 wine explorer /desktop=Keyhaven,1024x700 "$exe" >/dev/null 2>&1 &
 for _ in $(seq 1 60); do
-    if xdotool search --name '^Keyhaven$' >/dev/null 2>&1; then break; fi
+    if xdotool search --name 'Keyhaven' >/dev/null 2>&1; then break; fi
     sleep 0.5
 done
-sleep 3
+sleep 6
 import -window root "$root/build/screenshot.png"
 echo "Keyhaven started without a display; screenshot saved to $root/build/screenshot.png"

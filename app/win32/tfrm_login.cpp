@@ -1,5 +1,6 @@
 #include "tfrm_login.h"
 
+#include "resource_ids.h"
 #include "session.h"
 #include "text_trim.h"
 #include "tfrm_main.h"
@@ -107,6 +108,7 @@ FormDesign loginDesign() {
     // GWLP_USERDATA carries the instance marker.
     design.stateInExtraBytes = true;
     design.centered = true;
+    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
     return design;
 }
 
