@@ -210,15 +210,8 @@ HBITMAP stripImage(HBITMAP strip, int index, int size) {
     }
     const int columns = source.dsBm.bmWidth / size;
     if (index < 0 || index >= columns || std::abs(source.dsBm.bmHeight) < size) return nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP image = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP image = createDib32(size, size, &bits);
     if (!image || !bits) return image;
     const bool bottomUp = source.dsBm.bmHeight > 0;
     const auto* from = static_cast<const BYTE*>(source.dsBm.bmBits);

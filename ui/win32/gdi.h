@@ -111,6 +111,19 @@ class MemoryDc {
     int height_;
 };
 
+// A top-down 32-bit DIB section of the given size; `bits` receives its pixels (BGRA).
+inline HBITMAP createDib32(int width, int height, void** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    *bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 // ImageList_Destroy on release.
 class ImageList {
   public:

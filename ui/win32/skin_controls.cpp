@@ -53,15 +53,8 @@ bool pointInClient(HWND hwnd, int x, int y) {
 // on images with an alpha channel).
 void drawInactiveImage(HDC dc, HIMAGELIST images, int index, int x, int y, int width, int height,
                        COLORREF face) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    Bitmap dib(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Bitmap dib(createDib32(width, height, &bits));
     if (!dib || !bits) return;
     HDC memory = CreateCompatibleDC(dc);
     {
@@ -431,16 +424,8 @@ void QCheckBox::paintMark(HDC dc, const RECT& box) const {
     Polyline(dc, mark, 3);
 }
 
-void QCheckBox::paint(HDC dc, const RECT& client) {
-    const int size = scale(14);
-    const int top = (client.bottom - size) / 2;
-    const RECT box{client.left + 1, top, client.left + 1 + size, top + size};
-    const COLORREF border = !active_ ? skin::kTextInactive
-                            : hot_   ? skin::kBorderHot
-                                     : skin::kBorder;
-    drawBox(dc, box, active_ ? skin::kButtonFace : skin::kFaceInactive, border, scale(3));
-    if (checked_) paintMark(dc, box);
-
+// The caption right of the box, with the focus rectangle around the text alone.
+void QCheckBox::paintCaptionBeside(HDC dc, const RECT& box, const RECT& client) const {
     RECT text{box.right + scale(6), client.top, client.right, client.bottom};
     drawCaption(dc, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, skin::kText);
     if (hasFocus()) {
@@ -452,6 +437,19 @@ void QCheckBox::paint(HDC dc, const RECT& client) {
                    (client.bottom + height) / 2 + 1};
         drawFocus(dc, focus);
     }
+}
+
+void QCheckBox::paint(HDC dc, const RECT& client) {
+    const int size = scale(14);
+    const int top = (client.bottom - size) / 2;
+    const RECT box{client.left + 1, top, client.left + 1 + size, top + size};
+    const COLORREF border = !active_ ? skin::kTextInactive
+                            : hot_   ? skin::kBorderHot
+                                     : skin::kBorder;
+    drawBox(dc, box, active_ ? skin::kButtonFace : skin::kFaceInactive, border, scale(3));
+    if (checked_) paintMark(dc, box);
+
+    paintCaptionBeside(dc, box, client);
 }
 
 void QRadioBox::setChecked(bool checked) {
@@ -493,17 +491,7 @@ void QRadioBox::paint(HDC dc, const RECT& client) {
         const COLORREF color = active_ ? skin::kAccent : skin::kTextInactive;
         drawBox(dc, dot, color, color, size);
     }
-    RECT text{box.right + scale(6), client.top, client.right, client.bottom};
-    drawCaption(dc, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, skin::kText);
-    if (hasFocus()) {
-        RECT measured = text;
-        DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &measured,
-                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_CALCRECT);
-        const int height = measured.bottom - measured.top;
-        RECT focus{text.left - 2, (client.bottom - height) / 2 - 1, measured.right + 2,
-                   (client.bottom + height) / 2 + 1};
-        drawFocus(dc, focus);
-    }
+    paintCaptionBeside(dc, box, client);
 }
 
 // ---- QAnimatedButton -----------------------------------------------------------------

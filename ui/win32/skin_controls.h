@@ -136,6 +136,7 @@ class QCheckBox : public QBaseControl {
     void paint(HDC dc, const RECT& client) override;
     bool keyDown(UINT key) override;
     void paintMark(HDC dc, const RECT& box) const;
+    void paintCaptionBeside(HDC dc, const RECT& box, const RECT& client) const;
     bool checked_ = false;
 };
 
