@@ -157,7 +157,7 @@ struct Shortcut {
 
 enum class ItemStyle : std::uint8_t { Normal, Submenu, Check, Radio, DropDownButton };
 
-struct CommandSpec {
+struct CommandDef {
     CommandId id;
     MenuId menu;
     std::string_view name;    // component name, the language file's key below TfrmMain
@@ -172,8 +172,8 @@ struct CommandSpec {
     bool separatorBefore = false;
 };
 
-std::span<const CommandSpec> commandTable();
-const CommandSpec& commandSpec(CommandId id);
+std::span<const CommandDef> commandTable();
+const CommandDef& commandDef(CommandId id);
 bool isEnabled(EnableRule rule, const CommandState& state);
 // The command a key chord runs, whatever the menus' enable rules say.
 std::optional<CommandId> commandForShortcut(const Shortcut& shortcut);

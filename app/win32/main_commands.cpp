@@ -21,8 +21,8 @@ void openInBrowser(const char* address) {
 } // namespace
 
 void TfrmMain::runCommand(CommandId id) {
-    const CommandSpec& spec = commandSpec(id);
-    switch (spec.feature) {
+    const CommandDef& command = commandDef(id);
+    switch (command.feature) {
     case Feature::Session:
         runSessionCommand(id);
         break;

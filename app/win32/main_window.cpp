@@ -95,10 +95,10 @@ int toolImage(CommandId id) {
 }
 
 // The picture of a menu item (the 16-pixel strip); -1 for none.
-int menuImage(const CommandSpec& spec) {
+int menuImage(const CommandDef& command) {
     using namespace images;
-    if (spec.image >= 0) return spec.image;
-    switch (spec.id) {
+    if (command.image >= 0) return command.image;
+    switch (command.id) {
     case CommandId::ManageAccount:
         return kImgManageAccount;
     case CommandId::EditAccountInformation:
@@ -275,11 +275,11 @@ std::vector<ControlDef> mainControls() {
                         .parent = "ToolBar2",
                         .options = opt::noTabStop});
     }
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.menu != MenuId::ToolBar) continue;
-        defs.push_back({.name = spec.name.data(),
+    for (const CommandDef& command : commandTable()) {
+        if (command.menu != MenuId::ToolBar) continue;
+        defs.push_back({.name = command.name.data(),
                         .kind = ControlKind::ToolButton,
-                        .hint = spec.hint.data(),
+                        .hint = command.hint.data(),
                         .parent = "ToolBar1",
                         .options = opt::noTabStop});
     }
@@ -497,29 +497,30 @@ void TfrmMain::buildMenus() {
         MenuId submenuOf; // items of this menu go below the Submenu item of `menu`
     };
     // One item row; its caption text lives in menuCaptions_ while the menu is built.
-    const auto addItem = [this](const CommandSpec& spec, int level, std::vector<MenuItemDef>& out) {
-        if (spec.separatorBefore && !out.empty()) {
+    const auto addItem = [this](const CommandDef& command, int level,
+                                std::vector<MenuItemDef>& out) {
+        if (command.separatorBefore && !out.empty()) {
             out.push_back({.name = "", .caption = kMenuSeparator, .level = level});
         }
-        std::string& caption = menuCaptions_.emplace_back(spec.caption);
-        if (spec.shortcut.key != 0) {
+        std::string& caption = menuCaptions_.emplace_back(command.caption);
+        if (command.shortcut.key != 0) {
             caption.push_back('\t');
-            caption.append(shortcutText(spec.shortcut));
+            caption.append(shortcutText(command.shortcut));
         }
-        out.push_back({.name = spec.name.data(),
+        out.push_back({.name = command.name.data(),
                        .caption = caption.c_str(),
-                       .commandId = kMenuCommandBase + static_cast<int>(spec.id),
-                       .tag = spec.tag,
-                       .imageIndex = spec.image,
+                       .commandId = kMenuCommandBase + static_cast<int>(command.id),
+                       .tag = command.tag,
+                       .imageIndex = command.image,
                        .level = level,
-                       .options = spec.style == ItemStyle::Radio ? menuopt::radio : 0u});
+                       .options = command.style == ItemStyle::Radio ? menuopt::radio : 0u});
     };
     const auto itemsOf = [&addItem](MenuId menu, MenuId nested, std::vector<MenuItemDef>& out) {
-        for (const CommandSpec& spec : commandTable()) {
-            if (spec.menu != menu) continue;
-            addItem(spec, 0, out);
-            if (spec.style != ItemStyle::Submenu) continue;
-            for (const CommandSpec& inner : commandTable()) {
+        for (const CommandDef& command : commandTable()) {
+            if (command.menu != menu) continue;
+            addItem(command, 0, out);
+            if (command.style != ItemStyle::Submenu) continue;
+            for (const CommandDef& inner : commandTable()) {
                 if (inner.menu == nested) addItem(inner, 1, out);
             }
             // The language files found at the first show are listed after this line.
@@ -544,7 +545,7 @@ void TfrmMain::buildMenus() {
         for (TMenuItem* item : menu.items()) {
             if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            if (commandSpec(id).style == ItemStyle::Submenu) continue;
+            if (commandDef(id).style == ItemStyle::Submenu) continue;
             item->OnClick = [this, id](TMenuItem&) { runCommand(id); };
         }
     }
@@ -560,7 +561,7 @@ void TfrmMain::setMenuImages() {
         for (TMenuItem* item : menu->items()) {
             if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            HBITMAP image = stripImage(strip.get(), menuImage(commandSpec(id)), images::kMenuSize);
+            HBITMAP image = stripImage(strip.get(), menuImage(commandDef(id)), images::kMenuSize);
             if (!image) continue;
             menuBitmaps_.emplace_back(image);
             MENUITEMINFOA info{};
@@ -588,13 +589,13 @@ void TfrmMain::buildToolBars() {
         auto& button = get<TToolButton>(kMenuBarNames[i]);
         button.OnClick = [this, i, &button] { popupMenu(kPopupNames[i], button.handle()); };
     }
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.menu != MenuId::ToolBar) continue;
-        auto& button = get<TToolButton>(spec.name);
+    for (const CommandDef& command : commandTable()) {
+        if (command.menu != MenuId::ToolBar) continue;
+        auto& button = get<TToolButton>(command.name);
         button.setImages(toolImages_.get());
-        button.setImageIndex(spec.image >= 0 ? spec.image : toolImage(spec.id));
-        const CommandId id = spec.id;
-        if (spec.style == ItemStyle::DropDownButton) {
+        button.setImageIndex(command.image >= 0 ? command.image : toolImage(command.id));
+        const CommandId id = command.id;
+        if (command.style == ItemStyle::DropDownButton) {
             button.setDropDown(true);
             const char* menu = id == CommandId::ToolNewEntry    ? "pmEntries"
                                : id == CommandId::ToolCopy      ? "pmCopy"
@@ -699,12 +700,12 @@ void TfrmMain::layoutControls() {
     const int toolBar = scale(kToolBarHeight);
     get<TControl>("ToolBar1").setBoundsPx(0, y, w, toolBar);
     bx = scale(2);
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.menu != MenuId::ToolBar) continue;
-        if (spec.separatorBefore) bx += scale(6);
+    for (const CommandDef& command : commandTable()) {
+        if (command.menu != MenuId::ToolBar) continue;
+        if (command.separatorBefore) bx += scale(6);
         const int bw = scale(kToolButtonWidth +
-                             (spec.style == ItemStyle::DropDownButton ? kDropDownExtra : 0));
-        get<TControl>(spec.name).setBoundsPx(bx, scale(1), bw, toolBar - scale(2));
+                             (command.style == ItemStyle::DropDownButton ? kDropDownExtra : 0));
+        get<TControl>(command.name).setBoundsPx(bx, scale(1), bw, toolBar - scale(2));
         bx += bw + scale(1);
     }
     y += toolBar;
@@ -1134,10 +1135,10 @@ void TfrmMain::updateMenuState(HMENU menuHandle) {
                 continue;
             }
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            const CommandSpec& spec = commandSpec(id);
-            item->setEnabled(isEnabled(spec.rule, state));
+            const CommandDef& command = commandDef(id);
+            item->setEnabled(isEnabled(command.rule, state));
             if (id == CommandId::PasswordGuard) item->setChecked(settings_.guard);
-            if (spec.menu == MenuId::View) item->setChecked(spec.tag == viewStyle_);
+            if (command.menu == MenuId::View) item->setChecked(command.tag == viewStyle_);
         }
     }
 }
@@ -1147,9 +1148,9 @@ void TfrmMain::updateToolButtons() {
     CommandState state;
     state.loggedIn = session_.isLoggedInQuietly();
     state.modified = session_.modified();
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.menu != MenuId::ToolBar) continue;
-        get<TToolButton>(spec.name).setActive(isEnabled(spec.rule, state));
+    for (const CommandDef& command : commandTable()) {
+        if (command.menu != MenuId::ToolBar) continue;
+        get<TToolButton>(command.name).setActive(isEnabled(command.rule, state));
     }
 }
 

@@ -10,27 +10,27 @@ namespace {
 
 TEST(CommandTable, NamesAreUniqueAndEveryMenuItemHasACaption) {
     std::set<std::string_view> names;
-    for (const CommandSpec& spec : commandTable()) {
-        EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-        if (spec.menu == MenuId::ToolBar) {
-            EXPECT_FALSE(spec.hint.empty()) << spec.name;
+    for (const CommandDef& command : commandTable()) {
+        EXPECT_TRUE(names.insert(command.name).second) << command.name;
+        if (command.menu == MenuId::ToolBar) {
+            EXPECT_FALSE(command.hint.empty()) << command.name;
         } else {
-            EXPECT_FALSE(spec.caption.empty()) << spec.name;
+            EXPECT_FALSE(command.caption.empty()) << command.name;
         }
-        EXPECT_EQ(&commandSpec(spec.id), &spec);
+        EXPECT_EQ(&commandDef(command.id), &command);
     }
 }
 
 TEST(CommandTable, AKeyRunsTheSameCommandAsEveryItemThatShowsIt) {
     // Two items show Ctrl+F and two show Ctrl+M; whichever the key picks must do the same.
     std::map<std::pair<int, int>, int> seen;
-    for (const CommandSpec& spec : commandTable()) {
-        if (spec.shortcut.key == 0) continue;
-        auto found = commandForShortcut(spec.shortcut);
-        ASSERT_TRUE(found.has_value()) << spec.name;
-        const CommandSpec& runs = commandSpec(*found);
-        EXPECT_EQ(runs.feature, spec.feature) << spec.name;
-        EXPECT_EQ(runs.tag, spec.tag) << spec.name;
+    for (const CommandDef& command : commandTable()) {
+        if (command.shortcut.key == 0) continue;
+        auto found = commandForShortcut(command.shortcut);
+        ASSERT_TRUE(found.has_value()) << command.name;
+        const CommandDef& runs = commandDef(*found);
+        EXPECT_EQ(runs.feature, command.feature) << command.name;
+        EXPECT_EQ(runs.tag, command.tag) << command.name;
     }
     EXPECT_EQ(commandForShortcut({'S', true, false, false}), CommandId::SaveAccountData);
     EXPECT_EQ(commandForShortcut({'C', false, true, false}), CommandId::CopyTheWholeEntry);
@@ -50,7 +50,7 @@ TEST(CommandTable, TagsOfTheSharedHandlers) {
         {CommandId::ContextOpenWebLocation, 4}, {CommandId::ToolOperation, 11},
     };
     for (auto [id, tag] : cases)
-        EXPECT_EQ(commandSpec(id).tag, tag) << commandSpec(id).name;
+        EXPECT_EQ(commandDef(id).tag, tag) << commandDef(id).name;
 }
 
 TEST(CommandTable, EnableRules) {

@@ -29,7 +29,7 @@ class FakeHost : public EntryListHost {
     int busyDepth = 0;
 };
 
-struct Spec {
+struct Sample {
     std::int32_t type;
     std::string title;
     std::string data;
@@ -37,15 +37,15 @@ struct Spec {
     std::string description = "";
 };
 
-LoadedAccount loadedFrom(const std::vector<Spec>& specs) {
+LoadedAccount loadedFrom(const std::vector<Sample>& samples) {
     LoadedAccount loaded;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < samples.size(); ++i) {
         AccountEntry e;
-        e.type = specs[i].type;
-        e.title = specs[i].title;
-        e.data = specs[i].data;
-        e.whatsThis = specs[i].whatsThis;
-        e.description = specs[i].description;
+        e.type = samples[i].type;
+        e.title = samples[i].title;
+        e.data = samples[i].data;
+        e.whatsThis = samples[i].whatsThis;
+        e.description = samples[i].description;
         e.fileOffset = static_cast<std::int64_t>(kHeaderSize + kRecordSize * i);
         loaded.entries.push_back(std::move(e));
     }
@@ -69,7 +69,7 @@ void expectIndexInvariant(const EntryList& list) {
     }
 }
 
-const std::vector<Spec> kMixed = {
+const std::vector<Sample> kMixed = {
     {kEntryPassword, "Mail", "Hunter2"},
     {kEntryLink, "Bank", "b4nk", "", "https://bank.example/login"},
     {kEntryText, "Note", "2024-01-01"},
@@ -81,9 +81,9 @@ const std::vector<Spec> kMixed = {
 class EntryListTest : public ::testing::Test {
   protected:
     // Loads as the session does: rows first, then log in and rebuild the type list.
-    void loadAndLogIn(const std::vector<Spec>& specs) {
+    void loadAndLogIn(const std::vector<Sample>& samples) {
         host.loggedIn = false;
-        ASSERT_EQ(list.loadEntries(loadedFrom(specs)), static_cast<int>(specs.size()));
+        ASSERT_EQ(list.loadEntries(loadedFrom(samples)), static_cast<int>(samples.size()));
         host.loggedIn = true;
         ASSERT_TRUE(list.rebuildTypeList());
     }
@@ -339,17 +339,17 @@ TEST_F(EntryListTest, SortByPasswordOrdersBySecretsIgnoringCase) {
 }
 
 TEST_F(EntryListTest, SortingEitherListKeepsTheIndexInvariant) {
-    std::vector<Spec> specs;
+    std::vector<Sample> samples;
     const char* words[] = {"pear", "Apple", "fig", "banana", "Cherry", "apple", "date"};
     for (int i = 0; i < 21; ++i)
-        specs.push_back({1 + i % 3, words[i % 7] + std::to_string(i % 4), words[(i * 3) % 7],
-                         words[(i * 5) % 7],
-                         words[(i * 2) % 7] + std::string("/") + std::to_string(i)});
+        samples.push_back({1 + i % 3, words[i % 7] + std::to_string(i % 4), words[(i * 3) % 7],
+                           words[(i * 5) % 7],
+                           words[(i * 2) % 7] + std::string("/") + std::to_string(i)});
     for (int column = 0; column < kColumnCount; ++column) {
         for (int tab : {kTabAll, kEntryLink}) {
             SCOPED_TRACE("column " + std::to_string(column) + ", tab " + std::to_string(tab));
             list.clearEntryList();
-            loadAndLogIn(specs);
+            loadAndLogIn(samples);
             ASSERT_TRUE(list.chooseTypeTab(tab));
             ASSERT_TRUE(list.sortByColumn(column));
             const EntryView view = list.visibleList();
@@ -364,7 +364,7 @@ TEST_F(EntryListTest, SortingEitherListKeepsTheIndexInvariant) {
             // Each row still pairs its texts with its own secret (details are unique).
             for (int i = 0; i < list.rowCount(view); ++i) {
                 const EntryRow& r = list.row(view, i);
-                const Spec& s = specs[std::stoul(r.details.substr(r.details.find('/') + 1))];
+                const Sample& s = samples[std::stoul(r.details.substr(r.details.find('/') + 1))];
                 EXPECT_EQ(r.caption, s.title);
                 EXPECT_EQ(r.record->data, s.data);
                 EXPECT_EQ(r.whatsThis, s.whatsThis);
@@ -468,13 +468,13 @@ TEST(EntryListScale, TenThousandRowsStayLinear) {
         return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
     };
     constexpr int kRows = 10240;
-    std::vector<Spec> specs;
-    specs.reserve(kRows);
+    std::vector<Sample> samples;
+    samples.reserve(kRows);
     for (int i = 0; i < kRows; ++i)
-        specs.push_back({1 + i % 3, "Entry " + std::to_string((i * 7919) % kRows),
-                         "secret" + std::to_string(i), "",
-                         "site" + std::to_string(i) + ".example"});
-    const LoadedAccount loaded = loadedFrom(specs);
+        samples.push_back({1 + i % 3, "Entry " + std::to_string((i * 7919) % kRows),
+                           "secret" + std::to_string(i), "",
+                           "site" + std::to_string(i) + ".example"});
+    const LoadedAccount loaded = loadedFrom(samples);
 
     FakeHost host;
     host.loggedIn = false;
