@@ -22,6 +22,11 @@ struct ShellMemoryFree {
 
 } // namespace
 
+bool fileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool Win32FolderMaker::folderExists(const std::string& folder) {
     if (folder.empty()) return false;
     const DWORD attributes = GetFileAttributesA(folder.c_str());

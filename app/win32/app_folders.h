@@ -17,6 +17,9 @@ class Win32FolderMaker final : public FolderMaker {
 
 FolderMaker& win32Folders();
 
+// A plain file (not a folder) exists at `path`.
+bool fileExists(const std::string& path);
+
 // The executable's folder, ending with "\".
 std::string programFolder();
 

@@ -1,5 +1,6 @@
 // The language menu: the files in the program's language\ folder that name their language,
 // English again, and the two help items for translators.
+#include "app_folders.h"
 #include "tfrm_main.h"
 
 #include <shellapi.h>
@@ -8,11 +9,6 @@ namespace kh {
 namespace {
 
 constexpr char kLanguagePage[] = "https://keyhaven.example.org/languages";
-
-bool fileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 } // namespace
 

@@ -153,7 +153,7 @@ void TfrmMain::addLoadedEntries(std::vector<AccountEntry>& entries) {
                           entry.whatsThis, entry.description);
         entry.data.wipe();
     }
-    refreshLists();
+    // The login rebuilds the type list next, which refreshes both list views once.
 }
 
 std::vector<AccountEntry> TfrmMain::entriesToWrite() {

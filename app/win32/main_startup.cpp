@@ -1,17 +1,9 @@
 // The first show of the main window: centred in the work area, then the login for the
 // account named on the command line or, with the Wizard setting on, the last one.
+#include "app_folders.h"
 #include "tfrm_main.h"
 
 namespace kh {
-namespace {
-
-bool fileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-} // namespace
-
 bool TfrmMain::firstShow(const std::string& commandLineFile) {
     if (firstShowDone_) return true;
     firstShowDone_ = true;

@@ -375,13 +375,9 @@ bool TfrmMain::createMain() {
     // default.lng is loaded.
     messages_.addDefaultsTo(mLanguage);
     mLanguage.OnLanguageLoaded = [this](QLanguage&) { languageLoaded(); };
-    const auto exists = [](const std::string& path) {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    };
-    if (!settings_.language.empty() && exists(settings_.language)) {
+    if (!settings_.language.empty() && fileExists(settings_.language)) {
         mLanguage.setLanguage(settings_.language);
-    } else if (exists(paths_.programFolder + "default.lng")) {
+    } else if (fileExists(paths_.programFolder + "default.lng")) {
         mLanguage.setLanguage(paths_.programFolder + "default.lng");
     }
     return true;
