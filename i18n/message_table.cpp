@@ -104,6 +104,15 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(HSavePassword, "Do you want to save password"),
     KH_MESSAGE(HGetFailed, "Get Password From Keyhaven Failed"),
     KH_MESSAGE(HPromptPassword, "No password found! Please input entry password"),
+    KH_MESSAGE(warnweblink, "Only web addresses that begin with http://, https:// or ftp:// "
+                            "are opened.\n\n%s"),
+    KH_MESSAGE(importcut, "%d of them had texts longer than an entry can hold: the texts were "
+                          "cut."),
+    KH_MESSAGE(exportlossy, "%d of them contain the export's own tags in their texts and "
+                            "cannot be imported back intact: keep the account file."),
+    KH_MESSAGE(generatorstrength, "Strength: %d bits"),
+    KH_MESSAGE(queryreplacefile, "The file %s already exists.\nDo you want to replace it?"),
+    KH_MESSAGE(hotkeyinvalid, "A hotkey needs Ctrl or Alt together with a key."),
 }};
 
 #undef KH_MESSAGE

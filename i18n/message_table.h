@@ -90,9 +90,17 @@ enum class Msg : std::size_t {
     HSavePassword,
     HGetFailed,
     HPromptPassword,
+    // The program's own messages beyond the classic table; a language file that lacks
+    // them shows them in English.
+    warnweblink,
+    importcut,
+    exportlossy,
+    generatorstrength,
+    queryreplacefile,
+    hotkeyinvalid,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::HPromptPassword) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::hotkeyinvalid) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

@@ -96,6 +96,12 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "HSavePassword",
         "HGetFailed",
         "HPromptPassword",
+        "warnweblink",
+        "importcut",
+        "exportlossy",
+        "generatorstrength",
+        "queryreplacefile",
+        "hotkeyinvalid",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;
