@@ -1,0 +1,34 @@
+// The Windows side of the browser integration: the bridge's memory, the menu-extension
+// key in HKEY_CURRENT_USER, and the calls the program makes at start-up, in Settings and
+// on a language change.
+#pragma once
+
+#include "menu_entries.h"
+#include "pages.h"
+#include "request_server.h"
+
+#include <string>
+
+namespace kh::browser {
+
+// OpenProcess with kProcessMemoryAccess, ReadProcessMemory and WriteProcessMemory.
+class WindowsProcessMemory : public ProcessMemory {
+  public:
+    std::unique_ptr<BridgeProcess> open(std::uint32_t processId) override;
+};
+
+// HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\MenuExt.
+class WindowsMenuRegistry : public MenuRegistry {
+  public:
+    std::unique_ptr<MenuExtKey> openMenuExt(bool create) override;
+};
+
+// The program's calls; the program folder ends with "\".
+void registerMenuEntries(const std::string& programFolder, const MenuCaptions& captions,
+                         bool withIE);
+void removeMenuEntries(const MenuCaptions& captions);
+inline int buildPages(const std::string& programFolder, const MessageTable& messages) {
+    return buildProgramPages(programFolder, messages);
+}
+
+} // namespace kh::browser

@@ -1,0 +1,70 @@
+// khbridge.exe: finds the vault's login window and sends it one request, the way a browser
+// bridge does.
+#include "bridge_client.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace {
+
+BOOL CALLBACK matchLoginWindow(HWND window, LPARAM found) {
+    char name[128] = {};
+    if (GetClassNameA(window, name, sizeof name) == 0) return TRUE;
+    if (std::string_view(name) != kh::browser::kLoginWindowClass) return TRUE;
+    if (static_cast<std::uint32_t>(GetWindowLongPtrA(window, GWLP_USERDATA)) !=
+        kh::browser::kLoginWindowMarker)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+HWND findLoginWindow() {
+    HWND found = nullptr;
+    EnumWindows(matchLoginWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void print(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+int usage(const std::string& message) {
+    print(stderr, "khbridge: " + message + "\n" + kh::bridge::usageText());
+    return kh::bridge::kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace kh::bridge;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto parsed = parseArguments(args);
+    if (auto* error = std::get_if<UsageError>(&parsed)) return usage(error->message);
+    Invocation& inv = std::get<Invocation>(parsed);
+    if (inv.passwordFromStdin) {
+        std::optional<kh::SecretString> password = readPasswordLine(std::cin);
+        if (!password) return usage("no password on standard input");
+        if (auto error = checkPassword(*password)) return usage(error->message);
+        inv.password = std::move(*password);
+    }
+
+    const HWND window = findLoginWindow();
+    if (!window) {
+        print(stderr, "khbridge: the vault is not running (no login window found)\n");
+        return kExitNegative;
+    }
+
+    kh::browser::RequestBlock block = requestBlock(inv);
+    const LPARAM address = sendsBlock(inv.command) ? reinterpret_cast<LPARAM>(block.data()) : 0;
+    const LRESULT answer =
+        SendMessageA(window, requestMessage(inv.command), GetCurrentProcessId(), address);
+    const Report report = reportAnswer(inv, static_cast<std::intptr_t>(answer), block);
+    print(stdout, report.text.view());
+    return report.exitCode;
+}
