@@ -100,8 +100,7 @@ RunResult runBridge(const std::vector<std::string>& args, const std::string& inp
     }
     // The bridge blocks in SendMessage until this thread answers.
     for (;;) {
-        const DWORD wait =
-            MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 30000, QS_ALLINPUT);
+        const DWORD wait = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 30000, QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0) break;
         if (wait == WAIT_TIMEOUT) {
             TerminateProcess(info.hProcess, 99);
@@ -149,8 +148,8 @@ TEST(Khbridge, SpeaksTheProtocolToTheMarkedLoginWindow) {
     ASSERT_TRUE(vaultWindow);
     SetWindowLongPtrA(vaultWindow, GWLP_USERDATA, kLoginWindowMarker);
     // Created later, the decoy comes first in the window order.
-    const HWND decoy = CreateWindowExA(0, kLoginWindowClass, "decoy", WS_OVERLAPPED, 0, 0, 10,
-                                       10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    const HWND decoy = CreateWindowExA(0, kLoginWindowClass, "decoy", WS_OVERLAPPED, 0, 0, 10, 10,
+                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(decoy);
     SetWindowLongPtrA(decoy, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(decoyProc));
 
