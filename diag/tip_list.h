@@ -13,6 +13,9 @@ class QLanguage;
 
 inline constexpr int kTipSlotCount = 19;
 
+// The maker's home page, shown and opened by the tip window's link line.
+inline constexpr char kHomePage[] = "https://keyhaven.example.org";
+
 // The compiled-in text of a slot ("\n" as line break); empty for slots 9 to 18.
 std::string_view defaultTipText(int slot);
 

@@ -1,0 +1,52 @@
+#pragma once
+// The tip of the day: one tip at a time, Previous and Next wrapping around, and the box
+// that decides whether a tip opens at start-up. Modeless; closing only hides it.
+#include "tip_list.h"
+#include "win32/form.h"
+#include "win32/gdi.h"
+
+#include <functional>
+
+namespace kh {
+
+class QLanguage;
+
+class TfrmTip : public TForm {
+  public:
+    // `showAtStartup` is the Tip setting, which the check box edits directly.
+    // `servingBrowserRequest` tells whether a browser request is being served; no tip opens
+    // then.
+    TfrmTip(QLanguage& language, bool& showAtStartup,
+            std::function<bool()> servingBrowserRequest = {});
+
+    // Shows the tip at `index` (wrapped into the list; negative counts from the end),
+    // creating the window at the first call, which collects the tips from the language in
+    // force. Brings an open window to the front. False while a browser request is served,
+    // when there are no tips, or when the window cannot be shown.
+    bool showTip(int index);
+
+    const TipList& tips() const { return tips_; }
+
+    void previousClick();
+    void nextClick();
+    void linkClick();
+
+  protected:
+    void onCreate() override;
+    bool onKeyDown(const KeyPress& key) override;
+    void onCommand(int id, int notifyCode, HWND from) override;
+    LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    void displayTip();
+    bool press(const char* name);
+    void paint(HDC dc);
+
+    QLanguage& language_;
+    bool& showAtStartup_;
+    std::function<bool()> servingBrowserRequest_;
+    TipList tips_;
+    ImageList bulb_;
+};
+
+} // namespace kh
