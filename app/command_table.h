@@ -132,7 +132,7 @@ enum class EnableRule : std::uint8_t {
     LoggedInAndModified,
 };
 
-// Which handler runs a command; the main window routes each to its feature file.
+// Which handler runs a command; the main window hands each to its feature's handler.
 enum class Feature : std::uint8_t {
     Session,
     Account,
@@ -143,7 +143,40 @@ enum class Feature : std::uint8_t {
     Tools,
     Language,
     Help,
-    View
+    View,
+    Tray,
+    Browser,
+    Count
+};
+
+// The codes of the shared handler of the Operation and Entries menus.
+enum class CopyTag : int {
+    Password = 0,
+    WholeEntry = 1,
+    AllEntries = 2,
+    SelectedEntries = 3,
+    SelectAll = 4,
+    CutPassword = 10,
+    CutWholeEntry = 11,
+    CutAll = 12,
+    CutSelected = 16,
+    Paste = 100,
+    Replace = 101,
+    ImportXmlFile = 102,
+    ImportClipboard = 103,
+    NewBlank = 110,
+    Duplicate = 111,
+    DeleteSelected = 1001,
+    DeleteAll = 1002,
+};
+
+// The codes of the shared handler of the list context menu and tbCopy.
+enum class ContextTag : int {
+    Password = 0,
+    Title = 1,
+    Details = 2,
+    WholeEntry = 3,
+    OpenLink = 4,
 };
 
 // A key chord with Windows virtual-key codes (kept numeric so the table stays portable).
@@ -170,10 +203,14 @@ struct CommandDef {
     Feature feature;
     ItemStyle style = ItemStyle::Normal;
     bool separatorBefore = false;
+    // A twin runs this command's action; None: its own.
+    CommandId actionOf = CommandId::None;
 };
 
 std::span<const CommandDef> commandTable();
 const CommandDef& commandDef(CommandId id);
+// The command whose action `id` runs: itself, or the command it is a twin of.
+CommandId actionOf(CommandId id);
 bool isEnabled(EnableRule rule, const CommandState& state);
 // The command a key chord runs, whatever the menus' enable rules say.
 std::optional<CommandId> commandForShortcut(const Shortcut& shortcut);

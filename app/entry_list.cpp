@@ -74,6 +74,18 @@ std::string_view rowText(const EntryRow& r, int column) {
     }
 }
 
+void wipeText(std::string& text) {
+    secureWipe(text.data(), text.size());
+    text.clear();
+}
+
+// The decrypted texts of a row: titles and details are as private as the secret.
+void wipeRowTexts(EntryRow& r) {
+    wipeText(r.caption);
+    wipeText(r.whatsThis);
+    wipeText(r.details);
+}
+
 void copyRowLook(const EntryRow& from, EntryRow& to) {
     to.icon = from.icon;
     to.caption = from.caption;
@@ -131,8 +143,92 @@ EntryList::EntryList(EntryListHost& host, EntryTypeNames names)
     : host_(host), names_(std::move(names)) {}
 
 EntryList::~EntryList() {
-    for (EntryRow& r : master_)
+    for (EntryRow& r : master_) {
         if (r.record) releaseRecord(*r.record);
+        wipeRowTexts(r);
+    }
+    for (EntryRow& r : sub_)
+        wipeRowTexts(r);
+}
+
+void EntryList::changed(RowsChange change) {
+    if (batchDepth_ > 0) {
+        if (!pendingChange_ || change > pending_) pending_ = change;
+        pendingChange_ = true;
+        return;
+    }
+    if (OnRowsChanged) OnRowsChanged(change);
+}
+
+void EntryList::endBatch() {
+    if (--batchDepth_ > 0 || !pendingChange_) return;
+    pendingChange_ = false;
+    if (OnRowsChanged) OnRowsChanged(pending_);
+}
+
+void EntryList::setSelected(EntryView list, int index, bool selected) {
+    if (validRow(list, index)) rows(list)[static_cast<std::size_t>(index)].selected = selected;
+}
+
+void EntryList::setSelectedRange(EntryView list, int first, int last, bool selected) {
+    std::vector<EntryRow>& v = rows(list);
+    if (v.empty()) return;
+    first = std::max(first, 0);
+    last = std::min(last, static_cast<int>(v.size()) - 1);
+    for (int i = first; i <= last; ++i)
+        v[static_cast<std::size_t>(i)].selected = selected;
+}
+
+void EntryList::selectAllRows(EntryView list, bool selected) {
+    for (EntryRow& r : rows(list))
+        r.selected = selected;
+}
+
+bool EntryList::isSelected(EntryView list, int index) const {
+    return validRow(list, index) && rows(list)[static_cast<std::size_t>(index)].selected;
+}
+
+std::vector<int> EntryList::selectedRows(EntryView list) const {
+    std::vector<int> selected;
+    const std::vector<EntryRow>& v = rows(list);
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (v[i].selected) selected.push_back(static_cast<int>(i));
+    return selected;
+}
+
+void EntryList::selectOnly(EntryView list, int index) {
+    selectAllRows(list, false);
+    setSelected(list, index, true);
+    changed(RowsChange::Reordered);
+}
+
+void EntryList::selectAll(EntryView list) {
+    selectAllRows(list, true);
+    changed(RowsChange::Reordered);
+}
+
+std::optional<int> EntryList::currentEntry() const {
+    const EntryView list = visibleList();
+    const std::vector<EntryRow>& v = rows(list);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (!v[i].selected) continue;
+        const int index = static_cast<int>(i);
+        return currentEntry(std::span<const int>(&index, 1));
+    }
+    return std::nullopt;
+}
+
+int EntryList::addLoadedEntries(std::vector<AccountEntry>& entries) {
+    BatchUpdate batch(*this);
+    master_.reserve(master_.size() + entries.size());
+    int added = 0;
+    for (AccountEntry& entry : entries) {
+        if (addEntryRow(entry.title, entry.data.view(), entry.fileOffset, entry.type,
+                        entry.whatsThis, entry.description))
+            ++added;
+        entry.data.wipe();
+    }
+    return added;
 }
 
 int EntryList::rowCount(EntryView list) const {
@@ -203,6 +299,7 @@ bool EntryList::addEntryRow(std::string_view title, std::string_view data, std::
         host_.setModified(true);
         addToTypeList(static_cast<int>(master_.size() - 1));
     }
+    changed(RowsChange::Added);
     return true;
 }
 
@@ -214,13 +311,19 @@ void EntryList::addToTypeList(int index) {
     record.subIndex = -1;
     if (subTag_ != record.type) return;
     sub_.push_back(source);
+    sub_.back().selected = false; // a copy is a row of its own in the other list view
     record.subIndex = static_cast<std::int32_t>(sub_.size() - 1);
+    changed(RowsChange::Added);
 }
 
 bool EntryList::rebuildTypeList() {
     if (!host_.isLoggedIn()) return true;
     BusyCursor busy(host_, master_.size() > kBusyRebuildRows || sub_.size() > kBusyRebuildRows);
+    BatchUpdate batch(*this);
+    changed(RowsChange::TypeListRebuilt);
     try {
+        for (EntryRow& r : sub_)
+            wipeRowTexts(r);
         sub_.clear();
         sub_.reserve(static_cast<std::size_t>(
             std::count_if(master_.begin(), master_.end(), [this](const EntryRow& r) {
@@ -249,6 +352,7 @@ void EntryList::syncTwinRow(EntryView list, int index) {
     EntryRow& twin = rows(twinList)[static_cast<std::size_t>(twinIndex)];
     if (twin.record != source.record) return; // indexes out of step: never touch a stranger
     copyRowLook(source, twin);
+    changed(RowsChange::Updated);
 }
 
 void EntryList::purgeTypeList() {
@@ -260,6 +364,7 @@ void EntryList::purgeTypeList() {
         EntryRow& r = sub_[i];
         if (!r.record || r.record->fileOffset == kOffsetDeleted) {
             if (r.record) r.record->subIndex = -1;
+            wipeRowTexts(r);
             continue;
         }
         if (r.record->fileOffset >= 0) r.icon = typeIcon(r.record->type);
@@ -268,6 +373,7 @@ void EntryList::purgeTypeList() {
         ++kept;
     }
     sub_.erase(sub_.begin() + static_cast<std::ptrdiff_t>(kept), sub_.end());
+    changed(RowsChange::Reordered);
 }
 
 bool EntryList::markRowDeleted(EntryView list, int index) {
@@ -277,6 +383,7 @@ bool EntryList::markRowDeleted(EntryView list, int index) {
     r.record->fileOffset = kOffsetDeleted;
     r.icon = kIconDeleted;
     syncTwinRow(list, index);
+    changed(RowsChange::Updated);
     return true;
 }
 
@@ -288,11 +395,13 @@ bool EntryList::undeleteRow(EntryView list, int index) {
     r.record->fileOffset = kOffsetUnsaved;
     r.icon = kIconNew;
     syncTwinRow(list, index);
+    changed(RowsChange::Updated);
     return true;
 }
 
 void EntryList::deleteRows(bool selectedOnly, std::span<const int> selected) {
     if (master_.empty()) return;
+    BatchUpdate batch(*this);
     const EntryView list = visibleList();
     const std::size_t count = rows(list).size();
     std::vector<char> chosen(count, selectedOnly ? 0 : 1);
@@ -304,12 +413,14 @@ void EntryList::deleteRows(bool selectedOnly, std::span<const int> selected) {
 }
 
 void EntryList::normalizeAfterSave() {
+    BatchUpdate batch(*this);
     purgeTypeList();
     std::size_t kept = 0;
     for (std::size_t i = 0; i < master_.size(); ++i) {
         EntryRow& r = master_[i];
         if (!r.record || r.record->fileOffset == kOffsetDeleted) {
             if (r.record) releaseRecord(*r.record);
+            wipeRowTexts(r);
             continue;
         }
         if (r.record->fileOffset >= 0) r.icon = typeIcon(r.record->type);
@@ -318,14 +429,20 @@ void EntryList::normalizeAfterSave() {
         ++kept;
     }
     master_.erase(master_.begin() + static_cast<std::ptrdiff_t>(kept), master_.end());
+    changed(RowsChange::Reordered);
 }
 
 void EntryList::clearEntryList() {
-    for (std::size_t i = master_.size(); i-- > 0;)
+    for (std::size_t i = master_.size(); i-- > 0;) {
         if (master_[i].record) releaseRecord(*master_[i].record);
+        wipeRowTexts(master_[i]);
+    }
     // lvSub may still hold copies of rows released by a save while "ALL" was shown.
+    for (EntryRow& r : sub_)
+        wipeRowTexts(r);
     sub_.clear();
     master_.clear();
+    changed(RowsChange::Reset);
 }
 
 std::optional<int> EntryList::currentEntry(std::span<const int> selected) const {
@@ -352,6 +469,7 @@ bool EntryList::chooseTypeTab(int index) {
         if (visibleList() == EntryView::lvSub) {
             subTag_ = -1;
             shownType_ = kTabAll;
+            changed(RowsChange::TypeListRebuilt);
         }
         return true;
     }
@@ -362,6 +480,7 @@ bool EntryList::chooseTypeTab(int index) {
         return false;
     }
     shownType_ = index;
+    changed(RowsChange::TypeListRebuilt);
     return true;
 }
 
@@ -411,6 +530,7 @@ bool EntryList::sortByColumn(int column) {
                                   : -1;
         }
     }
+    changed(RowsChange::Reordered);
     return true;
 }
 
@@ -422,6 +542,7 @@ bool EntryList::markRowChanged(int index) {
     r.icon = kIconChanged;
     syncTwinRow(EntryView::lvPassword, index);
     host_.setModified(true);
+    changed(RowsChange::Updated);
     return true;
 }
 
@@ -436,6 +557,7 @@ bool EntryList::replaceRowData(int index, std::string_view data) {
         r.icon = kIconChanged;
         syncTwinRow(EntryView::lvPassword, index);
         host_.setModified(true);
+        changed(RowsChange::Updated);
         return true;
     }
     return markRowChanged(index);
@@ -449,6 +571,7 @@ bool EntryList::editRow(int index, std::string_view title, std::string_view data
     if (!host_.isLoggedIn() || !validRow(EntryView::lvPassword, index)) return false;
     EntryRow& r = master_[static_cast<std::size_t>(index)];
     if (!r.record) return false;
+    wipeRowTexts(r); // the old texts go as private as they came
     r.caption = std::string(title.substr(0, kTitleCut));
     r.whatsThis = std::string(whatsThis);
     r.details = std::string(description);
@@ -463,9 +586,11 @@ void EntryList::setTypeNames(EntryTypeNames names) {
     for (std::vector<EntryRow>* list : {&master_, &sub_})
         for (EntryRow& r : *list)
             if (r.record) r.typeName = typeName(r.record->type);
+    changed(RowsChange::Updated);
 }
 
 int EntryList::loadEntries(const LoadedAccount& loaded) {
+    BatchUpdate batch(*this);
     master_.reserve(master_.size() + loaded.entries.size());
     int added = 0;
     for (const AccountEntry& e : loaded.entries)

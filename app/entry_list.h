@@ -7,8 +7,10 @@
 
 #include "account_file.h"
 #include "secure_memory.h"
+#include "session_entries.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -60,7 +62,17 @@ struct EntryRow {
     std::string details;
     std::string typeName;
     int icon = kIconPassword;
+    bool selected = false; // selected in its list view; moves with the row
     std::shared_ptr<RowRecord> record;
+};
+
+// What changed in the lists, from the least to the most the view has to redo.
+enum class RowsChange {
+    Updated,         // texts, icons or records of existing rows; no row moved
+    Added,           // rows appended at the end
+    Reordered,       // rows moved or dropped: the view takes the selection from the rows
+    TypeListRebuilt, // lvSub refilled, or another tab shown
+    Reset,           // both lists emptied
 };
 
 // The type names shown in the "Type" column, from the message table.
@@ -75,7 +87,6 @@ struct EntryTypeNames {
 class EntryListHost {
   public:
     virtual ~EntryListHost() = default;
-    // Also counts as user activity.
     virtual bool isLoggedIn() = 0;
     virtual void setModified(bool modified) = 0;
     // The hourglass while a bulk change runs on many rows.
@@ -93,10 +104,10 @@ std::string derivedWhatsThis(std::string_view title, std::int32_t type,
 // Case-insensitive order of Windows-1252 texts (letters of both halves of the code page).
 int compareTextNoCase(std::string_view a, std::string_view b);
 
-class EntryList {
+class EntryList : public SessionEntries {
   public:
     explicit EntryList(EntryListHost& host, EntryTypeNames names = {});
-    ~EntryList();
+    ~EntryList() override;
     EntryList(const EntryList&) = delete;
     EntryList& operator=(const EntryList&) = delete;
 
@@ -114,6 +125,37 @@ class EntryList {
     // The column last sorted by, -1 before the first sort.
     int sortColumn() const { return sortColumn_; }
 
+    // Raised once after every change (once per batch inside a BatchUpdate), so the view
+    // follows the model without being asked by each command.
+    std::function<void(RowsChange)> OnRowsChanged;
+
+    // Holds the change event back until the outermost batch ends, then raises it once
+    // with the largest change seen.
+    class BatchUpdate {
+      public:
+        explicit BatchUpdate(EntryList& list) : list_(list) { ++list_.batchDepth_; }
+        ~BatchUpdate() { list_.endBatch(); }
+        BatchUpdate(const BatchUpdate&) = delete;
+        BatchUpdate& operator=(const BatchUpdate&) = delete;
+
+      private:
+        EntryList& list_;
+    };
+
+    // The selection of each list, kept with the rows so that it follows its entries
+    // through sorting, purging and saving. The view reports the user's changes here.
+    void setSelected(EntryView list, int index, bool selected);
+    void setSelectedRange(EntryView list, int first, int last, bool selected);
+    void selectAllRows(EntryView list, bool selected);
+    bool isSelected(EntryView list, int index) const;
+    std::vector<int> selectedRows(EntryView list) const;
+    std::vector<int> visibleSelection() const { return selectedRows(visibleList()); }
+    // Selects exactly one row of a list, or every row; the view follows.
+    void selectOnly(EntryView list, int index);
+    void selectAll(EntryView list);
+    // The lvPassword row of the first selected row of the visible list, if any.
+    std::optional<int> currentEntry() const;
+
     // Appends an entry to lvPassword; true if a row was added (it is the last row). A file
     // offset >= 0 loads a saved entry and needs no login; -1 adds a new entry.
     bool addEntryRow(std::string_view title, std::string_view data, std::int64_t fileOffset,
@@ -121,7 +163,7 @@ class EntryList {
     // Copies lvPassword row `index` into lvSub when its type is the shown one.
     void addToTypeList(int index);
     // Refills lvSub for its tag; false only if the rebuild failed (lvSub is then empty).
-    bool rebuildTypeList();
+    bool rebuildTypeList() override;
     // Copies a row's icon and texts to its copy in the other list.
     void syncTwinRow(EntryView list, int index);
     // Drops deleted rows from lvSub and gives saved rows their type icon back.
@@ -132,9 +174,11 @@ class EntryList {
     bool undeleteRow(EntryView list, int index);
     // Marks every row of the visible list deleted, or only the selected ones.
     void deleteRows(bool selectedOnly, std::span<const int> selected);
+    void deleteRows(bool selectedOnly) { deleteRows(selectedOnly, visibleSelection()); }
     // After a successful save: deleted rows are released, saved rows get their type icon.
     void normalizeAfterSave();
-    // Wipes every secret and empties both lists (logout, before a load).
+    // Wipes every secret and every decrypted text and empties both lists (logout, before
+    // a load).
     void clearEntryList();
     // The lvPassword row of the first selected row of the visible list, if any.
     std::optional<int> currentEntry(std::span<const int> selected) const;
@@ -157,6 +201,15 @@ class EntryList {
     void setTypeNames(EntryTypeNames names);
     const std::string& typeName(std::int32_t type) const;
 
+    // SessionEntries: the session loads into and saves from this list.
+    void clearEntries() override { clearEntryList(); }
+    int addLoadedEntries(std::vector<AccountEntry>& entries) override;
+    std::vector<AccountEntry> entriesToWrite() override { return entriesForSave(); }
+    void normalizeAfterSave(std::span<const AccountEntry> written) override {
+        takeSavedOffsets(written);
+    }
+    std::size_t rowCount() const override { return master_.size(); }
+
     // Fills lvPassword from a read account (call clearEntryList first, and
     // rebuildTypeList once the session is logged in); returns the rows added.
     int loadEntries(const LoadedAccount& loaded);
@@ -176,6 +229,8 @@ class EntryList {
     bool validRow(EntryView list, int index) const;
     void releaseRecord(RowRecord& record);
     void renumberSubIndexes();
+    void changed(RowsChange change);
+    void endBatch();
 
     EntryListHost& host_;
     EntryTypeNames names_;
@@ -184,6 +239,9 @@ class EntryList {
     int shownType_ = kTabAll;
     int subTag_ = -1;
     int sortColumn_ = -1;
+    int batchDepth_ = 0;
+    bool pendingChange_ = false;
+    RowsChange pending_ = RowsChange::Updated;
 };
 
 } // namespace kh

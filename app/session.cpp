@@ -3,9 +3,19 @@
 #include "text_format.h"
 #include "text_trim.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kh {
+namespace {
+
+// The account texts are decrypted from the file: they leave no copy behind.
+void wipeString(std::string& text) {
+    secureWipe(text.data(), text.size());
+    text.clear();
+}
+
+} // namespace
 
 Session::Session(SessionUi& ui, SessionEntries& entries, const MessageTable& messages,
                  SessionSettings settings, SessionFiles& files, FileSystem& fs)
@@ -16,7 +26,7 @@ bool Session::loggedIn() const {
     return loggedIn_ && !accountName_.empty() && !password_.empty();
 }
 
-bool Session::isLoggedIn() {
+bool Session::noteActivity() {
     if (!loggedIn()) return false;
     idleSeconds_ = 0;
     return true;
@@ -81,7 +91,11 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
     passwordDescription_ = loaded.account.passwordDescription;
     accountDescription_ = loaded.account.accountDescription;
     crcFailures_ = loaded.droppedRecords;
-    entries_.addLoadedEntries(loaded.entries);
+    // A record without a title cannot become a row and would be gone after the next
+    // save: the load report counts it with the damaged ones.
+    const std::size_t offered = loaded.entries.size();
+    const int added = entries_.addLoadedEntries(loaded.entries);
+    crcFailures_ += static_cast<int>(offered - static_cast<std::size_t>(std::max(added, 0)));
     loggedIn_ = true;
     modified_ = false;
     setLast(fileName_, accountName_);
@@ -117,10 +131,10 @@ void Session::endSession() {
     ++sessionCounter_;
     sessionNumber_ = 0;
     fileName_.clear();
-    accountName_.clear();
+    wipeString(accountName_);
     password_.wipe();
-    passwordDescription_.clear();
-    accountDescription_.clear();
+    wipeString(passwordDescription_);
+    wipeString(accountDescription_);
     saveCounter_ = 0;
     backupNumber_ = 0;
     entries_.clearEntries();
@@ -132,8 +146,8 @@ void Session::endSession() {
     idleSeconds_ = -1;
 }
 
-std::optional<std::string> Session::chooseSaveFile() {
-    std::optional<std::string> chosen = ui_.saveFileDialog(fileName_);
+std::optional<std::string> Session::chooseSaveFile(bool backup) {
+    std::optional<std::string> chosen = ui_.saveFileDialog(fileName_, backup);
     if (chosen && chosen->empty()) chosen.reset();
     if (chosen) *chosen = withAccountExtension(*chosen);
     return chosen;
@@ -247,7 +261,7 @@ bool Session::showLogin(const std::string& file, const std::string& name) {
 }
 
 bool Session::ensureLoggedIn() {
-    if (isLoggedIn()) return true;
+    if (noteActivity()) return true;
     const bool wasSuppressed = suppressWarnings_;
     suppressWarnings_ = true;
     bool onTop = false;
@@ -263,7 +277,7 @@ bool Session::ensureLoggedIn() {
     }
     suppressWarnings_ = wasSuppressed;
     if (onTop) ui_.setLoginDialogOnTop(false);
-    return isLoggedIn();
+    return noteActivity();
 }
 
 bool Session::askYesNo(const std::string& text) {
@@ -303,7 +317,7 @@ void Session::saveAsCommand() {
 void Session::backupCommand() {
     if (!isLoggedIn()) return;
     const int session = sessionNumber_;
-    const std::optional<std::string> chosen = chooseSaveFile();
+    const std::optional<std::string> chosen = chooseSaveFile(true);
     if (!chosen || sessionNumber_ != session || !loggedIn()) return;
 
     const std::string ownFile = fileName_;

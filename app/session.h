@@ -9,6 +9,7 @@
 #include "file_system.h"
 #include "message_table.h"
 #include "secure_memory.h"
+#include "session_entries.h"
 
 #include <cstddef>
 #include <functional>
@@ -51,21 +52,6 @@ struct WizardAccount {
 };
 
 // The entry list as the session sees it: the main window implements it on its list model.
-class SessionEntries {
-  public:
-    virtual ~SessionEntries() = default;
-    // Empties the list, wiping every entry's secret.
-    virtual void clearEntries() = 0;
-    // Adds loaded entries as rows, in order, inside one list update.
-    virtual void addLoadedEntries(std::vector<AccountEntry>& entries) = 0;
-    // Every row in list order, those marked deleted included.
-    virtual std::vector<AccountEntry> entriesToWrite() = 0;
-    // After a save: the file offsets the writer set, in the order of entriesToWrite, then
-    // saved rows get their type icon back and deleted rows go.
-    virtual void normalizeAfterSave(std::span<const AccountEntry> written) = 0;
-    virtual std::size_t rowCount() const = 0;
-    virtual bool rebuildTypeList() = 0;
-};
 
 // The session's windows and boxes.
 class SessionUi {
@@ -80,7 +66,9 @@ class SessionUi {
     virtual void setBusyCursor(bool busy) = 0;
     // The save-file dialog (account filter first, overwrite prompt) and the open-file
     // dialog (account filter), starting at `start`; the chosen name, or none.
-    virtual std::optional<std::string> saveFileDialog(const std::string& start) = 0;
+    // `backup`: the dialog chooses where a backup copy goes and says so in its caption.
+    virtual std::optional<std::string> saveFileDialog(const std::string& start,
+                                                      bool backup = false) = 0;
     virtual std::optional<std::string> openFileDialog(const std::string& start) = 0;
     // Login commands and the Save button on, the guard timer running, tray icon logged in.
     virtual void sessionStarted(bool modified) = 0;
@@ -118,10 +106,12 @@ class Session {
 
     SessionSettings& settings() { return settings_; }
 
-    // Logged in with a name and a password; counts as user activity.
-    bool isLoggedIn();
-    // The same test without counting as user activity (painting, tool bar state).
-    bool isLoggedInQuietly() const { return loggedIn(); }
+    // Logged in with a name and a password.
+    bool isLoggedIn() const { return loggedIn(); }
+    // The user acted (a command, a click in the lists, a menu opened, a browser request):
+    // the idle count that leads to the automatic logout starts again. Returns whether an
+    // account is logged in.
+    bool noteActivity();
     void setModified(bool modified);
     bool loginAccount(const std::string& file, const std::string& name, std::string_view password);
     // After a login through the dialog or a wizard import.
@@ -177,7 +167,7 @@ class Session {
 
   private:
     bool loggedIn() const;
-    std::optional<std::string> chooseSaveFile();
+    std::optional<std::string> chooseSaveFile(bool backup = false);
     void makeBackup(const std::string& file, const std::string& name);
     const std::string& msg(Msg m) const { return messages_.text(m); }
 

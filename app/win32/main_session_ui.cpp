@@ -1,6 +1,5 @@
 // What the session asks of the main window: boxes, dialogs, banner and status texts, the
 // state of the tool bar, and the entry list model behind the two list views.
-#include "system_dialogs.h"
 #include "tfrm_login.h"
 #include "tfrm_main.h"
 
@@ -9,22 +8,28 @@
 namespace kh {
 namespace {
 
+// Opening and saving account files share one filter; the open dialog also lists XML.
 constexpr char kAccountFilter[] = "Keyhaven Files|*.khk|XML Files|*.xml|All Files|*.*";
 
-// Opening and saving account files share one filter; the open dialog also lists XML.
-HWND ownerOf(HWND main) {
-    return IsWindowVisible(main) ? main : nullptr;
+std::string withoutAccelerator(std::string caption) {
+    std::string out;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] != '&') continue;
+        if (caption[i] == '\t') break;
+        out += caption[i];
+    }
+    return out;
 }
 
 } // namespace
 
 bool TfrmMain::yesNoBox(const std::string& caption, const std::string& text) {
-    return kh::yesNoBox(ownerOf(handle()), text, caption);
+    return prompts_.yesNo(caption, text);
 }
 
 void TfrmMain::warningBox(const std::string& caption, const std::string& text) {
     if (IsWindowVisible(handle())) SetForegroundWindow(handle());
-    kh::warningBox(ownerOf(handle()), text, caption);
+    prompts_.warning(caption, text);
 }
 
 void TfrmMain::setStatusText(const std::string& text) {
@@ -42,12 +47,20 @@ void TfrmMain::setBusyCursor(bool busy) {
     SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
-std::optional<std::string> TfrmMain::saveFileDialog(const std::string& start) {
-    return kh::saveFileDialog(ownerOf(handle()), {kAccountFilter, 1, start, true});
+std::optional<std::string> TfrmMain::saveFileDialog(const std::string& start, bool backup) {
+    FileDialogRequest request{kAccountFilter, 1, start, true, ""};
+    // A backup copy is not a "Save As": its dialog is captioned as its command.
+    if (backup) {
+        const TMenu* account = menu("pmAccount");
+        const TMenuItem* item = account ? account->item("BackupAccountData1") : nullptr;
+        request.title = withoutAccelerator(
+            item ? item->text() : std::string(commandDef(CommandId::BackupAccountData).caption));
+    }
+    return fileDialogs_.saveFile(request);
 }
 
 std::optional<std::string> TfrmMain::openFileDialog(const std::string& start) {
-    return kh::openFileDialog(ownerOf(handle()), {kAccountFilter, 1, start, false});
+    return fileDialogs_.openFile({kAccountFilter, 1, start, false, ""});
 }
 
 void TfrmMain::sessionStarted(bool) {
@@ -59,8 +72,10 @@ void TfrmMain::sessionStarted(bool) {
 void TfrmMain::sessionEnded() {
     KillTimer(handle(), kPasswordTimer);
     get<TNativeControl>("mmComment").setText("");
-    refreshLists();
+    updateToolButtons();
     InvalidateRect(get<TControl>("pbAccount").handle(), nullptr, FALSE);
+    for (auto& feature : features_)
+        if (feature) feature->sessionEnded();
 }
 
 void TfrmMain::modifiedChanged(bool) {
@@ -130,57 +145,13 @@ void TfrmMain::setLoginDialogOnTop(bool onTop) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-std::optional<WizardAccount> TfrmMain::runAccountWizard(bool) {
-    // The account wizard is a window of its own, not built yet: nothing is created.
-    return std::nullopt;
+std::optional<WizardAccount> TfrmMain::runAccountWizard(bool import) {
+    if (!services_.runAccountWizard) return std::nullopt;
+    return services_.runAccountWizard(import);
 }
 
 void TfrmMain::showMainWindow() {
     if (!IsWindowVisible(handle())) ShowWindow(handle(), SW_SHOWNORMAL);
-}
-
-void TfrmMain::clearEntries() {
-    for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
-        ListView_SetItemState(listView(view), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    }
-    list_.clearEntryList();
-    refreshLists();
-}
-
-void TfrmMain::addLoadedEntries(std::vector<AccountEntry>& entries) {
-    for (AccountEntry& entry : entries) {
-        list_.addEntryRow(entry.title, entry.data.view(), entry.fileOffset, entry.type,
-                          entry.whatsThis, entry.description);
-        entry.data.wipe();
-    }
-    // The login rebuilds the type list next, which refreshes both list views once.
-}
-
-std::vector<AccountEntry> TfrmMain::entriesToWrite() {
-    return list_.entriesForSave();
-}
-
-void TfrmMain::normalizeAfterSave(std::span<const AccountEntry> written) {
-    const std::vector<const RowRecord*> master = selectedRecords(EntryView::lvPassword);
-    const std::vector<const RowRecord*> sub = selectedRecords(EntryView::lvSub);
-    list_.takeSavedOffsets(written);
-    refreshLists();
-    // Rows of deleted entries are gone; the others keep their selection.
-    reselect(EntryView::lvPassword, master);
-    reselect(EntryView::lvSub, sub);
-}
-
-std::size_t TfrmMain::rowCount() const {
-    return static_cast<std::size_t>(list_.rowCount(EntryView::lvPassword));
-}
-
-bool TfrmMain::rebuildTypeList() {
-    // lvSub gets new rows: nothing of the old selection applies to them.
-    ListView_SetItemState(listView(EntryView::lvSub), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    const bool rebuilt = list_.rebuildTypeList();
-    refreshLists();
-    applyCommentRule();
-    return rebuilt;
 }
 
 } // namespace kh

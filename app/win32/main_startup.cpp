@@ -7,7 +7,7 @@ namespace kh {
 bool TfrmMain::firstShow(const std::string& commandLineFile) {
     if (firstShowDone_) return true;
     firstShowDone_ = true;
-    buildLanguageMenu();
+    if (services_.buildLanguageMenu) services_.buildLanguageMenu();
 
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
@@ -20,7 +20,7 @@ bool TfrmMain::firstShow(const std::string& commandLineFile) {
     ShowWindow(handle(), SW_SHOWNORMAL);
     UpdateWindow(handle());
 
-    if (session_.isLoggedIn()) return true;
+    if (session_.noteActivity()) return true;
     const bool fromCommandLine = !commandLineFile.empty();
     if (!fromCommandLine && !settings_.wizard) return true;
 

@@ -1,9 +1,10 @@
 // TfrmMain: layout, painting, list views, menus, tool bars, timers and window messages.
-// Commands run in main_commands.cpp; the session's windows and boxes in
-// main_session_ui.cpp.
+// Commands go to their features' handlers (features.cpp lists them); the session's boxes
+// and dialogs are in main_session_ui.cpp.
 #include "tfrm_main.h"
 
 #include "app_folders.h"
+#include "features.h"
 #include "image_ids.h"
 #include "profile_store.h"
 #include "resource_ids.h"
@@ -53,152 +54,6 @@ constexpr const char* kPopupNames[] = {"pmAccount", "pmOperation", "pmEntries", 
 constexpr int kColumnWidths[kColumnCount] = {100, 120, 70, 100, 70};
 constexpr const char* kColumnCaptions[kColumnCount] = {"Title", "What's this", "Password",
                                                        "Details", "Type"};
-
-int toolImage(CommandId id) {
-    using namespace images;
-    switch (id) {
-    case CommandId::ToolNewAccount:
-        return kImgNewAccount;
-    case CommandId::ToolOpenAccount:
-        return kImgOpenAccount;
-    case CommandId::ToolSaveAccount:
-        return kImgSave;
-    case CommandId::ToolLogout:
-        return kImgLogout;
-    case CommandId::ToolEditAccount:
-        return kImgEditAccount;
-    case CommandId::ToolPassword:
-        return kImgChangePassword;
-    case CommandId::ToolFind:
-        return kImgFind;
-    case CommandId::ToolNewEntry:
-        return kImgNewEntry;
-    case CommandId::ToolCopy:
-        return kImgCopy;
-    case CommandId::ToolOperation:
-        return kImgCut;
-    case CommandId::ToolDelete:
-        return kImgDelete;
-    case CommandId::ToolUnDelete:
-        return kImgUndelete;
-    case CommandId::ToolEditEntry:
-        return kImgEditEntry;
-    case CommandId::ToolStyle:
-        return kImgViewStyle;
-    case CommandId::ToolComment:
-        return kImgComment;
-    case CommandId::ToolHelp:
-        return kImgHelp;
-    default:
-        return -1;
-    }
-}
-
-// The picture of a menu item (the 16-pixel strip); -1 for none.
-int menuImage(const CommandDef& command) {
-    using namespace images;
-    if (command.image >= 0) return command.image;
-    switch (command.id) {
-    case CommandId::ManageAccount:
-        return kImgManageAccount;
-    case CommandId::EditAccountInformation:
-        return kImgEditAccount;
-    case CommandId::ChangeAccountPassword:
-        return kImgChangePassword;
-    case CommandId::FindInAccount:
-    case CommandId::FindPassword:
-        return kImgFind;
-    case CommandId::SaveAccountData:
-        return kImgSave;
-    case CommandId::BackupAccountData:
-        return kImgBackup;
-    case CommandId::SaveAccountAs:
-        return kImgSaveAs;
-    case CommandId::ExportAllEntriesToXml:
-    case CommandId::ExportSelectedEntries:
-    case CommandId::ExportAllTheEntries:
-    case CommandId::ExportSelectedEntries2:
-        return kImgExportXml;
-    case CommandId::SetupNewAccount:
-        return kImgNewAccount;
-    case CommandId::LoginExistingAccount:
-        return kImgOpenAccount;
-    case CommandId::ImportExistingAccount:
-        return kImgImportXml;
-    case CommandId::LogoutCurrentAccount:
-        return kImgLogout;
-    case CommandId::QuitKeyhaven:
-        return kImgQuit;
-    case CommandId::CopyEntryPassword:
-    case CommandId::ContextCopyPassword:
-        return kImgCopyPassword;
-    case CommandId::CopyTheWholeEntry:
-    case CommandId::ContextCopyWholeEntry:
-        return kImgCopyWholeEntry;
-    case CommandId::CopyAllTheEntries:
-    case CommandId::CopySelectedEntries:
-        return kImgCopy;
-    case CommandId::SelectAllTheEntries:
-        return kImgSelectAll;
-    case CommandId::CutEntryPassword:
-    case CommandId::CutTheWholeEntry:
-    case CommandId::CutAllSelectedEntries:
-    case CommandId::CutAllTheEntries:
-        return kImgCut;
-    case CommandId::DeleteSelectedEntries:
-        return kImgDelete;
-    case CommandId::DeleteAllTheEntries:
-        return kImgDeleteAll;
-    case CommandId::ReplaceFromClipboard:
-        return kImgReplaceFromClipboard;
-    case CommandId::FindAgain:
-        return kImgFindAgain;
-    case CommandId::NewBlankItem:
-        return kImgNewEntry;
-    case CommandId::DuplicateSelectedItem:
-        return kImgDuplicate;
-    case CommandId::PasteFromClipboard:
-        return kImgPaste;
-    case CommandId::ImportFromXmlFile:
-        return kImgImportXml;
-    case CommandId::ImportFromClipboard:
-        return kImgImportFromClipboard;
-    case CommandId::PasswordGuard:
-        return kImgPasswordGuard;
-    case CommandId::SecureFileRemover:
-        return kImgFileRemover;
-    case CommandId::PasswordGenerator:
-        return kImgGenerator;
-    case CommandId::Preferences:
-        return kImgPreferences;
-    case CommandId::SetLanguage:
-        return kImgLanguage;
-    case CommandId::TipOfTheDay:
-        return kImgTipOfTheDay;
-    case CommandId::CheckNewVersion:
-        return kImgCheckNewVersion;
-    case CommandId::VisitOnlineFaq:
-        return kImgOnlineFaq;
-    case CommandId::AboutKeyhaven:
-        return kImgAbout;
-    case CommandId::EditCurrentEntry:
-        return kImgEditEntry;
-    case CommandId::ContextCopyTitle:
-        return kImgCopyTitle;
-    case CommandId::ContextCopyDetails:
-        return kImgCopyDetails;
-    case CommandId::ViewLargeIcons:
-        return kImgLargeIcons;
-    case CommandId::ViewSmallIcons:
-        return kImgSmallIcons;
-    case CommandId::ViewList:
-        return kImgListView;
-    case CommandId::ViewDetails:
-        return kImgDetailsView;
-    default:
-        return -1;
-    }
-}
 
 // One picture of a strip of square 32-bit images with straight alpha, as a bitmap a menu
 // item can show: menus blend 32-bit item bitmaps with premultiplied alpha.
@@ -345,16 +200,46 @@ void drawText(HDC dc, const std::string& text, RECT area, UINT format) {
 
 TfrmMain::TfrmMain(AppPaths paths)
     : TForm(mainDesign(), mainControlTable()), paths_(std::move(paths)), list_(*this),
-      session_(*this, *this, messages_) {}
+      session_(*this, list_, messages_),
+      // Boxes of a hidden main window have no owner, or they would be hidden too.
+      prompts_([this] { return IsWindowVisible(handle()) ? handle() : nullptr; }),
+      fileDialogs_([this] { return IsWindowVisible(handle()) ? handle() : nullptr; }),
+      guard_(clipboard_, *this, [this] {
+          return GuardOptions{settings_.guard, settings_.guardTime, settings_.minimize};
+      }) {
+    list_.OnRowsChanged = [this](RowsChange change) { rowsChanged(change); };
+    context_.reset(
+        new AppContext{paths_, session_, list_, settings_, messages_, mLanguage, *this, prompts_,
+                       fileDialogs_, clipboard_, shell_, clock_, guard_, services_,
+                       [this] { return handle(); }, [this](CommandId id) { runCommand(id); },
+                       [this](bool frozen) {
+                           for (EntryView view : {EntryView::lvPassword, EntryView::lvSub})
+                               SendMessageA(listView(view), WM_SETREDRAW, !frozen, 0);
+                           if (!frozen) rowsChanged(RowsChange::Reordered);
+                       },
+                       [this](const std::vector<std::pair<std::string, UINT>>& items) {
+                           addLanguageItems(items);
+                       }});
+}
 
 TfrmMain::~TfrmMain() {
+    // The handlers' windows go before the models they show.
+    for (auto& feature : features_)
+        feature.reset();
+    list_.OnRowsChanged = nullptr;
     list_.clearEntryList();
     if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
-bool TfrmMain::createMain() {
-    Win32ProfileStore store(paths_.profileFolder + kSettingsFileName);
-    settings_ = loadSettings(store, win32Folders());
+FeatureHandler* TfrmMain::feature(Feature which) const {
+    return features_[static_cast<std::size_t>(which)].get();
+}
+
+void TfrmMain::setFeature(Feature which, std::unique_ptr<FeatureHandler> handler) {
+    features_[static_cast<std::size_t>(which)] = std::move(handler);
+}
+
+void TfrmMain::applySettingsToSession() {
     SessionSettings& s = session_.settings();
     s.mainGuard = settings_.mainGuard;
     s.doBackup = settings_.doBackup;
@@ -362,14 +247,29 @@ bool TfrmMain::createMain() {
     s.quitOnClose = settings_.quit;
     s.remember = settings_.remember;
     s.programFolder = paths_.programFolder;
+}
+
+bool TfrmMain::createMain() {
+    Win32ProfileStore store(paths_.profileFolder + kSettingsFileName);
+    settings_ = loadSettings(store, win32Folders());
+    applySettingsToSession();
+    services_.settingsChanged = [this] { applySettingsToSession(); };
     session_.setLast(settings_.last, settings_.lastTitle);
     session_.setBackupFolder(settings_.backupPath);
 
+    // Every window is translated once its controls exist, with its class name as section.
+    TForm::onFormCreated() = [this](TForm& form) {
+        mLanguage.translateWindow(&form, form.className(), true);
+    };
+    // Keys and clicks in any window of the program count as the user's action.
+    TForm::onUserActivity() = [this] { session_.noteActivity(); };
+
     if (!create()) return false;
 
-    login_ = std::make_unique<TfrmKeyhavenLogin>(*this);
+    login_ = std::make_unique<TfrmKeyhavenLogin>(messages_);
     if (!login_->create()) return false;
-    mLanguage.translateWindow(login_.get(), login_->className(), true);
+
+    installFeatures(*this);
 
     // The language: English messages enter the template, then the chosen file or
     // default.lng is loaded.
@@ -442,8 +342,6 @@ void TfrmMain::onCreate() {
     tabs.OnDrawTab = [this](HDC dc, int index, const RECT& area, bool selected, bool hot) {
         drawTab(dc, index, area, selected, hot);
     };
-
-    mLanguage.translateWindow(this, className(), true);
 
     // Stored view settings.
     setCommentVisible(settings_.comment);
@@ -557,7 +455,7 @@ void TfrmMain::setMenuImages() {
         for (TMenuItem* item : menu->items()) {
             if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            HBITMAP image = stripImage(strip.get(), menuImage(commandDef(id)), images::kMenuSize);
+            HBITMAP image = stripImage(strip.get(), commandDef(id).image, images::kMenuSize);
             if (!image) continue;
             menuBitmaps_.emplace_back(image);
             MENUITEMINFOA info{};
@@ -589,7 +487,7 @@ void TfrmMain::buildToolBars() {
         if (command.menu != MenuId::ToolBar) continue;
         auto& button = get<TToolButton>(command.name);
         button.setImages(toolImages_.get());
-        button.setImageIndex(command.image >= 0 ? command.image : toolImage(command.id));
+        button.setImageIndex(command.image);
         const CommandId id = command.id;
         if (command.style == ItemStyle::DropDownButton) {
             button.setDropDown(true);
@@ -654,7 +552,7 @@ void TfrmMain::languageLoaded() {
     }
     mLanguage.translateWindow(this, className(), false);
     if (login_) mLanguage.translateWindow(login_.get(), login_->className(), false);
-    refreshLists();
+    rowsChanged(RowsChange::Updated);
 }
 
 void TfrmMain::layoutControls() {
@@ -760,7 +658,7 @@ void TfrmMain::paintBanner(HDC dc, const RECT& r) {
     if (!chromeBanner_) FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
     Brush border(CreateSolidBrush(kBannerBorder));
     FrameRect(dc, &r, border.get());
-    const bool loggedIn = session_.isLoggedInQuietly();
+    const bool loggedIn = session_.isLoggedIn();
     const int iconSize = scale(16);
     ImageList_Draw(menuImages_.get(), loggedIn ? images::kImgLoggedIn : images::kImgLoggedOut, dc,
                    scale(4), (r.bottom - iconSize) / 2, ILD_TRANSPARENT);
@@ -853,36 +751,48 @@ HWND TfrmMain::visibleListView() const {
     return listView(list_.visibleList());
 }
 
-std::vector<int> TfrmMain::selectedRows() const {
-    std::vector<int> rows;
-    HWND list = visibleListView();
-    int index = -1;
-    while ((index = ListView_GetNextItem(list, index, LVNI_SELECTED)) >= 0) {
-        rows.push_back(index);
-    }
-    return rows;
-}
-
-void TfrmMain::refreshLists() {
+void TfrmMain::rowsChanged(RowsChange change) {
+    if (!control("lvPassword")) return;
     for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
         HWND list = listView(view);
         ListView_SetItemCountEx(list, list_.rowCount(view), LVSICF_NOSCROLL);
+        // Rows moved or went: the list view's selection is by position, the model's goes
+        // with the entries, so the view takes the model's.
+        if (change >= RowsChange::Reordered) pushSelection(view);
         InvalidateRect(list, nullptr, FALSE);
+    }
+    if (change >= RowsChange::TypeListRebuilt) {
+        const int shown = list_.shownType();
+        get<TContainer>("nbPasswords").setPageIndex(shown > 0 ? 1 : 0);
+        auto& tabs = get<QTabControl>("mTabType");
+        if (tabs.tabIndex() != shown) tabs.setTabIndex(shown);
+        if (change == RowsChange::TypeListRebuilt) applyCommentRule();
     }
     updateToolButtons();
 }
 
-void TfrmMain::showRow(EntryView list, int index) {
-    if (index < 0 || index >= list_.rowCount(list)) return;
-    const RowRecord& record = *list_.row(list, index).record;
-    const int master = list == EntryView::lvPassword ? index : record.masterIndex;
-    const int sub = list == EntryView::lvSub ? index : record.subIndex;
-    if (master >= 0 && master < list_.rowCount(EntryView::lvPassword)) {
-        ListView_EnsureVisible(listView(EntryView::lvPassword), master, FALSE);
+void TfrmMain::pushSelection(EntryView view) {
+    HWND list = listView(view);
+    pushingSelection_ = true;
+    const std::vector<int> selected = list_.selectedRows(view);
+    const int count = list_.rowCount(view);
+    if (count > 0 && static_cast<int>(selected.size()) == count) {
+        ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+    } else {
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (int row : selected)
+            ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
     }
-    if (sub >= 0 && sub < list_.rowCount(EntryView::lvSub)) {
-        ListView_EnsureVisible(listView(EntryView::lvSub), sub, FALSE);
-    }
+    pushingSelection_ = false;
+    if (view == list_.visibleList()) rowSelectionChanged(view);
+}
+
+void TfrmMain::showRow(int masterRow) {
+    if (masterRow < 0 || masterRow >= list_.rowCount(EntryView::lvPassword)) return;
+    const RowRecord* record = list_.row(EntryView::lvPassword, masterRow).record.get();
+    ListView_EnsureVisible(listView(EntryView::lvPassword), masterRow, FALSE);
+    if (record && record->subIndex >= 0 && record->subIndex < list_.rowCount(EntryView::lvSub))
+        ListView_EnsureVisible(listView(EntryView::lvSub), record->subIndex, FALSE);
 }
 
 bool TfrmMain::commentVisible() const {
@@ -912,14 +822,9 @@ void TfrmMain::applyCommentRule() {
 }
 
 bool TfrmMain::chooseTab(int index) {
-    const std::vector<const RowRecord*> selected = selectedRecords(EntryView::lvSub);
     if (!list_.chooseTypeTab(index)) return false;
-    // A new type's rows are new rows: nothing of the old selection applies to them.
-    reselect(EntryView::lvSub, list_.shownType() > 0 ? std::vector<const RowRecord*>{} : selected);
-    get<TContainer>("nbPasswords").setPageIndex(list_.shownType() > 0 ? 1 : 0);
     settings_.sub = list_.shownType();
-    refreshLists();
-    if (session_.isLoggedIn()) {
+    if (session_.noteActivity()) {
         setStatusText(formatText(messages_.text(Msg::itemcount),
                                  {session_.accountName(), list_.rowCount(list_.visibleList())}));
         applyCommentRule();
@@ -927,36 +832,9 @@ bool TfrmMain::chooseTab(int index) {
     return true;
 }
 
-std::vector<const RowRecord*> TfrmMain::selectedRecords(EntryView list) const {
-    std::vector<const RowRecord*> records;
-    HWND view = listView(list);
-    int index = -1;
-    while ((index = ListView_GetNextItem(view, index, LVNI_SELECTED)) >= 0) {
-        if (index < list_.rowCount(list)) records.push_back(list_.row(list, index).record.get());
-    }
-    return records;
-}
-
-void TfrmMain::reselect(EntryView list, const std::vector<const RowRecord*>& records) {
-    HWND view = listView(list);
-    ListView_SetItemState(view, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    if (records.empty()) return;
-    const std::unordered_set<const RowRecord*> wanted(records.begin(), records.end());
-    const int rows = list_.rowCount(list);
-    for (int i = 0; i < rows; ++i) {
-        if (wanted.count(list_.row(list, i).record.get()) != 0) {
-            ListView_SetItemState(view, i, LVIS_SELECTED, LVIS_SELECTED);
-        }
-    }
-}
-
 void TfrmMain::sortByColumn(int column) {
-    if (!session_.isLoggedIn()) return;
-    const EntryView visible = list_.visibleList();
-    const std::vector<const RowRecord*> selected = selectedRecords(visible);
+    if (!session_.noteActivity()) return;
     list_.sortByColumn(column);
-    refreshLists();
-    reselect(visible, selected);
 }
 
 void TfrmMain::setViewStyle(int style) {
@@ -971,10 +849,10 @@ void TfrmMain::setViewStyle(int style) {
 }
 
 void TfrmMain::listClicked() {
-    if (!session_.isLoggedIn()) return;
+    if (!session_.noteActivity()) return;
     if (!settings_.displayPassword || settings_.timeout <= 0) return;
-    const std::vector<int> selected = selectedRows();
-    const std::optional<int> current = list_.currentEntry(selected);
+
+    const std::optional<int> current = list_.currentEntry();
     if (current) {
         const EntryRow& row = list_.row(EntryView::lvPassword, *current);
         SecretString shown(row.caption);
@@ -992,7 +870,7 @@ void TfrmMain::listClicked() {
 
 void TfrmMain::passwordTimerTick() {
     ++passwordTicks_;
-    if (passwordTicks_ >= settings_.timeout && session_.isLoggedIn()) {
+    if (passwordTicks_ >= settings_.timeout && session_.noteActivity()) {
         session_.setBannerText("");
         KillTimer(handle(), kPasswordTimer);
     }
@@ -1000,15 +878,17 @@ void TfrmMain::passwordTimerTick() {
 
 void TfrmMain::rowSelectionChanged(EntryView list) {
     auto& comment = get<TNativeControl>("mmComment");
-    if (!session_.isLoggedIn()) {
+    if (!session_.noteActivity()) {
         comment.setText("");
         return;
     }
-    const int focused = ListView_GetNextItem(listView(list), -1, LVNI_SELECTED);
-    if (focused < 0) {
+    const std::vector<int> selected = list_.selectedRows(list);
+    if (selected.empty()) {
         comment.setText("");
         return;
     }
+    const int focused = selected.front();
+    if (list == list_.visibleList() && services_.rowSelected) services_.rowSelected(focused);
     updateCopyImage();
     if (commentVisible()) {
         std::string details(list_.columnText(list, focused, kColumnDetails));
@@ -1017,7 +897,7 @@ void TfrmMain::rowSelectionChanged(EntryView list) {
 }
 
 void TfrmMain::listLostFocus() {
-    if (!session_.isLoggedIn()) return;
+    if (!session_.noteActivity()) return;
     if (banner_ != session_.accountName()) session_.setBannerText("");
     get<TNativeControl>("mmComment").setText("");
 }
@@ -1025,8 +905,8 @@ void TfrmMain::listLostFocus() {
 void TfrmMain::updateCopyImage() {
     auto& copy = get<TToolButton>("tbCopy");
     int image = images::kImgCopy;
-    if (settings_.openLink && session_.isLoggedInQuietly()) {
-        const std::optional<int> current = list_.currentEntry(selectedRows());
+    if (settings_.openLink && session_.isLoggedIn()) {
+        const std::optional<int> current = list_.currentEntry();
         if (current && list_.row(EntryView::lvPassword, *current).record->type == kEntryLink) {
             image = images::kImgOpenWeb;
         }
@@ -1054,12 +934,28 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
         const auto& change = reinterpret_cast<NMLISTVIEW&>(header);
         if ((change.uChanged & LVIF_STATE) &&
             ((change.uNewState ^ change.uOldState) & LVIS_SELECTED)) {
+            const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
+            if (!pushingSelection_) {
+                if (change.iItem < 0)
+                    list_.selectAllRows(view, selected);
+                else
+                    list_.setSelected(view, change.iItem, selected);
+                rowSelectionChanged(view);
+            }
+        }
+        return 0;
+    }
+    case LVN_ODSTATECHANGED: {
+        const auto& change = reinterpret_cast<NMLVODSTATECHANGE&>(header);
+        if (!pushingSelection_ && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED)) {
+            list_.setSelectedRange(view, change.iFrom, change.iTo,
+                                   (change.uNewState & LVIS_SELECTED) != 0);
             rowSelectionChanged(view);
         }
         return 0;
     }
-    case LVN_ODSTATECHANGED:
-        rowSelectionChanged(view);
+    case NM_DBLCLK:
+        if (services_.rowDoubleClicked) services_.rowDoubleClicked();
         return 0;
     case LVN_COLUMNCLICK:
         sortByColumn(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
@@ -1100,21 +996,22 @@ LRESULT TfrmMain::onNotify(NMHDR& header) {
 }
 
 void TfrmMain::onCommand(int id, int notifyCode, HWND from) {
-    if (from == nullptr && notifyCode == 0 && languageCommand(id)) return;
+    if (from == nullptr && notifyCode == 0 && id >= static_cast<int>(kLanguageCommandBase) &&
+        services_.languageCommand && services_.languageCommand(static_cast<UINT>(id)))
+        return;
     TForm::onCommand(id, notifyCode, from);
 }
 
 CommandState TfrmMain::commandState() {
     CommandState state;
-    state.loggedIn = session_.isLoggedIn();
+    state.loggedIn = session_.noteActivity();
     state.hasRows = list_.rowCount(EntryView::lvPassword) > 0;
-    const std::optional<int> current =
-        state.loggedIn ? list_.currentEntry(selectedRows()) : std::nullopt;
+    const std::optional<int> current = state.loggedIn ? list_.currentEntry() : std::nullopt;
     state.current = current.has_value();
     state.currentIsLink =
         current && list_.row(EntryView::lvPassword, *current).record->type == kEntryLink;
     state.clipboardHasText = IsClipboardFormatAvailable(CF_TEXT) != FALSE;
-    state.searchTextExists = false;
+    state.searchTextExists = services_.searchTextExists && services_.searchTextExists();
     state.modified = session_.modified();
     return state;
 }
@@ -1142,7 +1039,7 @@ void TfrmMain::updateMenuState(HMENU menuHandle) {
 void TfrmMain::updateToolButtons() {
     if (!control("tbSaveAccount")) return;
     CommandState state;
-    state.loggedIn = session_.isLoggedInQuietly();
+    state.loggedIn = session_.isLoggedIn();
     state.modified = session_.modified();
     for (const CommandDef& command : commandTable()) {
         if (command.menu != MenuId::ToolBar) continue;
@@ -1157,7 +1054,7 @@ bool TfrmMain::onKeyDown(const KeyPress& key) {
     }
     if (!key.ctrl && !key.alt && !key.shift && key.key == VK_RETURN) {
         HWND focus = GetFocus();
-        if (session_.isLoggedIn() &&
+        if (session_.noteActivity() &&
             (focus == listView(EntryView::lvPassword) || focus == listView(EntryView::lvSub))) {
             runCommand(CommandId::ToolEditEntry);
             return true;

@@ -3,7 +3,6 @@
 #include "resource_ids.h"
 #include "session.h"
 #include "text_trim.h"
-#include "tfrm_main.h"
 
 namespace kh {
 namespace {
@@ -114,22 +113,23 @@ FormDesign loginDesign() {
 
 } // namespace
 
-TfrmKeyhavenLogin::TfrmKeyhavenLogin(TfrmMain& main)
-    : TForm(loginDesign(), kLoginControls), main_(main) {}
+TfrmKeyhavenLogin::TfrmKeyhavenLogin(const MessageTable& messages)
+    : TDialog(loginDesign(), kLoginControls), messages_(messages), ownPrompts_(ownerOf(*this)),
+      ownFileDialogs_(ownerOf(*this)) {}
 
 void TfrmKeyhavenLogin::onCreate() {
     SetWindowLongPtrA(handle(), GWLP_USERDATA, kInstanceMarker);
-    get<QSkinButton>("sbLogin").OnClick = [this] { loginClick(); };
-    get<QSkinButton>("sbBrowse").OnClick = [this] { browseClick(); };
+    sbLogin->OnClick = [this] { loginClick(); };
+    sbBrowse->OnClick = [this] { browseClick(); };
 }
 
 void TfrmKeyhavenLogin::prefill(const std::string& file, const std::string& name) {
     clearPassword();
     keptPassword_.wipe();
     keptName_ = name;
-    get<TNativeControl>("edAccount").setText(name);
+    edAccount->setText(name);
     keptFile_ = loginFileToKeep(file);
-    get<TNativeControl>("edFile").setText(keptFile_);
+    edFile->setText(keptFile_);
 }
 
 SecretString TfrmKeyhavenLogin::takeKeptPassword() {
@@ -139,50 +139,37 @@ SecretString TfrmKeyhavenLogin::takeKeptPassword() {
 }
 
 void TfrmKeyhavenLogin::clearPassword() {
-    get<TNativeControl>("edPassword").wipeText();
+    edPassword->wipeText();
 }
 
 void TfrmKeyhavenLogin::onShow() {
-    const std::string name = get<TNativeControl>("edAccount").text();
-    get<TNativeControl>(trimBlanks(name).empty() ? "edAccount" : "edPassword").setFocus();
+    const std::string name = edAccount->text();
+    (trimBlanks(name).empty() ? edAccount : edPassword)->setFocus();
 }
 
 void TfrmKeyhavenLogin::loginClick() {
-    auto& password = get<TNativeControl>("edPassword");
-    SecretString typed = password.secretText();
+    SecretString typed = edPassword->secretText();
     if (typed.empty()) {
-        password.setFocus();
+        edPassword->setFocus();
         return;
     }
-    keptName_ = trimLoginName(get<TNativeControl>("edAccount").text());
+    keptName_ = trimLoginName(edAccount->text());
     keptPassword_ = typed.view();
     typed.wipe();
     setModalResult(ModalResult::Ok);
 }
 
 void TfrmKeyhavenLogin::browseClick() {
-    const std::optional<std::string> chosen = main_.openFileDialog(keptFile_);
+    const std::optional<std::string> chosen = fileDialogs_->openFile(
+        {"Keyhaven Files|*.khk|XML Files|*.xml|All Files|*.*", 1, keptFile_, false, ""});
     if (chosen) prefill(*chosen, "");
 }
 
 void TfrmKeyhavenLogin::forgotClick() {
-    if (!keptFile_.empty()) keptName_ = trimLoginName(get<TNativeControl>("edAccount").text());
+    if (!keptFile_.empty()) keptName_ = trimLoginName(edAccount->text());
     const std::optional<std::string> text =
-        forgotPasswordText(keptFile_, get<TNativeControl>("edAccount").text(), main_.messages());
-    if (text) main_.warningBox(main_.messages().text(Msg::warning), *text);
-}
-
-bool TfrmKeyhavenLogin::onKeyDown(const KeyPress& key) {
-    if (key.ctrl || key.alt || key.shift) return false;
-    if (key.key == VK_RETURN) {
-        loginClick();
-        return true;
-    }
-    if (key.key == VK_ESCAPE) {
-        setModalResult(ModalResult::Cancel);
-        return true;
-    }
-    return false;
+        forgotPasswordText(keptFile_, edAccount->text(), messages_);
+    if (text) prompts_->warning(messages_.text(Msg::warning), *text);
 }
 
 void TfrmKeyhavenLogin::onCommand(int id, int notifyCode, HWND from) {

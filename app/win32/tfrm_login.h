@@ -1,20 +1,21 @@
 #pragma once
 // The login dialog: account file, name and password. It exists, hidden, for the whole
 // run, and its window carries the instance marker that a second start looks for.
+#include "message_table.h"
 #include "secure_memory.h"
-#include "win32/form.h"
+#include "services/win32_services.h"
+#include "win32/dialog.h"
+#include "win32/skin_controls.h"
 
 #include <string>
 
 namespace kh {
 
-class TfrmMain;
-
 inline constexpr LONG_PTR kInstanceMarker = 0x12345678;
 
-class TfrmKeyhavenLogin : public TForm {
+class TfrmKeyhavenLogin : public TDialog {
   public:
-    explicit TfrmKeyhavenLogin(TfrmMain& main);
+    explicit TfrmKeyhavenLogin(const MessageTable& messages);
 
     // Fills the boxes for a new opening: the file is kept only when it has a readable
     // account header; the password box starts empty.
@@ -31,14 +32,29 @@ class TfrmKeyhavenLogin : public TForm {
     void browseClick();
     void forgotClick();
 
+    // Its boxes and file dialog belong to the dialog itself, so that closing them gives
+    // the focus back to the dialog and never wakes the main window under it. Tests
+    // replace them.
+    void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
+    void setFileDialogs(FileDialogs& dialogs) { fileDialogs_ = &dialogs; }
+
   protected:
     void onCreate() override;
     void onShow() override;
-    bool onKeyDown(const KeyPress& key) override;
+    void enterPressed() override { loginClick(); }
     void onCommand(int id, int notifyCode, HWND from) override;
 
   private:
-    TfrmMain& main_;
+    const MessageTable& messages_;
+    WindowPrompts ownPrompts_;
+    WindowFileDialogs ownFileDialogs_;
+    Prompts* prompts_ = &ownPrompts_;
+    FileDialogs* fileDialogs_ = &ownFileDialogs_;
+    Ctl<TNativeControl> edFile{*this, "edFile"};
+    Ctl<TNativeControl> edAccount{*this, "edAccount"};
+    Ctl<TNativeControl> edPassword{*this, "edPassword"};
+    Ctl<QSkinButton> sbLogin{*this, "sbLogin"};
+    Ctl<QSkinButton> sbBrowse{*this, "sbBrowse"};
     std::string keptFile_;
     std::string keptName_;
     SecretString keptPassword_;

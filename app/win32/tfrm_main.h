@@ -1,12 +1,17 @@
 #pragma once
 // The main window: painted caption bar, menu buttons, command tool bar, account banner,
-// type tabs, the two entry lists, comment window and status bar. It owns the session, the
-// entry list model, the settings, the message table and the language component, and
-// routes every command to the feature file that runs it (main_commands.cpp and friends).
+// type tabs, the two entry lists, comment window and status bar. It owns the models (the
+// session with its entry list, the settings, the message table and the language) and the
+// platform services, builds its menus and tool bar from the command table, and hands each
+// command to the handler of its feature. The window itself only shows the models: it
+// listens to the entry list's change event and repaints.
+#include "app_context.h"
 #include "command_table.h"
 #include "entry_list.h"
 #include "language.h"
 #include "message_table.h"
+#include "password_guard.h"
+#include "services/win32_services.h"
 #include "session.h"
 #include "settings.h"
 #include "win32/form.h"
@@ -26,52 +31,45 @@ namespace kh {
 
 class TfrmKeyhavenLogin;
 
-// Where the program keeps its files; resolved once at start.
-struct AppPaths {
-    std::string programFolder; // ends with "\"
-    std::string profileFolder; // ends with "\"; holds config.ini
-};
-
-class TfrmMain : public TForm, public SessionUi, public SessionEntries, public EntryListHost {
+class TfrmMain : public TForm, public SessionUi, public EntryListHost, public MainWindowControl {
   public:
     explicit TfrmMain(AppPaths paths);
     ~TfrmMain() override;
 
-    // Builds the window hidden: message table, settings, language, the login dialog.
+    // Builds the window hidden: message table, settings, language, the login dialog and
+    // every feature's handler.
     bool createMain();
     // The first show: centred in the work area, then the login for `commandLineFile` (or
     // the last account when the Wizard setting is on). False when the program should end.
     bool firstShow(const std::string& commandLineFile);
+    // Runs a command as its menu item, tool button or key does.
     void runCommand(CommandId id);
-    // The language menu lists language\*.lng at the first show; choosing one loads it
-    // (an empty path brings English back) and keeps it for the next start.
-    void buildLanguageMenu();
-    void chooseLanguage(const std::string& path);
-    const std::vector<std::string>& languageFiles() const { return languageFiles_; }
-    static constexpr UINT kLanguageCommandBase = 5000;
 
     Session& session() { return session_; }
     EntryList& entries() { return list_; }
     Settings& settings() { return settings_; }
-    const MessageTable& messages() const { return messages_; }
+    MessageTable& messages() { return messages_; }
     QLanguage& language() { return mLanguage; }
     TfrmKeyhavenLogin& loginDialog() { return *login_; }
     const AppPaths& paths() const { return paths_; }
+    AppContext& context() { return *context_; }
+    PasswordGuard& guard() { return guard_; }
+    // A feature's handler (tests reach the windows through it).
+    FeatureHandler* feature(Feature feature) const;
+    // Replaces a feature's handler (the program installs its features at creation).
+    void setFeature(Feature feature, std::unique_ptr<FeatureHandler> handler);
 
-    // The Win32 list view that shows the visible list, and its selection.
+    // The Win32 list view that shows a list, and the visible one.
     HWND visibleListView() const;
     HWND listView(EntryView list) const;
-    std::vector<int> selectedRows() const;
-    // The list views follow the model: row counts, then a repaint.
-    void refreshLists();
-    // Selects one row of the visible list and scrolls it and its twin into view.
-    void showRow(EntryView list, int index);
     const std::string& bannerText() const { return banner_; }
     const std::string& statusText() const { return status_; }
     bool commentVisible() const;
     int viewStyle() const { return viewStyle_; }
     // Writes config.ini now (also done when the window is destroyed).
     void saveSettingsFile();
+    // After the language changed: window texts, columns, type names, banner.
+    void languageLoaded();
 
     // SessionUi. Virtual so tests can answer the boxes and dialogs themselves.
     bool yesNoBox(const std::string& caption, const std::string& text) override;
@@ -79,7 +77,8 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     void setStatusText(const std::string& text) override;
     void setBanner(const std::string& text) override;
     void setBusyCursor(bool busy) override;
-    std::optional<std::string> saveFileDialog(const std::string& start) override;
+    std::optional<std::string> saveFileDialog(const std::string& start,
+                                              bool backup = false) override;
     std::optional<std::string> openFileDialog(const std::string& start) override;
     void sessionStarted(bool modified) override;
     void sessionEnded() override;
@@ -93,17 +92,18 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     std::optional<WizardAccount> runAccountWizard(bool import) override;
     void showMainWindow() override;
 
-    // SessionEntries
-    void clearEntries() override;
-    void addLoadedEntries(std::vector<AccountEntry>& entries) override;
-    std::vector<AccountEntry> entriesToWrite() override;
-    void normalizeAfterSave(std::span<const AccountEntry> written) override;
-    std::size_t rowCount() const override;
-    bool rebuildTypeList() override;
-
     // EntryListHost
     bool isLoggedIn() override { return session_.isLoggedIn(); }
     void setModified(bool modified) override { session_.setModified(modified); }
+
+    // MainWindowControl
+    bool mainWindowVisible() override;
+    void hideToTray() override;
+    void restoreFromTray() override;
+    void showRow(int masterRow) override;
+    // Until the notification area takes the program, hiding to it minimises instead.
+    std::function<void()> OnHideToTray;
+    std::function<void()> OnRestoreFromTray;
 
     // Timers of the window.
     static constexpr UINT_PTR kGuardTimer = 1;    // idle seconds and automatic logout
@@ -119,6 +119,15 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     // Clicking a list row: the banner shows the current entry's password for a while.
     void listClicked();
     void passwordTimerTick();
+    // Sends the menu of a command's drop-down or the view menu below a control.
+    void popupMenu(const char* menuName, HWND below);
+    // Items of the language menu after its fixed ones (language\*.lng, found at the first
+    // show); their command ids start here.
+    void addLanguageItems(const std::vector<std::pair<std::string, UINT>>& items);
+
+    // The view commands (view styles, the comment window, the view menu): the window's
+    // own feature.
+    void runViewCommand(CommandId action);
 
   protected:
     LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -129,7 +138,6 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     void onResize(int width, int height) override;
 
   private:
-    // main_window.cpp
     void loadImages();
     void buildMenus();
     void buildToolBars();
@@ -145,32 +153,18 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     void rowSelectionChanged(EntryView list);
     void listLostFocus();
     void updateCopyImage();
-    // Owner-data list views keep their selection by row number: when the model moves or
-    // drops rows, the selection must follow the entries, never land on others.
-    std::vector<const RowRecord*> selectedRecords(EntryView list) const;
-    void reselect(EntryView list, const std::vector<const RowRecord*>& records);
+    // The model changed: item counts, the selection when rows moved, the page and tab of
+    // the shown type, the comment rule after a rebuild, the tool bar.
+    void rowsChanged(RowsChange change);
+    void pushSelection(EntryView list);
     void applyCommentRule();
     void setCommentVisible(bool visible);
     void updateMenuState(HMENU menu);
     CommandState commandState();
     void updateToolButtons();
     void setColumnCaptions();
-    void languageLoaded();
-    void popupMenu(const char* menuName, HWND below);
     bool closeRequested();
-
-    // main_commands.cpp
-    void runSessionCommand(CommandId id);
-    void runEntryCommand(CommandId id);
-    void runViewCommand(CommandId id);
-    void runHelpCommand(CommandId id);
-    void deleteCommand(int tag);
-    void undeleteCommand();
-    void selectAllCommand();
-
-    // main_language.cpp
-    bool languageCommand(int id);
-    void runLanguageCommand(CommandId id);
+    void applySettingsToSession();
 
     AppPaths paths_;
     MessageTable messages_;
@@ -178,7 +172,16 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     Settings settings_;
     EntryList list_;
     Session session_;
+    WindowPrompts prompts_;
+    WindowFileDialogs fileDialogs_;
+    SystemClipboard clipboard_;
+    SystemShell shell_;
+    SystemClock clock_;
+    PasswordGuard guard_;
+    FeatureServices services_;
+    std::unique_ptr<AppContext> context_;
     std::unique_ptr<TfrmKeyhavenLogin> login_;
+    std::array<std::unique_ptr<FeatureHandler>, static_cast<std::size_t>(Feature::Count)> features_;
 
     ImageList toolImages_;
     ImageList menuImages_;
@@ -192,9 +195,8 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     Bitmap chromeStatus_;
     HICON smallIcon_ = nullptr;
     COLORREF statusColor_ = RGB(236, 239, 247);
-    std::deque<std::string> menuCaptions_;   // storage behind the menu tables
-    std::vector<Bitmap> menuBitmaps_;        // item pictures, alive as long as the menus
-    std::vector<std::string> languageFiles_; // bare names, by language menu command
+    std::deque<std::string> menuCaptions_; // storage behind the menu tables
+    std::vector<Bitmap> menuBitmaps_;      // item pictures, alive as long as the menus
 
     std::string banner_;
     std::string status_;
@@ -202,6 +204,7 @@ class TfrmMain : public TForm, public SessionUi, public SessionEntries, public E
     int viewStyle_ = 3; // Details
     bool firstShowDone_ = false;
     bool closing_ = false;
+    bool pushingSelection_ = false;
 };
 
 } // namespace kh

@@ -402,6 +402,80 @@ TEST_F(EntryListTest, ClearEntryListWipesEverySecret) {
     EXPECT_EQ(longRec->subIndex, -1);
 }
 
+TEST_F(EntryListTest, SelectionStaysWithItsEntriesThroughSortTabsAndSave) {
+    loadAndLogIn(kMixed);
+    std::vector<RowsChange> changes;
+    list.OnRowsChanged = [&](RowsChange change) { changes.push_back(change); };
+    const auto selectedTitles = [&](EntryView view) {
+        std::vector<std::string> titles;
+        for (int row : list.selectedRows(view))
+            titles.push_back(title(view, row));
+        return titles;
+    };
+    using Titles = std::vector<std::string>;
+
+    list.setSelected(EntryView::lvPassword, 1, true); // Bank
+    list.setSelected(EntryView::lvPassword, 4, true); // Wifi
+    ASSERT_TRUE(list.sortByColumn(kColumnTitle));
+    EXPECT_EQ((Titles{"Bank", "Wifi"}), selectedTitles(EntryView::lvPassword));
+    EXPECT_EQ(RowsChange::Reordered, changes.back());
+    EXPECT_EQ("Bank", title(EntryView::lvPassword, *list.currentEntry()));
+
+    // A type tab shows fresh copies: nothing of the other list's selection comes along.
+    ASSERT_TRUE(list.chooseTypeTab(kEntryLink));
+    EXPECT_EQ(RowsChange::TypeListRebuilt, changes.back());
+    EXPECT_TRUE(list.visibleSelection().empty());
+    EXPECT_FALSE(list.currentEntry().has_value());
+    list.setSelected(EntryView::lvSub, 2, true);
+    const int forum = *list.currentEntry();
+    EXPECT_EQ("Shop", title(EntryView::lvPassword, forum));
+
+    // Deleting the row before it and saving moves the rows up; the selection goes along.
+    list.setSelected(EntryView::lvSub, 2, false);
+    list.setSelected(EntryView::lvSub, 0, true); // Bank
+    list.deleteRows(true);
+    list.setSelected(EntryView::lvSub, 0, false);
+    list.setSelected(EntryView::lvSub, 2, true); // Shop
+    std::vector<AccountEntry> written = list.entriesToWrite();
+    std::int64_t offset = kHeaderSize;
+    for (AccountEntry& e : written)
+        e.fileOffset = e.fileOffset == kOffsetDeleted ? kOffsetDeleted : (offset += kRecordSize);
+    changes.clear();
+    list.normalizeAfterSave(written);
+    ASSERT_FALSE(changes.empty());
+    EXPECT_EQ(RowsChange::Reordered, changes.back());
+    EXPECT_EQ((Titles{"Shop"}), selectedTitles(EntryView::lvSub));
+    EXPECT_EQ("Shop", title(EntryView::lvPassword, *list.currentEntry()));
+    EXPECT_EQ((Titles{"Wifi"}), selectedTitles(EntryView::lvPassword));
+    expectIndexInvariant(list);
+}
+
+TEST_F(EntryListTest, BulkWorkRaisesOneChangeAndClearingWipesTheTexts) {
+    std::vector<RowsChange> changes;
+    list.OnRowsChanged = [&](RowsChange change) { changes.push_back(change); };
+    std::vector<AccountEntry> entries = loadedFrom(kMixed).entries;
+    entries[2].title.clear(); // an entry that cannot be a row
+    host.loggedIn = false;
+    EXPECT_EQ(5, list.addLoadedEntries(entries));
+    EXPECT_EQ((std::vector<RowsChange>{RowsChange::Added}), changes);
+    for (const AccountEntry& e : entries)
+        EXPECT_TRUE(e.data.empty()); // the loaded copies of the secrets are gone
+
+    host.loggedIn = true;
+    list.selectAll(EntryView::lvPassword);
+    changes.clear();
+    list.deleteRows(true);
+    EXPECT_EQ((std::vector<RowsChange>{RowsChange::Updated}), changes);
+
+    const EntryRow& first = list.row(EntryView::lvPassword, 0);
+    const char* caption = first.caption.data();
+    const std::size_t length = first.caption.size();
+    list.clearEntryList();
+    EXPECT_EQ(RowsChange::Reset, changes.back());
+    // The title's bytes are zeros now (the short title lives inside the row's own string).
+    EXPECT_EQ(std::string(length, '\0'), std::string(caption, length));
+}
+
 TEST_F(EntryListTest, SaveAndLoadRoundTripThroughTheAccountFile) {
     TempDir dir;
     loadAndLogIn({{kEntryLink, "Bank", "b4nk", "", "https://bank.example/login"}});

@@ -26,6 +26,7 @@ class FakeUi : public SessionUi {
     std::function<void()> whenBusy; // runs when the hourglass comes on
 
     std::vector<std::string> questions, warnings, saveDialogStarts, loginFiles, loginNames;
+    std::vector<bool> backupDialogs; // per save dialog: opened for a backup copy
     std::string status, banner;
     bool busyCursor = false, modified = false, started = false, logo = false;
     bool loginShowing = false, onTop = false, mainShown = false;
@@ -51,7 +52,9 @@ class FakeUi : public SessionUi {
         busyCursor = busy;
         if (busy && whenBusy) std::exchange(whenBusy, nullptr)();
     }
-    std::optional<std::string> saveFileDialog(const std::string& start) override {
+    std::optional<std::string> saveFileDialog(const std::string& start,
+                                              bool backup = false) override {
+        backupDialogs.push_back(backup);
         saveDialogStarts.push_back(start);
         return pop(saveFiles);
     }
@@ -104,9 +107,14 @@ class FakeEntries : public SessionEntries {
     int rebuilds = 0;
 
     void clearEntries() override { rows.clear(); }
-    void addLoadedEntries(std::vector<AccountEntry>& entries) override {
-        for (AccountEntry& e : entries)
+    int addLoadedEntries(std::vector<AccountEntry>& entries) override {
+        int added = 0;
+        for (AccountEntry& e : entries) {
+            if (e.title.empty()) continue; // as the list refuses a row without a title
             rows.push_back(std::move(e));
+            ++added;
+        }
+        return added;
     }
     std::vector<AccountEntry> entriesToWrite() override { return rows; }
     void normalizeAfterSave(std::span<const AccountEntry> written) override {
@@ -530,7 +538,7 @@ TEST_F(SessionTest, AutomaticLogoutAfterMainGuardMinutesWithoutAction) {
             EXPECT_FALSE(ui_.logo);
         }
     }
-    EXPECT_TRUE(session_.isLoggedIn()); // user action: the count starts again
+    EXPECT_TRUE(session_.noteActivity()); // user action: the count starts again
     session_.guardTick();
     EXPECT_TRUE(ui_.logo);
     for (int tick = 2; tick <= 29; ++tick)

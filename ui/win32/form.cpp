@@ -1,5 +1,6 @@
 #include "win32/form.h"
 
+#include "win32/error_boundary.h"
 #include "win32/menu.h"
 #include "win32/skin_controls.h"
 #include "win32/skin_theme.h"
@@ -16,6 +17,16 @@ namespace {
 
 constexpr char kContainerClass[] = "TPanel";
 constexpr int kFirstAutoId = 0x7000; // control ids for rows without a command id
+
+std::vector<TForm*>& formRegistry() {
+    static std::vector<TForm*> forms;
+    return forms;
+}
+
+void forgetForm(TForm* form) {
+    auto& forms = formRegistry();
+    forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
+}
 
 HINSTANCE moduleInstance() {
     return GetModuleHandleA(nullptr);
@@ -272,6 +283,12 @@ void TNativeControl::create(HWND parent) {
 }
 
 LRESULT CALLBACK TNativeControl::subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    guardedCall([&] { result = subclassBody(hwnd, msg, wParam, lParam); });
+    return result;
+}
+
+LRESULT TNativeControl::subclassBody(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TNativeControl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
     const WNDPROC old = self->oldProc_;
@@ -364,6 +381,13 @@ void TContainer::create(HWND parent) {
 }
 
 LRESULT CALLBACK TContainer::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    const bool done = guardedCall([&] { result = windowBody(hwnd, msg, wParam, lParam); });
+    if (!done && msg == WM_NCCREATE) return FALSE;
+    return result;
+}
+
+LRESULT TContainer::windowBody(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -420,9 +444,35 @@ TForm::TForm(FormDesign design, std::span<const ControlDef> controls)
 
 TForm::~TForm() {
     destroy();
+    forgetForm(this);
+}
+
+const std::vector<TForm*>& TForm::openForms() {
+    return formRegistry();
+}
+
+std::function<void(TForm&)>& TForm::onFormCreated() {
+    static std::function<void(TForm&)> hook;
+    return hook;
+}
+
+std::function<void()>& TForm::onUserActivity() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+void TForm::noteUserActivity() {
+    if (onUserActivity()) onUserActivity()();
+}
+
+void TForm::resolveBindings() {
+    for (const Binding& binding : bindings_) {
+        if (!binding.bind(control(binding.name))) throwMissingControl(binding.name);
+    }
 }
 
 void TForm::destroy() {
+    forgetForm(this);
     if (hwnd_) DestroyWindow(hwnd_); // the controls' windows and the tooltip go with it
     hwnd_ = nullptr;
     tooltip_ = nullptr;
@@ -430,7 +480,8 @@ void TForm::destroy() {
 }
 
 void TForm::throwMissingControl(std::string_view name) {
-    throw std::logic_error("form has no control named " + std::string(name));
+    throw std::logic_error("form has no control named " + std::string(name) +
+                           " (or it is of another kind)");
 }
 
 bool TForm::registerWindowClass() const {
@@ -461,29 +512,43 @@ TForm* TForm::fromHandle(HWND hwnd) {
 }
 
 LRESULT CALLBACK TForm::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    TForm* form = nullptr;
-    if (msg == WM_NCCREATE) {
-        form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        form->hwnd_ = hwnd;
-        if (form->design_.stateInExtraBytes)
-            SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(form));
-        else
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    } else {
-        form = fromHandle(hwnd);
-    }
-    if (!form) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    // Nothing may unwind through the system's dispatch: errors go to the program's handler.
+    LRESULT result = 0;
+    const bool done = guardedCall([&] {
+        TForm* form =
+            msg == WM_NCCREATE
+                ? static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams)
+                : fromHandle(hwnd);
+        if (msg == WM_NCCREATE && form) {
+            form->hwnd_ = hwnd;
+            if (form->design_.stateInExtraBytes)
+                SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(form));
+            else
+                SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        }
+        if (!form) {
+            result = DefWindowProcA(hwnd, msg, wParam, lParam);
+            return;
+        }
+        result = form->dispatch(msg, wParam, lParam);
+    });
+    if (!done && msg == WM_NCCREATE) return FALSE;
+    return result;
+}
+
+LRESULT TForm::dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCDESTROY) {
-        const LRESULT result = form->handleMessage(msg, wParam, lParam);
-        if (form->design_.stateInExtraBytes)
-            SetWindowLongPtrA(hwnd, 0, 0);
+        const LRESULT result = handleMessage(msg, wParam, lParam);
+        if (design_.stateInExtraBytes)
+            SetWindowLongPtrA(hwnd_, 0, 0);
         else
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        form->hwnd_ = nullptr;
-        form->tooltip_ = nullptr;
+            SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        forgetForm(this);
+        hwnd_ = nullptr;
+        tooltip_ = nullptr;
         return result;
     }
-    return form->handleMessage(msg, wParam, lParam);
+    return handleMessage(msg, wParam, lParam);
 }
 
 bool TForm::create(HWND owner) {
@@ -548,7 +613,10 @@ bool TForm::create(HWND owner) {
     }
     for (auto& menu : menus_)
         if (menu->isMenuBar()) menu->attachTo(hwnd_);
+    resolveBindings();
+    formRegistry().push_back(this);
     onCreate();
+    if (onFormCreated()) onFormCreated()(*this);
     return true;
 }
 
@@ -783,6 +851,7 @@ bool TForm::processKey(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) {
     swallowChar_ = false;
     const UINT key = static_cast<UINT>(wParam);
     if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) return false;
+    noteUserActivity();
     KeyPress press;
     press.key = key;
     press.shift = GetKeyState(VK_SHIFT) < 0;

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -170,6 +171,7 @@ class TNativeControl : public TControl {
 
   private:
     static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT subclassBody(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     WNDPROC oldProc_ = nullptr;
 };
 
@@ -196,6 +198,7 @@ class TContainer : public TControl {
   private:
     friend class TForm;
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT windowBody(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     std::string caption_;
     std::vector<TContainer*> pages_;
     int pageIndex_ = -1;
@@ -227,6 +230,8 @@ struct KeyPress {
     HWND target = nullptr; // the window the key was sent to
 };
 
+template <class T> class Ctl;
+
 class TForm : public TranslatableComponent {
   public:
     TForm(FormDesign design, std::span<const ControlDef> controls);
@@ -239,11 +244,22 @@ class TForm : public TranslatableComponent {
     bool create(HWND owner = nullptr);
     void destroy();
     HWND handle() const { return hwnd_; }
+
+    // Every form whose window exists, in creation order (the language refresh walks it).
+    static const std::vector<TForm*>& openForms();
+    // Runs once for every form right after its window and controls exist and onCreate has
+    // run: the language component translates the new window here.
+    static std::function<void(TForm&)>& onFormCreated();
+    // Runs on every key and click a user makes in any form: the idle count of the
+    // automatic logout starts again.
+    static std::function<void()>& onUserActivity();
+    static void noteUserActivity();
     const std::string& className() const { return design_.className; }
     // The form a window of one of the forms' classes belongs to; null for other windows.
     static TForm* fromHandle(HWND hwnd);
 
-    // Controls.
+    // Controls. Windows bind their controls once to typed members (Ctl<T>); the lookups
+    // by name are for the framework and for tests.
     TControl* control(std::string_view name) const;
     template <class T> T* find(std::string_view name) const {
         return dynamic_cast<T*>(control(name));
@@ -324,7 +340,18 @@ class TForm : public TranslatableComponent {
     virtual void onResize(int width, int height);
 
   private:
+    template <class T> friend class Ctl;
+    struct Binding {
+        const char* name;
+        std::function<bool(TControl*)> bind;
+    };
+    void addBinding(const char* name, std::function<bool(TControl*)> bind) {
+        bindings_.push_back({name, std::move(bind)});
+    }
+    void resolveBindings();
+
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
     [[noreturn]] static void throwMissingControl(std::string_view name);
     bool registerWindowClass() const;
     std::unique_ptr<TControl> makeControl(const ControlDef& def);
@@ -336,6 +363,7 @@ class TForm : public TranslatableComponent {
     std::vector<std::unique_ptr<TControl>> controls_;
     std::vector<std::unique_ptr<TMenu>> menus_;
     std::vector<TranslatableComponent*> extra_;
+    std::vector<Binding> bindings_;
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
@@ -346,6 +374,35 @@ class TForm : public TranslatableComponent {
     bool modalLoop_ = false;
     bool swallowChar_ = false;
     ModalResult modalResult_ = ModalResult::None;
+};
+
+// A control of a form's table as a typed member of the form's class. It is looked up once,
+// when the form's window is created; a missing control or one of another kind stops the
+// creation with an error, so every window test catches a wrong name at once.
+template <class T> class Ctl {
+  public:
+    Ctl(TForm& form, const char* name) : name_(name) {
+        form.addBinding(name, [this](TControl* control) {
+            control_ = dynamic_cast<T*>(control);
+            return control_ != nullptr;
+        });
+    }
+    Ctl(const Ctl&) = delete;
+    Ctl& operator=(const Ctl&) = delete;
+
+    T* operator->() const { return &get(); }
+    T& operator*() const { return get(); }
+    T& get() const {
+        if (!control_)
+            throw std::logic_error(std::string("control used before its form exists: ") + name_);
+        return *control_;
+    }
+    bool bound() const { return control_ != nullptr; }
+    const char* name() const { return name_; }
+
+  private:
+    const char* name_;
+    T* control_ = nullptr;
 };
 
 // The character after the first single "&" of a caption, upper-cased; 0 when none.

@@ -1,5 +1,7 @@
 #include "win32/skin_controls.h"
 
+#include "win32/error_boundary.h"
+
 #include "win32/skin_theme.h"
 
 #include <windowsx.h>
@@ -107,6 +109,13 @@ void QBaseControl::create(HWND parent) {
 }
 
 LRESULT CALLBACK QBaseControl::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    const bool done = guardedCall([&] { result = windowBody(hwnd, msg, wParam, lParam); });
+    if (!done && msg == WM_NCCREATE) return FALSE;
+    return result;
+}
+
+LRESULT QBaseControl::windowBody(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* self =
             static_cast<QBaseControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
@@ -227,6 +236,7 @@ void QBaseControl::repaint() {
 
 void QBaseControl::click() {
     if (!active_) return;
+    TForm::noteUserActivity();
     if (OnClick) OnClick();
 }
 

@@ -64,6 +64,7 @@ class QBaseControl : public TControl {
 
   private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT windowBody(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
 // A paint surface: the owner paints it and hears the mouse come and go.

@@ -200,11 +200,11 @@ TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
         EXPECT_EQ(c.loggedIn, main_->session().showLogin(c.file, c.name));
         EXPECT_TRUE(script.finished());
         EXPECT_FALSE(dialog().isVisible());
-        EXPECT_EQ(c.loggedIn, main_->session().isLoggedInQuietly());
+        EXPECT_EQ(c.loggedIn, main_->session().isLoggedIn());
         EXPECT_EQ(c.warnings, main_->warnings);
         EXPECT_EQ(c.wizardRuns, main_->wizardRuns);
         EXPECT_FALSE(dialog().holdsPassword());
-        if (main_->session().isLoggedInQuietly()) main_->session().endSession();
+        if (main_->session().isLoggedIn()) main_->session().endSession();
     }
 }
 

@@ -47,6 +47,7 @@ class ScriptedMain : public TfrmMain {
     std::vector<std::string> questions;
     std::vector<std::string> warnings;
     std::vector<std::string> dialogStarts; // the start name of every file dialog
+    std::vector<bool> backupDialogs;       // per save dialog: opened for a backup copy
     int wizardRuns = 0;
 
     bool yesNoBox(const std::string& caption, const std::string& text) override {
@@ -67,7 +68,9 @@ class ScriptedMain : public TfrmMain {
         warnings.push_back(text);
     }
 
-    std::optional<std::string> saveFileDialog(const std::string& start) override {
+    std::optional<std::string> saveFileDialog(const std::string& start,
+                                              bool backup = false) override {
+        backupDialogs.push_back(backup);
         dialogStarts.push_back(start);
         return next(saveAnswers, "save-file dialog at " + start);
     }
@@ -97,6 +100,36 @@ class ScriptedMain : public TfrmMain {
         ++wizardRuns;
         return std::nullopt;
     }
+
+    // The same scripted answers for the boxes and file dialogs of the program's other
+    // windows (they own their boxes; the test answers them all in one place).
+    class Dialogs : public Prompts, public FileDialogs {
+      public:
+        explicit Dialogs(ScriptedMain& main) : main_(main) {}
+        bool yesNo(const std::string& caption, const std::string& text) override {
+            return main_.yesNoBox(caption, text);
+        }
+        void warning(const std::string& caption, const std::string& text) override {
+            main_.warningBox(caption, text);
+        }
+        std::optional<std::string> saveFile(const FileDialogRequest& request) override {
+            fileRequests.push_back(request);
+            return main_.saveFileDialog(request.initialName);
+        }
+        std::optional<std::string> openFile(const FileDialogRequest& request) override {
+            fileRequests.push_back(request);
+            return main_.openFileDialog(request.initialName);
+        }
+        std::optional<std::string> chooseFolder(const std::string&,
+                                                const std::string& start) override {
+            return main_.openFileDialog(start);
+        }
+        std::vector<FileDialogRequest> fileRequests;
+
+      private:
+        ScriptedMain& main_;
+    };
+    Dialogs dialogs{*this};
 
   private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers,
@@ -184,6 +217,8 @@ class MainWindowFixture : public ::testing::Test {
     void openWindow() {
         main_ = std::make_unique<ScriptedMain>(paths_);
         ASSERT_TRUE(main_->createMain());
+        main_->loginDialog().setPrompts(main_->dialogs);
+        main_->loginDialog().setFileDialogs(main_->dialogs);
         ShowWindow(main_->handle(), SW_SHOWNORMAL);
         pumpFor(20);
     }

@@ -3,6 +3,8 @@
 // the banner, the automatic logout and the settings written at the end.
 #include "main_window_fixture.h"
 
+#include "language/language_feature.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -369,7 +371,7 @@ TEST_F(MainWindowTest, ClosingAndTheEndOfTheWindowsSessionFollowTheQuitSetting) 
         const LRESULT result = SendMessageA(window, c.message, 0, 0);
         EXPECT_EQ(c.questions, main_->questions.size());
         EXPECT_EQ(c.windowStays, IsWindow(window) != FALSE);
-        EXPECT_EQ(c.loggedIn, main_->session().isLoggedInQuietly());
+        EXPECT_EQ(c.loggedIn, main_->session().isLoggedIn());
         EXPECT_EQ(c.entriesOnDisk, titlesOnDisk(accountFile_).size());
         if (c.message == WM_QUERYENDSESSION) {
             EXPECT_EQ(!c.loggedIn, result != FALSE);
@@ -443,7 +445,7 @@ TEST_F(MainWindowTest, YesGivenAfterTheAutomaticLogoutCountsAsNo) {
         press(all, c.key, c.ctrl, c.shift);
 
         EXPECT_EQ(Texts{c.question}, main_->questions);
-        EXPECT_FALSE(main_->session().isLoggedInQuietly());
+        EXPECT_FALSE(main_->session().isLoggedIn());
         EXPECT_EQ(0, rowCount(all));
         EXPECT_EQ(5u, titlesOnDisk(accountFile_).size());
         closeWindow();
@@ -494,14 +496,14 @@ TEST_F(MainWindowTest, GuardTicksLogOutAfterMainGuardMinutesAndLoseChanges) {
 
     // Every tick is two seconds: 58 idle seconds, then a click starts the count again.
     timerTicks(TfrmMain::kGuardTimer, 29);
-    EXPECT_TRUE(main_->session().isLoggedInQuietly());
+    EXPECT_TRUE(main_->session().isLoggedIn());
     click(all);
     timerTicks(TfrmMain::kGuardTimer, 29);
-    EXPECT_TRUE(main_->session().isLoggedInQuietly());
+    EXPECT_TRUE(main_->session().isLoggedIn());
     EXPECT_EQ(58, main_->session().idleSeconds());
 
     timerTicks(TfrmMain::kGuardTimer, 1);
-    EXPECT_FALSE(main_->session().isLoggedInQuietly());
+    EXPECT_FALSE(main_->session().isLoggedIn());
     EXPECT_EQ(-1, main_->session().idleSeconds());
     EXPECT_EQ(1u, main_->questions.size()); // only the delete: no question at the logout
     EXPECT_EQ(0, rowCount(all));
@@ -546,8 +548,10 @@ TEST_F(MainWindowTest, LanguageMenuLoadsAFileAndEnglishComesBack) {
                              "column0=Titel\r\nprompting=Warte auf Anmeldung\r\n");
     write(folder / "nameless.lng", "column0=Ohne Namen\r\n"); // not offered
     openWindow();
-    main_->buildLanguageMenu();
-    ASSERT_EQ(std::vector<std::string>{"de.lng"}, main_->languageFiles());
+    auto* languages = dynamic_cast<LanguageFeature*>(main_->feature(Feature::Language));
+    ASSERT_NE(nullptr, languages);
+    languages->buildLanguageMenu();
+    ASSERT_EQ(std::vector<std::string>{"de.lng"}, languages->languageFiles());
 
     const auto heading = [this] {
         char text[64] = {};
@@ -575,7 +579,7 @@ TEST_F(MainWindowTest, LanguageMenuLoadsAFileAndEnglishComesBack) {
         EXPECT_EQ(e.login, loginCaption());
     };
 
-    SendMessageA(main_->handle(), WM_COMMAND, TfrmMain::kLanguageCommandBase, 0);
+    SendMessageA(main_->handle(), WM_COMMAND, kLanguageCommandBase, 0);
     check({"Neues Konto anlegen", "&Konto", "Titel", "Warte auf Anmeldung", "Willkommen"});
     EXPECT_EQ((folder / "de.lng").string(), main_->settings().language);
 

@@ -1,0 +1,25 @@
+// The clipboard commands (copy, cut, delete, replace, select all, open a link), the
+// double-click on a row, and the Password Guard's window (TfrmGuard), which this feature
+// owns.
+#pragma once
+
+#include "app_context.h"
+#include "clipboard_commands.h"
+
+#include <memory>
+
+namespace kh {
+
+class ClipboardFeature : public FeatureHandler {
+  public:
+    explicit ClipboardFeature(AppContext& context);
+    ~ClipboardFeature() override;
+    void run(CommandId action) override;
+    ClipboardCommands& commands() { return commands_; }
+
+  private:
+    AppContext& context_;
+    ClipboardCommands commands_;
+};
+
+} // namespace kh

@@ -1,0 +1,39 @@
+#include "entries_feature.h"
+
+namespace kh {
+
+EntriesFeature::EntriesFeature(AppContext& context)
+    : context_(context),
+      commands_(std::make_unique<EntryCommands>(context.session, context.entries, context.clipboard,
+                                                context.guard, context.window)) {}
+
+EntriesFeature::~EntriesFeature() = default;
+
+void EntriesFeature::setEditor(EntryEditor& editor) {
+    editor_ = &editor;
+    commands_->setEditor(&editor);
+}
+
+void EntriesFeature::run(CommandId action) {
+    switch (action) {
+    case CommandId::NewBlankItem:
+        commands_->newEntry();
+        break;
+    case CommandId::EditCurrentEntry:
+        commands_->edit();
+        break;
+    case CommandId::DuplicateSelectedItem:
+        commands_->duplicate();
+        break;
+    case CommandId::PasteFromClipboard:
+        commands_->pasteFromClipboard();
+        break;
+    case CommandId::ToolUnDelete:
+        commands_->undelete();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace kh

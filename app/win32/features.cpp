@@ -1,0 +1,23 @@
+#include "features.h"
+
+#include "clipboard/clipboard_feature.h"
+#include "entries/entries_feature.h"
+#include "help/help_feature.h"
+#include "language/language_feature.h"
+#include "session/session_feature.h"
+#include "tfrm_main.h"
+#include "tools/tools_feature.h"
+
+namespace kh {
+
+void installFeatures(TfrmMain& main) {
+    AppContext& context = main.context();
+    main.setFeature(Feature::Session, std::make_unique<SessionFeature>(context));
+    main.setFeature(Feature::Entries, std::make_unique<EntriesFeature>(context));
+    main.setFeature(Feature::Clipboard, std::make_unique<ClipboardFeature>(context));
+    main.setFeature(Feature::Language, std::make_unique<LanguageFeature>(context));
+    main.setFeature(Feature::Help, std::make_unique<HelpFeature>(context));
+    main.setFeature(Feature::Tools, std::make_unique<ToolsFeature>(context));
+}
+
+} // namespace kh

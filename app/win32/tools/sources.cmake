@@ -1,0 +1,3 @@
+target_sources(kh_app_win32 PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/tools_feature.cpp
+)
