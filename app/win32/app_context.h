@@ -11,6 +11,7 @@
 #include "services.h"
 #include "session.h"
 #include "settings.h"
+#include "win32/form.h"
 
 #include <windows.h>
 
@@ -85,6 +86,10 @@ struct AppContext {
     std::function<void(CommandId)> runCommand;
     // Freezes the drawing of both list views for bulk work; unfreezing repaints them.
     std::function<void(bool frozen)> freezeLists;
+    // Hooks into the messages of the main window and of the login window (whose window
+    // other instances and the browser bridge talk to).
+    std::function<void(TForm::MessageHook)> hookMainWindow;
+    std::function<void(TForm::MessageHook)> hookLoginWindow;
     // Adds items (caption, command id) to the language menu.
     std::function<void(const std::vector<std::pair<std::string, UINT>>& items)> addLanguageItems;
 };

@@ -217,6 +217,10 @@ TfrmMain::TfrmMain(AppPaths paths)
                                SendMessageA(listView(view), WM_SETREDRAW, !frozen, 0);
                            if (!frozen) rowsChanged(RowsChange::Reordered);
                        },
+                       [this](TForm::MessageHook hook) { addMessageHook(std::move(hook)); },
+                       [this](TForm::MessageHook hook) {
+                           if (login_) login_->addMessageHook(std::move(hook));
+                       },
                        [this](const std::vector<std::pair<std::string, UINT>>& items) {
                            addLanguageItems(items);
                        }});

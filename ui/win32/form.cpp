@@ -537,6 +537,10 @@ LRESULT CALLBACK TForm::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 }
 
 LRESULT TForm::dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+    for (const MessageHook& hook : messageHooks_) {
+        LRESULT result = 0;
+        if (hook(msg, wParam, lParam, result)) return result;
+    }
     if (msg == WM_NCDESTROY) {
         const LRESULT result = handleMessage(msg, wParam, lParam);
         if (design_.stateInExtraBytes)

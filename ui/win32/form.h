@@ -280,6 +280,13 @@ class TForm : public TranslatableComponent {
     // Components the form builds by hand, walked after the table's controls.
     void registerComponent(TranslatableComponent& component);
 
+    // Lets a feature answer messages of a window it does not own (the tray's messages to
+    // the main window, the requests other processes send to the login window). A hook
+    // that handles the message sets the result and returns true; hooks run before the
+    // form's own handler, in the order they were added.
+    using MessageHook = std::function<bool(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
+    void addMessageHook(MessageHook hook) { messageHooks_.push_back(std::move(hook)); }
+
     // Showing. Forms are reused: closing hides them.
     ModalResult showModal(HWND owner = nullptr);
     void show();
@@ -364,6 +371,7 @@ class TForm : public TranslatableComponent {
     std::vector<std::unique_ptr<TMenu>> menus_;
     std::vector<TranslatableComponent*> extra_;
     std::vector<Binding> bindings_;
+    std::vector<MessageHook> messageHooks_;
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
