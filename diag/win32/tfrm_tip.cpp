@@ -16,8 +16,8 @@ constexpr int kIdLink = 401;
 // Frames drawn on the form: the outer one around the link, picture, heading and tip; the
 // inner one around the tip.
 constexpr RECT kOuterFrame{6, 3, 336, 157};
-constexpr RECT kInnerFrame{13, 53, 329, 155};
-constexpr POINT kBulbAt{14, 20};
+constexpr RECT kInnerFrame{11, 52, 331, 155};
+constexpr POINT kBulbAt{14, 19};
 
 constexpr ControlDef kTipControls[] = {
     {.name = "stLink",
@@ -111,6 +111,10 @@ void TfrmTip::onCreate() {
     language_.translateWindow(this, className(), true);
     // Collected once: a later change of language retranslates the window, not the tips.
     tips_ = TipList::fromLanguage(language_);
+}
+
+void TfrmTip::onShow() {
+    get<QSkinButton>("sbNext").setFocus();
 }
 
 bool TfrmTip::showTip(int index) {

@@ -33,6 +33,7 @@ class TfrmTip : public TForm {
 
   protected:
     void onCreate() override;
+    void onShow() override;
     bool onKeyDown(const KeyPress& key) override;
     void onCommand(int id, int notifyCode, HWND from) override;
     LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
