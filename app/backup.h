@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kh {
 
@@ -14,9 +15,12 @@ class SessionFiles {
     virtual const char* separators() const = 0;
     virtual char separator() const = 0;
     virtual bool folderExists(const std::string& folder) = 0;
-    // Creates the folder with every missing parent; true when it exists afterwards.
+    // Creates the folder with every missing parent below its drive or share; true when it
+    // exists afterwards.
     virtual bool createFolders(const std::string& folder) = 0;
-    // Copies a whole file, replacing `target` if it exists.
+    // Copies a whole file, replacing `target` if it exists. The copy is complete before it
+    // takes the target's name, carries the source's permissions, and replaces whatever is
+    // under that name (a link included) instead of writing through it.
     virtual bool copyFile(const std::string& source, const std::string& target) = 0;
 };
 
@@ -31,7 +35,19 @@ std::string defaultBackupFolder(const std::string& accountFile, const std::strin
 // The number after `current` in the rotation 1, 2, ..., 9, 0, 1, ...
 int nextBackupNumber(int current);
 
-// "<folder><account name><number>.khk".
+// "<folder><account name><number>.khk", with the account name as backupNamePart gives it.
 std::string backupFileName(const std::string& folder, const std::string& accountName, int number);
+
+// The account name as it may stand in a file name of the backup folder: the characters
+// Windows allows in no file name (\ / : * ? " < > | and control characters) and every dot
+// of "..", become "_", and "_" goes in front where the name with its number would be a
+// device Windows reserves (COM1, LPT3...). The account name itself stays as it is.
+std::string backupNamePart(const std::string& accountName);
+
+// The folders that creating `folder` may have to make, parents first and the folder itself
+// last, without trailing separators: every level below its root. The root is "/" or, in
+// Windows form, the drive ("C:\", "C:"), the share ("\\server\share\") or either
+// behind "\\?\"; it is never made.
+std::vector<std::string> folderLevels(const std::string& folder, bool windowsPaths);
 
 } // namespace kh

@@ -297,10 +297,7 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
 bool openForReading(const std::string& path, SdrFile& file) {
     // Only regular files: some C libraries open a folder for reading, and a pipe or a
     // device could block the read forever.
-    if (path.empty()) return false;
-    const PathKind kind = nativeFileSystem().pathKind(path);
-    if (kind == PathKind::Directory || kind == PathKind::Other) return false;
-    return file.open(path, true);
+    return openRegularFile(path, file);
 }
 
 } // namespace
@@ -338,30 +335,16 @@ bool deriveKey(std::string_view name, std::string_view secret, std::uint8_t* out
 
 SaveOutcome writeAccountFile(const std::string& path, const Account& account,
                              std::span<AccountEntry> entries, FileSystem& fs) {
-    if (path.empty()) return SaveOutcome::NotOpened;
-    switch (fs.pathKind(path)) {
-    case PathKind::Missing:
-        break;
-    case PathKind::File:
-        if (!fs.canWrite(path)) return SaveOutcome::NotOpened;
-        break;
-    case PathKind::Directory:
-    case PathKind::Other:
-        return SaveOutcome::NotOpened;
-    }
-
-    std::string tempPath;
-    std::unique_ptr<SdrFile> file = fs.createTempBeside(path, tempPath);
-    if (!file || !file->isOpen()) return SaveOutcome::NotOpened;
-
     std::vector<std::int64_t> offsets;
-    bool ok = writeAccountTo(*file, fs, account, entries, offsets) && file->flush() &&
-              fs.commitToDisk(*file);
-    const bool closed = file->close();
-    file.reset();
-    ok = ok && closed && fs.replaceFile(tempPath, path);
-    if (!ok) {
-        fs.removeFile(tempPath);
+    const WriteOutcome outcome = writeWholeFile(fs, path, true, [&](SdrFile& file) {
+        return writeAccountTo(file, fs, account, entries, offsets);
+    });
+    switch (outcome) {
+    case WriteOutcome::Written:
+        break;
+    case WriteOutcome::NotOpened:
+        return SaveOutcome::NotOpened;
+    case WriteOutcome::Failed:
         return SaveOutcome::Failed;
     }
     for (std::size_t i = 0; i < entries.size(); ++i)

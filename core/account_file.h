@@ -68,7 +68,8 @@ bool deriveKey(std::string_view name, std::string_view secret, std::uint8_t* out
 // Writes the whole account: entries marked deleted are left out, the others are stored in
 // list order. The file is built beside the old one and replaces it only when complete, so
 // NotOpened and Failed both leave any previous file as it was; only Saved updates the
-// entries' file offsets.
+// entries' file offsets. A path that is a symbolic link saves the file it leads to and
+// keeps the link. Another process saving the same file at that moment makes it NotOpened.
 SaveOutcome writeAccountFile(const std::string& path, const Account& account,
                              std::span<AccountEntry> entries, FileSystem& fs = nativeFileSystem());
 

@@ -1,6 +1,8 @@
 // Secure removal of a file such as an unencrypted export: every byte it holds is
 // overwritten with zeros once, the overwrite is pushed to the disk, then the file is cut
-// to zero length and deleted. Asking for the file and reporting are the caller's.
+// to zero length and deleted. All of it happens on the one open file: a name that is
+// swapped for another file meanwhile cannot make it overwrite or cut that other file.
+// Asking for the file and reporting are the caller's.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,11 @@ class RemovalFile {
     virtual bool flush() = 0;
     // Forces the written bytes onto the storage device.
     virtual bool commit() = 0;
+    // Cuts the file to zero length.
+    virtual bool truncate() = 0;
+    // Deletes the file that is open here (and only while its name still leads to it). On
+    // Windows it goes when it is closed.
+    virtual bool remove() = 0;
     virtual bool close() = 0;
 };
 
@@ -30,14 +37,14 @@ class RemovalFileOps {
   public:
     virtual ~RemovalFileOps() = default;
     // Opens an existing regular file for reading and writing without truncating it; null
-    // when that fails (missing, read-only, locked, a folder or a device).
+    // when that fails (missing, read-only, locked) or when the name is a symbolic link (or
+    // another reparse point), a folder, a device or a pipe: the remover never goes through
+    // a link to the file it leads to.
     virtual std::unique_ptr<RemovalFile> openForUpdate(const std::string& path) = 0;
-    // Opens the file for writing with truncation and closes it again.
-    virtual bool truncate(const std::string& path) = 0;
-    virtual bool remove(const std::string& path) = 0;
 };
 
-// The real operations, through C streams. Files marked read-only are not opened.
+// The real operations, on the system's own file handles. Files marked read-only are not
+// opened.
 RemovalFileOps& nativeRemovalFileOps();
 
 // True for an existing file marked read-only (Windows attribute; on POSIX no write
@@ -48,7 +55,7 @@ enum class RemoveOutcome {
     Removed,
     Busy,       // a removal is already running (called again while it pumps messages)
     OpenFailed, // the file could not be opened: it is untouched
-    Failed,     // a later step failed: the file may be partly overwritten or empty
+    Failed,     // a later step failed: the file may be partly overwritten, empty or gone
 };
 
 class FileRemover {

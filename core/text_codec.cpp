@@ -34,6 +34,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 } // namespace
 
 std::string utf8ToWindows1252(std::string_view utf8) {
+    // Never longer than the input, so the buffer is never replaced while it fills.
     std::string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
@@ -77,8 +78,15 @@ std::string utf8ToWindows1252(std::string_view utf8) {
 }
 
 std::string windows1252ToUtf8(std::string_view text) {
+    // The exact length first: the text may be a secret, and a buffer left behind by
+    // growing would keep a copy of it that nobody wipes.
+    std::size_t length = 0;
+    for (char c : text) {
+        const auto b = static_cast<std::uint8_t>(c);
+        length += b < 0x80 ? 1 : b < 0xA0 && kHighBlock[b - 0x80] >= 0x800 ? 3 : 2;
+    }
     std::string out;
-    out.reserve(text.size() + text.size() / 4);
+    out.reserve(length);
     for (char c : text) {
         const auto b = static_cast<std::uint8_t>(c);
         if (b < 0x80)

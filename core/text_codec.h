@@ -1,4 +1,6 @@
-// Conversion between UTF-8 and Windows-1252, the code page of every stored text.
+// Conversion between UTF-8 and Windows-1252, the code page of every stored text. Each
+// result is allocated once at its final size, so a conversion of a secret leaves no copy
+// behind in released memory; the caller wipes the result itself.
 #pragma once
 
 #include <string>

@@ -132,6 +132,22 @@ SecretString entriesText(std::span<const EntryValues> entries, const Interchange
     return text;
 }
 
+ExportBlocks exportBlocks(std::span<const EntryValues> entries, const InterchangeTexts& texts) {
+    ExportBlocks result;
+    for (const EntryValues& entry : entries) {
+        const SecretString block = entryText(entry, texts);
+        result.text.append(block.view());
+        // A block never reaches past its own closing tag when read, so reading it alone
+        // tells what an import of the whole file makes of this entry.
+        const std::vector<EntryValues> back = importText(block.view(), texts);
+        const bool same = back.size() == 1 && back[0].type == entry.type &&
+                          back[0].title == entry.title && back[0].whatsThis == entry.whatsThis &&
+                          back[0].data == entry.data && back[0].description == entry.description;
+        if (!same) ++result.notRestorable;
+    }
+    return result;
+}
+
 SecretString exportFileText(std::string_view blocks, const InterchangeTexts& texts) {
     SecretString text(texts.fileHeader);
     text.append("\r\n");
@@ -153,38 +169,16 @@ std::string exportFileName(std::string_view chosen) {
 }
 
 bool writeExportFile(const std::string& path, std::string_view fileText, FileSystem& fs) {
-    if (path.empty()) return false;
-    switch (fs.pathKind(path)) {
-    case PathKind::Missing:
-        break;
-    case PathKind::File:
-        // A file the user may not change stays as it is, as if it were opened in place.
-        if (!fs.canWrite(path)) return false;
-        break;
-    case PathKind::Directory:
-    case PathKind::Other:
-        return false;
-    }
-
-    std::string tempPath;
-    std::unique_ptr<SdrFile> file = fs.createTempBeside(path, tempPath);
-    if (!file || !file->isOpen()) return false;
-
     const long long size = static_cast<long long>(fileText.size());
-    bool ok = size == 0 || file->write(fileText.data(), size, 0) == size;
-    ok = ok && file->flush() && fs.commitToDisk(*file);
-    const bool closed = file->close();
-    file.reset();
-    ok = ok && closed && fs.replaceFile(tempPath, path);
-    if (!ok) fs.removeFile(tempPath);
-    return ok;
+    return writeWholeFile(fs, path, true, [&](SdrFile& file) {
+               return size == 0 || file.write(fileText.data(), size, 0) == size;
+           }) == WriteOutcome::Written;
 }
 
 std::optional<SecretString> readImportFile(const std::string& path) {
     // Only regular files: a pipe or a device could block the read forever.
-    if (path.empty() || nativeFileSystem().pathKind(path) != PathKind::File) return std::nullopt;
     SdrFile file;
-    if (!file.open(path, true) || !file.seekEnd()) return std::nullopt;
+    if (!openRegularFile(path, file) || !file.seekEnd()) return std::nullopt;
     const long long size = file.tell();
     if (size <= 0 || size > kMaxImportFileSize) return std::nullopt;
     SecretString text;
@@ -206,6 +200,22 @@ std::vector<EntryValues> importText(std::string_view text, const InterchangeText
         if (entry) entries.push_back(std::move(*entry));
     }
     return entries;
+}
+
+bool fitsAccountFile(const EntryValues& entry) {
+    const auto fits = [](std::string_view text, std::size_t max) {
+        return text.size() <= max && text.find('\0') == std::string_view::npos;
+    };
+    return fits(entry.title, kMaxEntryTitle) && fits(entry.whatsThis, kMaxEntryWhatsThis) &&
+           fits(entry.data.view(), kMaxEntryData) && fits(entry.description, kMaxEntryDescription);
+}
+
+ImportedBlocks importBlocks(std::string_view text, const InterchangeTexts& texts) {
+    ImportedBlocks result;
+    result.entries = importText(text, texts);
+    for (const EntryValues& entry : result.entries)
+        if (!fitsAccountFile(entry)) ++result.cut;
+    return result;
 }
 
 } // namespace kh

@@ -48,6 +48,17 @@ const std::string& typeName(std::int32_t type, const InterchangeTexts& texts);
 SecretString entryText(const EntryValues& entry, const InterchangeTexts& texts);
 // The blocks of several entries, one after another (the clipboard form).
 SecretString entriesText(std::span<const EntryValues> entries, const InterchangeTexts& texts);
+
+// The blocks of several entries, and how many of those entries an import of the blocks
+// would not give back with the same values. Nothing is escaped in the form, so a value
+// holding its tags ("</Data>", "<Type>"...) comes back cut or mixed up with another
+// field; a type other than the three does not come back at all, nor does an entry without
+// a title; blanks and control characters around any value but Data are trimmed away.
+struct ExportBlocks {
+    SecretString text;
+    int notRestorable = 0;
+};
+ExportBlocks exportBlocks(std::span<const EntryValues> entries, const InterchangeTexts& texts);
 // A whole export file: the header line, CR LF, then the blocks.
 SecretString exportFileText(std::string_view blocks, const InterchangeTexts& texts);
 
@@ -57,7 +68,8 @@ std::string exportFileName(std::string_view chosen);
 
 // Writes `fileText` as the whole file `path`. The text goes to a new file beside the target
 // that replaces it only once every byte is written and the file closed, so a failed export
-// leaves neither a half-written file nor a damaged old one. True when it all went through.
+// leaves neither a half-written file nor a damaged old one. A symbolic link at `path` is
+// kept and the file it leads to written. True when it all went through.
 bool writeExportFile(const std::string& path, std::string_view fileText,
                      FileSystem& fs = nativeFileSystem());
 
@@ -68,5 +80,17 @@ std::optional<SecretString> readImportFile(const std::string& path);
 // The entries of every acceptable block of `text`, in order. Text outside blocks and
 // malformed blocks are skipped. Values are not cut to the stored field sizes.
 std::vector<EntryValues> importText(std::string_view text, const InterchangeTexts& texts);
+
+// True when every text of the entry fits its field of the account file as it is; otherwise
+// the title is cut when the entry is added and the other texts when it is saved.
+bool fitsAccountFile(const EntryValues& entry);
+
+// importText, with the number of imported entries that do not fit the account file, so
+// that the user learns that they were cut.
+struct ImportedBlocks {
+    std::vector<EntryValues> entries;
+    int cut = 0;
+};
+ImportedBlocks importBlocks(std::string_view text, const InterchangeTexts& texts);
 
 } // namespace kh

@@ -5,7 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace kh {
 namespace {
@@ -395,13 +401,14 @@ class FaultyFileSystem final : public FileSystem {
 
     PathKind pathKind(const std::string& path) override { return real().pathKind(path); }
     bool canWrite(const std::string& path) override { return !fail() && real().canWrite(path); }
+    std::string finalPath(const std::string& path) override { return real().finalPath(path); }
     std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                               std::string& tempPath) override {
         if (fail()) return nullptr;
         auto file = real().createTempBeside(target, tempPath);
         if (!file) return nullptr;
-        auto faulty = std::make_unique<FaultyFile>(*this);
-        faulty->attach(file->release(), true);
+        // The real object stays alive inside: it holds the temporary file's lock.
+        auto faulty = std::make_unique<FaultyFile>(*this, std::move(file));
         return faulty;
     }
     bool commitToDisk(SdrFile& file) override { return !fail() && real().commitToDisk(file); }
@@ -413,7 +420,10 @@ class FaultyFileSystem final : public FileSystem {
   private:
     class FaultyFile final : public SdrFile {
       public:
-        explicit FaultyFile(FaultyFileSystem& fs) : fs_(fs) {}
+        FaultyFile(FaultyFileSystem& fs, std::unique_ptr<SdrFile> real)
+            : fs_(fs), real_(std::move(real)) {
+            attach(real_->release(), true);
+        }
         long long write(const void* buffer, long long length, long long position) override {
             if (fs_.fail()) return length / 2; // a short write, as on a full disk
             return SdrFile::write(buffer, length, position);
@@ -426,6 +436,7 @@ class FaultyFileSystem final : public FileSystem {
 
       private:
         FaultyFileSystem& fs_;
+        std::unique_ptr<SdrFile> real_;
     };
 
     static FileSystem& real() { return nativeFileSystem(); }
@@ -475,6 +486,156 @@ TEST_F(AccountFileTest, FailureToOpenTheTargetIsNotOpened) {
               SaveOutcome::NotOpened);
     EXPECT_EQ(test::readBytes(path()), before);
 }
+
+TEST_F(AccountFileTest, ASaveClearsWhatAnInterruptedOneLeftUnderItsOneTemporaryName) {
+    std::vector<AccountEntry> entries = sampleEntries(2);
+    save(makeAccount(), entries);
+    const std::string temp = tempNameFor(path(), "/\\");
+    EXPECT_EQ(temp, tempNameFor(dir_.file("VAULT.khk"), "/\\")); // one file on Windows
+    EXPECT_NE(temp, tempNameFor(dir_.file("other.khk"), "/\\"));
+    const std::string precious = dir_.file("precious.txt");
+    test::writeBytes(precious, {'k', 'e', 'e', 'p'});
+
+    // What a killed save leaves: a partial file; and something planted under the name.
+    const struct {
+        const char* name;
+        void (*leave)(const std::string& temp, const std::string& precious);
+    } leftovers[] = {
+        {"partial copy",
+         [](const std::string& t, const std::string&) { test::writeBytes(t, Bytes(3000, 0x5A)); }},
+        {"read-only partial copy",
+         [](const std::string& t, const std::string&) {
+             test::writeBytes(t, Bytes(10, 1));
+             std::filesystem::permissions(t, std::filesystem::perms::owner_read);
+         }},
+#ifndef _WIN32
+        {"link to another file",
+         [](const std::string& t, const std::string& p) { std::filesystem::create_symlink(p, t); }},
+#endif
+    };
+    for (const auto& leftover : leftovers) {
+        SCOPED_TRACE(leftover.name);
+        leftover.leave(temp, precious);
+        std::vector<AccountEntry> more = sampleEntries(3);
+        save(makeAccount(), more);
+        EXPECT_EQ(dir_.listing(), (std::vector<std::string>{"precious.txt", "vault.khk"}));
+        EXPECT_EQ(load().entries.size(), 3u);
+        EXPECT_EQ(test::readBytes(precious), (Bytes{'k', 'e', 'e', 'p'}));
+    }
+}
+
+TEST_F(AccountFileTest, ASaveThatIsRunningIsNeverTouchedByAnother) {
+    std::vector<AccountEntry> entries = sampleEntries(2);
+    save(makeAccount(), entries);
+    const Bytes before = test::readBytes(path());
+
+    // Another save of the same file, stopped halfway: it holds its temporary file.
+    std::string runningTemp;
+    std::unique_ptr<SdrFile> running = nativeFileSystem().createTempBeside(path(), runningTemp);
+    ASSERT_TRUE(running);
+    const Bytes half(700, 0x33);
+    ASSERT_EQ(running->write(half.data(), 700, 0), 700);
+    ASSERT_TRUE(running->flush());
+
+    std::vector<AccountEntry> more = sampleEntries(3);
+    EXPECT_EQ(writeAccountFile(path(), makeAccount(), more), SaveOutcome::NotOpened);
+    EXPECT_EQ(more[0].fileOffset, kOffsetUnsaved);
+    EXPECT_EQ(test::readBytes(path()), before);
+    // (Windows lets nobody read it while it is open.)
+    ASSERT_TRUE(running->close());
+    EXPECT_EQ(test::readBytes(runningTemp), half);
+    EXPECT_EQ(writeAccountFile(path(), makeAccount(), more), SaveOutcome::NotOpened);
+
+    // Its process ends without finishing: what it left is cleared by the next save.
+    running.reset();
+    EXPECT_EQ(writeAccountFile(path(), makeAccount(), more), SaveOutcome::Saved);
+    EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
+    EXPECT_EQ(load().entries.size(), 3u);
+}
+
+#ifndef _WIN32
+TEST_F(AccountFileTest, SaveThroughLinksWritesTheFileTheyLeadToAndKeepsThem) {
+    namespace fs = std::filesystem;
+    fs::create_directory(dir_.path() / "data");
+    std::vector<AccountEntry> entries = sampleEntries(1);
+    const std::string real = dir_.file("data/real.khk");
+    ASSERT_EQ(writeAccountFile(real, makeAccount(), entries), SaveOutcome::Saved);
+
+    const struct {
+        const char* link;
+        const char* target; // as the link holds it
+        const char* file;   // where the account must land
+    } cases[] = {
+        {"link.khk", "data/real.khk", "data/real.khk"},
+        {"chain.khk", "link.khk", "data/real.khk"},
+        {"absolute.khk", nullptr, "data/real.khk"},
+        {"dangling.khk", "data/new.khk", "data/new.khk"},
+    };
+    std::size_t count = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        const fs::path link = dir_.path() / c.link;
+        fs::create_symlink(c.target ? fs::path(c.target) : fs::path(real), link);
+        std::vector<AccountEntry> more = sampleEntries(static_cast<int>(++count));
+        ASSERT_EQ(writeAccountFile(link.string(), makeAccount(), more), SaveOutcome::Saved);
+        EXPECT_TRUE(fs::is_symlink(link));
+        LoadedAccount loaded;
+        ASSERT_EQ(readAccountFile(dir_.file(c.file), "alice", "s3cret!", loaded),
+                  ReadOutcome::Loaded);
+        EXPECT_EQ(loaded.entries.size(), count);
+        EXPECT_EQ(readAccountFile(link.string(), "alice", "s3cret!", loaded), ReadOutcome::Loaded);
+    }
+    std::vector<std::string> inData;
+    for (const auto& item : fs::directory_iterator(dir_.path() / "data"))
+        inData.push_back(item.path().filename().string());
+    std::sort(inData.begin(), inData.end());
+    EXPECT_EQ(inData, (std::vector<std::string>{"new.khk", "real.khk"}));
+}
+
+TEST_F(AccountFileTest, ReplacedFileKeepsItsPermissions) {
+    std::vector<AccountEntry> entries = sampleEntries(1);
+    save(makeAccount(), entries);
+    namespace fs = std::filesystem;
+    const auto shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(path(), shared);
+    save(makeAccount(), entries);
+    EXPECT_EQ(fs::status(path()).permissions(), shared);
+}
+#endif
+
+#ifdef _WIN32
+TEST_F(AccountFileTest, ReplacedFileKeepsItsHiddenAndSystemAttributes) {
+    std::vector<AccountEntry> entries = sampleEntries(1);
+    save(makeAccount(), entries);
+    constexpr DWORD kMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesA(path().c_str(), kMarks));
+    std::vector<AccountEntry> more = sampleEntries(4);
+    save(makeAccount(), more);
+    const DWORD attributes = GetFileAttributesA(path().c_str());
+    EXPECT_EQ(attributes & kMarks, kMarks);
+    EXPECT_EQ(load().entries.size(), 4u);
+    SetFileAttributesA(path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
+}
+
+TEST_F(AccountFileTest, DevicesAreNeitherReadNorWrittenWhateverTheirAttributesSay) {
+    // NUL and CON report the attributes of a plain file; their handles tell otherwise.
+    const std::string cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir_.path());
+    for (const char* device : {"NUL", "CON", "nul.khk"}) {
+        SCOPED_TRACE(device);
+        EXPECT_EQ(nativeFileSystem().pathKind(device), PathKind::Other);
+        LoadedAccount loaded;
+        EXPECT_EQ(readAccountFile(device, "alice", "s3cret!", loaded), ReadOutcome::NotOpened);
+        std::vector<AccountEntry> entries = sampleEntries(1);
+        EXPECT_EQ(writeAccountFile(device, makeAccount(), entries), SaveOutcome::NotOpened);
+        std::string text;
+        EXPECT_FALSE(readAccountDescription(device, text));
+    }
+    std::filesystem::current_path(cwd);
+    EXPECT_TRUE(dir_.listing().empty());
+}
+#endif
 
 TEST(DeriveKey, RefusesEmptyTextsAndLeavesTheOutputAlone) {
     std::uint8_t out[16];

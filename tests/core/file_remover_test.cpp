@@ -10,6 +10,8 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace kh {
@@ -31,12 +33,6 @@ class FaultyOps final : public RemovalFileOps {
         if (!real) return nullptr;
         return std::make_unique<File>(*this, std::move(real));
     }
-    bool truncate(const std::string& path) override {
-        return !failTruncate && nativeRemovalFileOps().truncate(path);
-    }
-    bool remove(const std::string& path) override {
-        return !failRemove && nativeRemovalFileOps().remove(path);
-    }
 
   private:
     class File final : public RemovalFile {
@@ -54,6 +50,8 @@ class FaultyOps final : public RemovalFileOps {
             return real_->flush() && !fail;
         }
         bool commit() override { return real_->commit() && !ops_.failCommit; }
+        bool truncate() override { return !ops_.failTruncate && real_->truncate(); }
+        bool remove() override { return !ops_.failRemove && real_->remove(); }
         bool close() override { return real_->close() && !ops_.failClose; }
 
       private:
@@ -140,9 +138,9 @@ TEST(FileRemover, WhatCannotBeOpenedIsLeftAlone) {
     EXPECT_EQ(dir.listing(), std::vector<std::string>{"folder"});
 }
 
-TEST(FileRemover, EveryLaterFailureIsReportedAndTheFileIsNotGone) {
-    // What is left: the old length, all zeros or not, or nothing but the name.
-    enum class Left { Partly, Zeroed, Empty };
+TEST(FileRemover, EveryLaterFailureIsReported) {
+    // What is left: the old length, all zeros or not, nothing but the name, or nothing.
+    enum class Left { Partly, Zeroed, Empty, Gone };
     const struct {
         const char* name;
         void (*inject)(FaultyOps&);
@@ -151,9 +149,10 @@ TEST(FileRemover, EveryLaterFailureIsReportedAndTheFileIsNotGone) {
         {"short write", [](FaultyOps& o) { o.shortWriteAt = 1; }, Left::Partly},
         {"flush", [](FaultyOps& o) { o.failFlushAt = 0; }, Left::Partly},
         {"commit", [](FaultyOps& o) { o.failCommit = true; }, Left::Zeroed},
-        {"close", [](FaultyOps& o) { o.failClose = true; }, Left::Zeroed},
         {"truncate", [](FaultyOps& o) { o.failTruncate = true; }, Left::Zeroed},
         {"delete", [](FaultyOps& o) { o.failRemove = true; }, Left::Empty},
+        // Closing comes last, on a file already emptied and deleted.
+        {"close", [](FaultyOps& o) { o.failClose = true; }, Left::Gone},
     };
     for (const auto& c : cases) {
         test::TempDir dir;
@@ -165,6 +164,10 @@ TEST(FileRemover, EveryLaterFailureIsReportedAndTheFileIsNotGone) {
         int blocks = 0;
         EXPECT_EQ(remover.remove(path, [&] { ++blocks; }), RemoveOutcome::Failed) << c.name;
         EXPECT_FALSE(remover.busy()) << c.name;
+        if (c.left == Left::Gone) {
+            EXPECT_TRUE(dir.listing().empty()) << c.name;
+            continue;
+        }
         ASSERT_EQ(dir.listing(), std::vector<std::string>{"export.xml"}) << c.name;
         const test::Bytes left = test::readBytes(path);
         EXPECT_EQ(left.size(), c.left == Left::Empty ? 0u : 2500u) << c.name;
@@ -218,7 +221,54 @@ TEST(FileRemover, ReadOnlyFileFailsToOpenAndStaysIntact) {
     EXPECT_EQ(remover.remove(path), RemoveOutcome::Removed);
 }
 
+#ifndef _WIN32
+// The remover works on the file the user named, never on one a link leads to, and never on
+// a file that takes the name while it works.
+TEST(FileRemover, LinksPipesAndSwappedNamesAreNotFollowed) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const std::string precious = dir.file("precious.txt");
+    test::writeBytes(precious, pattern(2500));
+
+    const std::string link = dir.file("export.xml");
+    fs::create_symlink(precious, link);
+    FileRemover remover;
+    EXPECT_EQ(remover.remove(link), RemoveOutcome::OpenFailed);
+    EXPECT_TRUE(fs::is_symlink(link));
+    fs::remove(link);
+
+    const std::string pipe = dir.file("pipe.xml");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(remover.remove(pipe), RemoveOutcome::OpenFailed); // and does not hang
+    fs::remove(pipe);
+    EXPECT_EQ(test::readBytes(precious), pattern(2500));
+
+    // Halfway through, the name is moved to another file: that one stays whole, the one
+    // being removed is still zeroed and cut, and the failure is reported.
+    const std::string path = dir.file("export.xml");
+    const std::string moved = dir.file("moved.xml");
+    test::writeBytes(path, pattern(2500));
+    bool swapped = false;
+    EXPECT_EQ(remover.remove(path,
+                             [&] {
+                                 if (swapped) return;
+                                 swapped = true;
+                                 fs::rename(path, moved);
+                                 fs::copy_file(precious, path);
+                             }),
+              RemoveOutcome::Failed);
+    EXPECT_EQ(test::readBytes(path), pattern(2500));
+    EXPECT_TRUE(test::readBytes(moved).empty());
+}
+#endif
+
 #ifdef _WIN32
+TEST(FileRemover, DevicesAreRefusedWhateverTheirAttributesSay) {
+    FileRemover remover;
+    for (const char* device : {"NUL", "CON", "nul.xml"})
+        EXPECT_EQ(remover.remove(device), RemoveOutcome::OpenFailed) << device;
+}
+
 TEST(FileRemover, FileWithReadOnlyAttributeOrHeldOpenFailsToOpenAndStaysIntact) {
     test::TempDir dir;
     const std::string readOnly = dir.file("read-only.xml");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -271,9 +272,8 @@ class FailingFileSystem final : public FileSystem {
         if (fail()) return nullptr;
         auto file = real().createTempBeside(target, tempPath);
         if (!file) return nullptr;
-        auto failing = std::make_unique<FailingFile>(*this);
-        failing->attach(file->release(), true);
-        return failing;
+        // The real object stays alive inside: it holds the temporary file's lock.
+        return std::make_unique<FailingFile>(*this, std::move(file));
     }
     bool commitToDisk(SdrFile& file) override { return !fail() && real().commitToDisk(file); }
     bool replaceFile(const std::string& source, const std::string& target) override {
@@ -284,7 +284,10 @@ class FailingFileSystem final : public FileSystem {
   private:
     class FailingFile final : public SdrFile {
       public:
-        explicit FailingFile(FailingFileSystem& fs) : fs_(fs) {}
+        FailingFile(FailingFileSystem& fs, std::unique_ptr<SdrFile> real)
+            : fs_(fs), real_(std::move(real)) {
+            attach(real_->release(), true);
+        }
         long long write(const void* buffer, long long length, long long position) override {
             if (fs_.fail()) return length / 2; // short, as on a full disk
             return SdrFile::write(buffer, length, position);
@@ -297,6 +300,7 @@ class FailingFileSystem final : public FileSystem {
 
       private:
         FailingFileSystem& fs_;
+        std::unique_ptr<SdrFile> real_;
     };
 
     static FileSystem& real() { return nativeFileSystem(); }
@@ -339,6 +343,107 @@ TEST(WriteExportFile, RefusesAFolderAndAMissingFolder) {
     EXPECT_FALSE(writeExportFile(dir.file("missing") + "/out.xml", "x"));
     EXPECT_FALSE(writeExportFile("", "x"));
     EXPECT_TRUE(dir.listing().empty());
+}
+
+#ifndef _WIN32
+TEST(WriteExportFile, ThroughALinkWritesTheFileItLeadsToAndKeepsTheLink) {
+    TempDir dir;
+    const std::string real = dir.file("real.xml");
+    const std::string link = dir.file("link.xml");
+    ASSERT_TRUE(writeExportFile(real, "old"));
+    std::filesystem::create_symlink("real.xml", link);
+    ASSERT_TRUE(writeExportFile(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(test::readBytes(real), test::Bytes({'n', 'e', 'w'}));
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"link.xml", "real.xml"}));
+}
+#endif
+
+TEST(ImportBlocks, CountsTheEntriesWhoseTextsTheAccountFileCannotHold) {
+    const InterchangeTexts english;
+    const std::string n79(79, 'n'), n80(80, 'n'), n191(191, 'd'), n192(192, 'd');
+    const struct {
+        const char* name;
+        std::string text;
+        bool cut;
+    } cases[] = {
+        {"every field at its limit", block(n79, n191, "Text", n79, n79), false},
+        {"data of 89 bytes", block("t", "", "Password", std::string(89, 'p'), ""), true},
+        {"data of 80 bytes", block("t", "", "Password", n80, ""), true},
+        {"title of 80", block(n80, "", "Link", "", ""), true},
+        {"what's this of 80", block("t", "", "Link", "", n80), true},
+        {"details of 192", block("t", n192, "Text", "", ""), true},
+        {"a NUL inside the data", block("t", "", "Text", std::string_view("a\0b", 3), ""), true},
+    };
+    std::string all;
+    int cut = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImportedBlocks one = importBlocks(c.text, english);
+        ASSERT_EQ(one.entries.size(), 1u);
+        EXPECT_EQ(one.cut, c.cut ? 1 : 0);
+        EXPECT_EQ(fitsAccountFile(one.entries[0]), !c.cut);
+        all += c.text;
+        cut += c.cut ? 1 : 0;
+    }
+    const ImportedBlocks together = importBlocks(all, english);
+    EXPECT_EQ(together.entries.size(), std::size(cases));
+    EXPECT_EQ(together.cut, cut);
+    // The values themselves are not cut here; that stays the account's business.
+    EXPECT_EQ(together.entries[1].data.size(), 89u);
+}
+
+TEST(ExportBlocks, CountsTheEntriesThatWouldNotComeBackIntact) {
+    const InterchangeTexts english;
+    const struct {
+        const char* name;
+        EntryValues entry;
+        bool comesBack;
+    } cases[] = {
+        {"plain", makeEntry(kEntryPassword, "Mail", "pw", "why", "details"), true},
+        {"markup that is not the form's",
+         makeEntry(kEntryLink, "Tom & <Co>", "<b>", "", "a < b > c"), true},
+        {"blanks around the data", makeEntry(kEntryText, "Note", "  pw  "), true},
+        {"tags of the form in the data", makeEntry(kEntryPassword, "Shop", "p<Type>x</Data>9"),
+         false},
+        {"data tags in the title", makeEntry(kEntryPassword, "Shop <Data>hunter2</Data>", "real"),
+         false},
+        {"a type tag in the details",
+         makeEntry(kEntryPassword, "Shop", "pw", "", "<Type>Link</Type>"), false},
+        {"the end of the block in the title", makeEntry(kEntryText, "a</Entry>", "x"), false},
+        {"a closing tag in what's this", makeEntry(kEntryText, "t", "x", "w</WhatsThis>"), false},
+        {"a type of its own", makeEntry(7, "Odd", "x"), false},
+        {"no title", makeEntry(kEntryText, "", "x"), false},
+        {"blanks around the title", makeEntry(kEntryText, " Padded", "x"), false},
+    };
+    std::vector<EntryValues> entries;
+    int lost = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<EntryValues> one = {c.entry};
+        const ExportBlocks blocks = exportBlocks(one, english);
+        EXPECT_EQ(blocks.text.view(), entryText(c.entry, english).view());
+        EXPECT_EQ(blocks.notRestorable, c.comesBack ? 0 : 1);
+        entries.push_back(c.entry);
+        lost += c.comesBack ? 0 : 1;
+    }
+    const ExportBlocks all = exportBlocks(entries, english);
+    EXPECT_EQ(all.text.view(), entriesText(entries, english).view());
+    EXPECT_EQ(all.notRestorable, lost);
+    // What the count predicts is what an import of the whole text finds.
+    const std::vector<EntryValues> back = importText(all.text.view(), english);
+    int intact = 0;
+    for (const EntryValues& e : back)
+        for (const auto& c : cases)
+            if (c.comesBack && e.title == c.entry.title && e.data == c.entry.data &&
+                e.type == c.entry.type && e.whatsThis == c.entry.whatsThis &&
+                e.description == c.entry.description)
+                ++intact;
+    EXPECT_EQ(intact, static_cast<int>(std::size(cases)) - lost);
+
+    // Translated type names come back while their language is in force.
+    const std::vector<EntryValues> german = {makeEntry(kEntryPassword, "t", "d")};
+    EXPECT_EQ(exportBlocks(german, germanTexts(true)).notRestorable, 0);
 }
 
 TEST(ReadImportFile, NothingForAMissingEmptyOrNonRegularFile) {

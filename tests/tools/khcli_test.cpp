@@ -1,3 +1,6 @@
+#define KH_HEAP_SCAN_ALLOCATOR // this binary's operators new and delete
+#include "heap_scan.h"
+
 #include "account_file.h"
 #include "khcli.h"
 #include "test_files.h"
@@ -7,6 +10,11 @@
 #include <deque>
 #include <map>
 #include <string>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#endif
 
 namespace kh::cli {
 namespace {
@@ -106,6 +114,12 @@ TEST_F(KhcliTest, UsageErrorsExitWithTwo) {
         {"dump", file_, "--name", "a"},
         {"dump", file_, "--name", "a", "--json=yes"},
         {"hint", file_, "--name="},
+        // A value never swallows the option after it.
+        {"list", file_, "--name", "--password-stdin"},
+        {"add", file_, "--name", "a", "--type", "text", "--title", "--data", "x"},
+        {"add", file_, "--name", "a", "--type", "text", "--title", "t", "--data", "x",
+         "--data-stdin"},
+        {"add", file_, "--name", "a", "--type", "text", "--title", "t", "--data-stdin=x"},
     };
     for (const auto& args : bad) {
         SCOPED_TRACE(args.empty() ? "" : args[0] + " " + std::to_string(args.size()));
@@ -219,6 +233,250 @@ TEST_F(KhcliTest, BadInputIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir_.file("e.khk")));
 }
 
+TEST_F(KhcliTest, ValuesStartingWithDashesAreGivenWithAnEqualsSign) {
+    ASSERT_EQ(run({"create", file_, "--name=--odd"}, "pw"), kExitOk) << console_.err_;
+    EXPECT_EQ(
+        run({"add", file_, "--name=--odd", "--type", "text", "--title=--t", "--data=--d"}, "pw"),
+        kExitOk)
+        << console_.err_;
+    EXPECT_EQ(run({"show", file_, "--name=--odd", "--title=--t"}, "pw"), kExitOk);
+    EXPECT_NE(console_.out_.find("Data: --d\n"), std::string::npos);
+}
+
+TEST_F(KhcliTest, EntryDataComesFromTheOptionStandardInputOrAHiddenPrompt) {
+    createVault();
+    struct Case {
+        const char* name;
+        std::vector<std::string> options; // after --type
+        std::deque<std::string> stdinAfterPassword;
+        std::deque<std::string> answers; // typed at the hidden prompt
+        bool terminal;
+        int code;
+        std::string stored;
+        std::size_t prompts;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"stdin",
+         {"password", "--data-stdin"},
+         {"s3 cr\xC3\xA9t "},
+         {},
+         true,
+         kExitOk,
+         "s3 cr\xE9t ",
+         0,
+         ""},
+        {"stdin, empty line", {"link", "--data-stdin"}, {""}, {}, true, kExitOk, "", 0, ""},
+        {"stdin without a line",
+         {"password", "--data-stdin"},
+         {},
+         {},
+         true,
+         kExitUsage,
+         "",
+         0,
+         "no entry data"},
+        {"stdin too long",
+         {"password", "--data-stdin"},
+         {std::string(80, 'd')},
+         {},
+         true,
+         kExitUsage,
+         "",
+         0,
+         "longer than 79"},
+        {"prompt", {"password"}, {}, {"hidden", "hidden"}, true, kExitOk, "hidden", 2, ""},
+        {"prompt for a link", {"link"}, {}, {"https", "https"}, true, kExitOk, "https", 2, ""},
+        {"prompt, typed differently", {"1"}, {}, {"one", "two"}, true, kExitUsage, "", 2, "differ"},
+        {"prompt without a terminal",
+         {"password"},
+         {},
+         {},
+         false,
+         kExitUsage,
+         "",
+         1,
+         "--data-stdin"},
+        {"text needs no secret", {"text"}, {}, {}, false, kExitOk, "", 0, ""},
+        {"nor a type of its own", {"42"}, {}, {}, false, kExitOk, "", 0, ""},
+        {"option", {"password", "--data", "given"}, {}, {}, false, kExitOk, "given", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::Bytes before = test::readBytes(file_);
+        std::vector<std::string> args = {"add",     file_,  "--name",           "alice",
+                                         "--title", c.name, "--password-stdin", "--type"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        console_ = FakeConsole{};
+        console_.stdinLines = c.stdinAfterPassword;
+        console_.stdinLines.push_front("pw");
+        console_.promptAnswers = c.answers;
+        console_.hasTerminal = c.terminal;
+        EXPECT_EQ(cli::run(args, console_), c.code) << console_.err_;
+        EXPECT_EQ(console_.prompts.size(), c.prompts);
+        if (c.prompts > 0) {
+            EXPECT_EQ(console_.prompts[0], "Entry data: ");
+        }
+        if (c.code != kExitOk) {
+            EXPECT_NE(console_.err_.find(c.error), std::string::npos) << console_.err_;
+            EXPECT_EQ(test::readBytes(file_), before);
+            continue;
+        }
+        const auto rows = storedEntries(file_, "alice");
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back()[1], c.name);
+        EXPECT_EQ(rows.back()[3], c.stored);
+    }
+}
+
+TEST_F(KhcliTest, NewAccountsFitTheProgramsLogin) {
+    struct Case {
+        std::string name, password;
+        int code;
+        std::string error;
+    };
+    const std::string e150 = [] {
+        std::string s;
+        for (int i = 0; i < 150; ++i)
+            s += "\xC3\xA9"; // one character, one stored byte
+        return s;
+    }();
+    const std::vector<Case> cases = {
+        {std::string(150, 'n'), std::string(75, 'p'), kExitOk, ""},
+        {e150, "p", kExitOk, ""},
+        {std::string(151, 'n'), "p", kExitUsage, "--name is longer than 150 characters"},
+        {e150 + "x", "p", kExitUsage, "--name is longer than 150 characters"},
+        {"n", std::string(76, 'p'), kExitUsage, "longer than 75 characters"},
+        {"n", std::string(74, 'p') + "\xC3\xA9\xC3\xA9", kExitUsage, "longer than 75"},
+    };
+    int made = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.size());
+        const std::string file = dir_.file("new" + std::to_string(made++) + ".khk");
+        EXPECT_EQ(run({"create", file, "--name", c.name}, c.password), c.code) << console_.err_;
+        EXPECT_NE(console_.err_.find(c.error), std::string::npos) << console_.err_;
+        EXPECT_EQ(std::filesystem::exists(file), c.code == kExitOk);
+        if (c.code == kExitOk) {
+            EXPECT_EQ(run({"check", file, "--name", c.name}, c.password), kExitOk);
+        }
+    }
+}
+
+TEST_F(KhcliTest, ExportSaysHowManyEntriesWouldNotComeBackIntact) {
+    createVault();
+    addEntry("password", "Mail", "", "plain", "");
+    addEntry("password", "Shop", "", "p<Type>x</Data>9", "");
+    const std::string exported = dir_.file("out.xml");
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", exported}, "pw"), kExitOk);
+    EXPECT_EQ(console_.err_, "Export To XML: 2 items exported! 1 of them cannot be imported back "
+                             "intact from this file; keep the account file.\n");
+    ASSERT_EQ(run({"export", file_, "--name", "alice"}, "pw"), kExitOk);
+    EXPECT_NE(console_.out_.find("<Data>p<Type>x</Data>9</Data>"), std::string::npos);
+    EXPECT_EQ(console_.err_, "khcli: 1 of the exported entries cannot be imported back intact; "
+                             "keep the account file.\n");
+
+    // What the warning is about: the import gets the secret wrong.
+    const std::string other = dir_.file("other.khk");
+    ASSERT_EQ(run({"create", other, "--name", "bob"}, "pw"), kExitOk);
+    ASSERT_EQ(run({"import", other, "--name", "bob", "--input", exported}, "pw"), kExitOk);
+    EXPECT_EQ(console_.out_, "Import From XML: 2 items imported!\n");
+    EXPECT_EQ(storedEntries(other, "bob")[1][3], "p<Type>x");
+}
+
+TEST_F(KhcliTest, ImportSaysHowManyEntriesWereCut) {
+    createVault();
+    const std::string input = dir_.file("in.xml");
+    const std::string fits = "<Entry><Type>Password</Type><Title>Fits</Title><Data>" +
+                             std::string(79, 'd') + "</Data></Entry>";
+    const std::string cut = "<Entry><Type>Password</Type><Title>Long</Title><Data>" +
+                            std::string(89, 'd') + "</Data></Entry>";
+    writeText(input, fits + cut + fits + cut);
+    ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(console_.out_, "Import From XML: 4 items imported! 2 of them had texts longer than "
+                             "the account file holds; they were cut.\n");
+    const auto rows = storedEntries(file_, "alice");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1][3], std::string(79, 'd'));
+}
+
+#ifdef __linux__
+TEST(KhcliProcess, KeepsItsMemoryOutOfCoreFiles) {
+    protectProcess();
+    EXPECT_EQ(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+    rlimit core{};
+    ASSERT_EQ(getrlimit(RLIMIT_CORE, &core), 0);
+    EXPECT_EQ(core.rlim_cur, 0u);
+    EXPECT_EQ(core.rlim_max, 0u);
+}
+#endif
+
+// A console that keeps what it is given the way secrets are kept.
+class WipingConsole final : public Console {
+  public:
+    SecretString out_, err_;
+    std::deque<SecretString> stdinLines;
+
+    void out(std::string_view text) override { out_.append(text); }
+    void err(std::string_view text) override { err_.append(text); }
+    bool readLine(SecretString& line) override {
+        if (stdinLines.empty()) return false;
+        line = std::move(stdinLines.front());
+        stdinLines.pop_front();
+        return true;
+    }
+    bool promptHidden(std::string_view, SecretString&) override { return false; }
+};
+
+// Every way a secret goes through khcli, and no copy of it left in released memory.
+TEST_F(KhcliTest, SecretsLeaveNoCopyInReleasedMemory) {
+    // Shared by every form of the secrets; the letters after it grow in UTF-8.
+    constexpr std::string_view kMarker = "KH-MARKER-5d2a-";
+    const std::string utf8Secret = std::string(kMarker) + [] {
+        std::string s;
+        for (int i = 0; i < 20; ++i)
+            s += "\xC3\xA9";
+        return s;
+    }();
+    createVault();
+    const std::string input = dir_.file("in.xml");
+    writeText(input, "<Entry><Type>Link</Type><Title>Imported</Title><Data>" +
+                         std::string(kMarker) + "imported</Data></Entry>");
+    // Commands as their arguments, made before watching; the test wipes its own copies.
+    std::vector<std::vector<std::string>> commands = {
+        {"add", file_, "--name", "alice", "--type", "password", "--title", "Stdin", "--data-stdin"},
+        {"add", file_, "--name", "alice", "--type", "password", "--title", "Option", "--data",
+         utf8Secret},
+        {"add", file_, "--name", "alice", "--type", "password", "--title", "Equals",
+         "--data=" + utf8Secret},
+        {"show", file_, "--name", "alice", "--title", "Stdin"},
+        {"dump", file_, "--name", "alice", "--json"},
+        {"export", file_, "--name", "alice"},
+        {"export", file_, "--name", "alice", "--output", dir_.file("out.xml")},
+        {"import", file_, "--name", "alice", "--input", input},
+        {"find", file_, "--name", "alice", "--text", "imported", "--in", "password"},
+    };
+    std::size_t shown = 0;
+    {
+        test::FreedMemoryWatch watch({kMarker});
+        for (std::vector<std::string>& args : commands) {
+            SCOPED_TRACE(args[0]);
+            WipingConsole console;
+            console.stdinLines.emplace_back("pw");
+            console.stdinLines.emplace_back(utf8Secret);
+            args.push_back("--password-stdin");
+            EXPECT_EQ(cli::run(args, console), kExitOk);
+            if (console.out_.view().find(kMarker) != std::string_view::npos) ++shown;
+            for (std::string& arg : args)
+                secureWipe(arg.data(), arg.capacity());
+        }
+        watch.stop();
+        EXPECT_GT(watch.releasedBlocks(), 100u);
+        EXPECT_EQ(watch.blocksWithNeedle(), 0u) << watch.report();
+    }
+    EXPECT_EQ(shown, 3u); // show, dump and the export to standard output
+}
+
 TEST_F(KhcliTest, PasswordPromptConfirmsOnCreate) {
     console_ = FakeConsole{};
     console_.promptAnswers = {"pw", "pw"};
@@ -314,7 +572,8 @@ TEST_F(KhcliTest, ImportCutsNewTitlesAndSavesOnlyWhenSomethingWasAccepted) {
                          "<Entry><Type>Secret</Type><Title>rejected</Title><Data></Data></Entry>");
     ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk)
         << console_.err_;
-    EXPECT_EQ(console_.out_, "Import From XML: 1 items imported!\n");
+    EXPECT_EQ(console_.out_, "Import From XML: 1 items imported! 1 of them had texts longer than "
+                             "the account file holds; they were cut.\n");
     const std::vector<std::vector<std::string>> want = {
         {"2", std::string(79, 'T'), std::string(79, 'w'), "d", ""}};
     EXPECT_EQ(storedEntries(file_, "alice"), want);

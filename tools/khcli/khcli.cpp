@@ -18,6 +18,27 @@
 namespace kh::cli {
 namespace {
 
+// What the program's login boxes take: an account made with more could never be opened
+// there.
+constexpr std::size_t kLoginNameChars = 150;
+constexpr std::size_t kLoginPasswordChars = 75;
+
+// The message when some imported or exported entries were not carried whole.
+std::string cutNote(int cut) {
+    return " " + std::to_string(cut) +
+           " of them had texts longer than the account file holds; they were cut.";
+}
+
+std::string notRestorableNote(int count) {
+    return " " + std::to_string(count) +
+           " of them cannot be imported back intact from this file; keep the account file.";
+}
+
+// A stored text fits a field when the field holds all of it.
+bool fitsField(std::string_view stored, std::size_t max) {
+    return stored.size() <= max && stored.find('\0') == std::string_view::npos;
+}
+
 struct Command {
     std::string_view name;
     std::set<std::string_view> required;
@@ -38,7 +59,7 @@ const std::vector<Command>& commands() {
         {"show", {"name", "title"}, {"password-stdin"}, true},
         {"add",
          {"name", "type", "title"},
-         {"whats-this", "data", "description", "password-stdin", "drop-damaged"},
+         {"whats-this", "data", "data-stdin", "description", "password-stdin", "drop-damaged"},
          true},
         {"check", {"name"}, {"password-stdin"}, true},
         {"dump", {"name", "json"}, {"password-stdin"}, true},
@@ -57,27 +78,50 @@ const std::vector<Command>& commands() {
 // Options that are switches rather than carrying a value.
 bool isSwitch(std::string_view option) {
     static const std::set<std::string_view> switches = {
-        "password-stdin", "json",     "drop-damaged", "case-sensitive", "all",
-        "no-upper",       "no-lower", "no-special",   "no-digits"};
+        "password-stdin", "data-stdin", "json",       "drop-damaged", "case-sensitive", "all",
+        "no-upper",       "no-lower",   "no-special", "no-digits"};
     return switches.count(option) != 0;
+}
+
+// Conversions of secrets; the intermediate text is wiped before it is released.
+SecretString secretToUtf8(std::string_view stored) {
+    std::string converted = windows1252ToUtf8(stored);
+    SecretString secret(converted);
+    secureWipe(converted.data(), converted.capacity());
+    return secret;
+}
+
+SecretString secretFromUtf8(std::string_view typed) {
+    std::string converted = utf8ToWindows1252(typed);
+    SecretString secret(converted);
+    secureWipe(converted.data(), converted.capacity());
+    return secret;
 }
 
 struct Invocation {
     const Command* command = nullptr;
     std::string file;
-    std::map<std::string, std::string, std::less<>> options;
+    // Values as given (UTF-8). An entry's data may be among them, so every value is held
+    // the way secrets are.
+    std::map<std::string, SecretString, std::less<>> options;
 
     bool has(std::string_view option) const { return options.count(option) != 0; }
-    // The option as given (UTF-8); empty when absent.
+    // The option as given (UTF-8); empty when absent. Not for secrets.
     std::string utf8(std::string_view option) const {
         const auto it = options.find(option);
-        return it == options.end() ? std::string() : it->second;
+        return it == options.end() ? std::string() : std::string(it->second.view());
     }
-    // The option's text as stored: Windows-1252.
+    // The option's text as stored: Windows-1252. Not for secrets.
     std::string text(std::string_view option) const { return utf8ToWindows1252(utf8(option)); }
+    // The same for an option that holds a secret.
+    SecretString secretText(std::string_view option) const {
+        const auto it = options.find(option);
+        return it == options.end() ? SecretString() : secretFromUtf8(it->second.view());
+    }
 };
 
-// Reads the command line into `inv`; false with the reason in `error`.
+// Reads the command line into `inv`; false with the reason in `error`. The values stay in
+// `args` and `inv` only: no other copy is made of them.
 bool parse(const std::vector<std::string>& args, Invocation& inv, std::string& error) {
     for (const Command& c : commands())
         if (c.name == args[0]) inv.command = &c;
@@ -97,30 +141,36 @@ bool parse(const std::vector<std::string>& args, Invocation& inv, std::string& e
     }
 
     for (std::size_t i = first; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        const std::string_view arg = args[i];
         if (arg.rfind("--", 0) != 0) {
-            error = "unexpected argument '" + arg + "'";
+            error = "unexpected argument '" + std::string(arg) + "'";
             return false;
         }
-        std::string option = arg.substr(2);
-        std::optional<std::string> value;
-        if (const auto eq = option.find('='); eq != std::string::npos) {
-            value = option.substr(eq + 1);
-            option.resize(eq);
+        std::string_view body = arg.substr(2);
+        std::optional<std::string_view> value;
+        if (const auto eq = body.find('='); eq != std::string_view::npos) {
+            value = body.substr(eq + 1);
+            body = body.substr(0, eq);
         }
+        const std::string option(body);
+        // A value never takes the next option: "--name --password-stdin" lacks a name
+        // (a value that starts with "--" is given as --name=--value).
+        const bool valueFollows =
+            i + 1 < args.size() && std::string_view(args[i + 1]).rfind("--", 0) != 0;
         if (!inv.command->required.count(option) && !inv.command->optional.count(option))
             error = "'" + command + "' does not take --" + option;
         else if (inv.options.count(option))
             error = "--" + option + " is given twice";
         else if (isSwitch(option) && value)
             error = "--" + option + " takes no value";
-        else if (!isSwitch(option) && !value && i + 1 >= args.size())
+        else if (!isSwitch(option) && !value && !valueFollows)
             error = "--" + option + " needs a value";
         if (!error.empty()) return false;
-        if (isSwitch(option))
-            inv.options[option] = "";
-        else
-            inv.options[option] = value ? *value : args[++i];
+        SecretString& stored = inv.options[option];
+        if (value)
+            stored = *value;
+        else if (!isSwitch(option))
+            stored = std::string_view(args[++i]);
     }
     for (std::string_view option : inv.command->required) {
         if (!inv.has(option)) {
@@ -130,6 +180,10 @@ bool parse(const std::vector<std::string>& args, Invocation& inv, std::string& e
     }
     if (inv.has("name") && inv.text("name").empty()) {
         error = "--name must not be empty";
+        return false;
+    }
+    if (inv.has("data") && inv.has("data-stdin")) {
+        error = "--data and --data-stdin exclude each other";
         return false;
     }
     return true;
@@ -180,21 +234,6 @@ std::string oneLine(std::string_view stored) {
         }
     }
     return out;
-}
-
-// Conversions of secrets; the intermediate text is wiped before it is released.
-SecretString secretToUtf8(std::string_view stored) {
-    std::string converted = windows1252ToUtf8(stored);
-    SecretString secret(converted);
-    secureWipe(converted.data(), converted.capacity());
-    return secret;
-}
-
-SecretString secretFromUtf8(std::string_view typed) {
-    std::string converted = utf8ToWindows1252(typed);
-    SecretString secret(converted);
-    secureWipe(converted.data(), converted.capacity());
-    return secret;
 }
 
 void appendJsonString(SecretString& out, std::string_view stored) {
@@ -354,8 +393,7 @@ class Runner {
 
     // Checks that an option's stored form fits its field instead of cutting it silently.
     bool fits(std::string_view option, std::size_t max) {
-        const std::string value = inv_.text(option);
-        if (value.size() <= max && value.find('\0') == std::string::npos) return true;
+        if (fitsField(inv_.text(option), max)) return true;
         fail(kExitUsage,
              "--" + std::string(option) + " is longer than " + std::to_string(max) + " bytes");
         return false;
@@ -375,6 +413,9 @@ class Runner {
     }
 
     int create() {
+        if (inv_.text("name").size() > kLoginNameChars)
+            return fail(kExitUsage, "--name is longer than " + std::to_string(kLoginNameChars) +
+                                        " characters, more than the program's login takes");
         if (!fits("name", kMaxAccountName) || !fits("account-description", kMaxAccountText) ||
             !fits("password-description", kMaxAccountText))
             return kExitUsage;
@@ -382,9 +423,11 @@ class Runner {
             return fail(kExitFailed, inv_.file + " already exists");
         auto pw = password(true);
         if (!pw) return kExitUsage;
-        if (pw->size() > kMaxAccountPassword)
+        // Characters of Windows-1252 are its bytes.
+        if (pw->size() > kLoginPasswordChars)
             return fail(kExitUsage, "the account password is longer than " +
-                                        std::to_string(kMaxAccountPassword) + " bytes");
+                                        std::to_string(kLoginPasswordChars) +
+                                        " characters, more than the program's login takes");
         LoadedAccount loaded;
         loaded.account.name = inv_.text("name");
         loaded.account.password = std::move(*pw);
@@ -410,24 +453,59 @@ class Runner {
         return kExitOk;
     }
 
+    // The entry's secret as stored, from --data, from the line after the password on
+    // standard input, or asked for without echo; none for an entry that needs no secret.
+    std::optional<SecretString> entryData(std::int32_t type) {
+        if (inv_.has("data")) return inv_.secretText("data");
+        SecretString typed;
+        if (inv_.has("data-stdin")) {
+            if (!console_.readLine(typed)) {
+                fail(kExitUsage, "no entry data on standard input");
+                return std::nullopt;
+            }
+        } else if (type == kEntryPassword || type == kEntryLink) {
+            if (!console_.promptHidden("Entry data: ", typed)) {
+                fail(kExitUsage, "no terminal to ask for the entry data; use --data-stdin");
+                return std::nullopt;
+            }
+            SecretString again;
+            if (!console_.promptHidden("Repeat the entry data: ", again) || !(again == typed)) {
+                fail(kExitUsage, "the two entries of the data differ");
+                return std::nullopt;
+            }
+        }
+        SecretString stored = secretFromUtf8(typed.view());
+        if (!fitsField(stored.view(), kMaxEntryData)) {
+            fail(kExitUsage,
+                 "the entry data is longer than " + std::to_string(kMaxEntryData) + " bytes");
+            return std::nullopt;
+        }
+        return stored;
+    }
+
     int add() {
         const auto type = parseType(inv_.utf8("type"));
         if (!type) return fail(kExitUsage, "--type is password, link, text or a number");
         if (inv_.text("title").empty()) return fail(kExitUsage, "--title must not be empty");
         if (!fits("title", kMaxEntryTitle) || !fits("whats-this", kMaxEntryWhatsThis) ||
-            !fits("data", kMaxEntryData) || !fits("description", kMaxEntryDescription))
+            !fits("description", kMaxEntryDescription))
             return kExitUsage;
+        if (inv_.has("data") && !fitsField(inv_.secretText("data").view(), kMaxEntryData))
+            return fail(kExitUsage,
+                        "--data is longer than " + std::to_string(kMaxEntryData) + " bytes");
         LoadedAccount loaded;
         if (const int code = open(loaded); code != kExitOk) return code;
         if (loaded.droppedRecords > 0 && !inv_.has("drop-damaged"))
             return fail(kExitFailed, std::to_string(loaded.droppedRecords) +
                                          " damaged record(s) would be lost by saving; run "
                                          "'khcli check', keep a copy, then add --drop-damaged");
+        std::optional<SecretString> data = entryData(*type);
+        if (!data) return kExitUsage;
         AccountEntry& entry = loaded.entries.emplace_back();
         entry.type = *type;
         entry.title = inv_.text("title");
         entry.whatsThis = inv_.text("whats-this");
-        entry.data = secretFromUtf8(inv_.utf8("data"));
+        entry.data = std::move(*data);
         entry.description = inv_.text("description");
         return save(loaded, "Added \"" + inv_.utf8("title") + "\".");
     }
@@ -517,17 +595,24 @@ class Runner {
             values[i].description = e.description;
         }
         const InterchangeTexts& texts = interchangeTexts();
-        const SecretString text = exportFileText(entriesText(values, texts).view(), texts);
+        const ExportBlocks blocks = exportBlocks(values, texts);
+        const SecretString text = exportFileText(blocks.text.view(), texts);
+        const std::string unsafe =
+            blocks.notRestorable > 0 ? notRestorableNote(blocks.notRestorable) : "";
         if (!toFile) {
             // The bytes as stored: the header line names them Windows-1252.
             console_.out(text.view());
+            if (blocks.notRestorable > 0)
+                console_.err("khcli: " + std::to_string(blocks.notRestorable) +
+                             " of the exported entries cannot be imported back intact; keep "
+                             "the account file.\n");
             return kExitOk;
         }
         if (!writeExportFile(console_.filePath(inv_.utf8("output")), text.view()))
             return fail(kExitFailed, "cannot write " + inv_.utf8("output") +
                                          "; a file that was there is unchanged");
         console_.err(formatText(message(Msg::exportitems), {static_cast<int>(values.size())}) +
-                     "\n");
+                     unsafe + "\n");
         return kExitOk;
     }
 
@@ -542,9 +627,11 @@ class Runner {
         LoadedAccount loaded;
         if (const int code = open(loaded); code != kExitOk) return code;
 
-        std::vector<EntryValues> imported = importText(text->view(), interchangeTexts());
+        ImportedBlocks blocks = importBlocks(text->view(), interchangeTexts());
+        std::vector<EntryValues>& imported = blocks.entries;
         const std::string done =
-            formatText(message(Msg::importitems), {static_cast<int>(imported.size())});
+            formatText(message(Msg::importitems), {static_cast<int>(imported.size())}) +
+            (blocks.cut > 0 ? cutNote(blocks.cut) : "");
         if (imported.empty()) {
             console_.out(done + "\n");
             return kExitOk;
@@ -635,8 +722,13 @@ std::string usageText() {
            "  show FILE --name N --title T\n"
            "                        print the entries with that title, secret included\n"
            "  add FILE --name N --type password|link|text|NUMBER --title T\n"
-           "      [--whats-this T] [--data T] [--description T] [--drop-damaged]\n"
-           "                        add one entry and save the account\n"
+           "      [--whats-this T] [--data T | --data-stdin] [--description T]\n"
+           "      [--drop-damaged]\n"
+           "                        add one entry and save the account; the entry's secret\n"
+           "                        comes from --data (seen by other users in the process\n"
+           "                        list), from the line of standard input after the\n"
+           "                        password with --data-stdin, or is asked for without\n"
+           "                        echo for a password or link entry\n"
            "  check FILE --name N   open the account and count damaged records\n"
            "  dump FILE --name N --json\n"
            "                        print the whole account as one JSON object\n"
@@ -657,7 +749,9 @@ std::string usageText() {
            "\n"
            "Commands that open an account ask for its password without echo, or read\n"
            "one line of standard input with --password-stdin. Options also take the\n"
-           "form --option=value. Texts are UTF-8 and stored as Windows-1252.\n"
+           "form --option=value, which a value starting with \"--\" needs. Texts are\n"
+           "UTF-8 and stored as Windows-1252. A new account's name may have at most 150\n"
+           "characters and its password 75, as in the program's login.\n"
            "\n"
            "Exit codes: 0 done; 1 cannot open the file, wrong name or password, no such\n"
            "entry, nothing found, or not saved; 2 usage error or unusable input.\n";

@@ -29,7 +29,12 @@ class Console {
 };
 
 // Runs one command line (arguments after the program name, UTF-8) and returns the exit code.
+// It makes no copy of the arguments that outlives it unwiped; wiping `args` is the caller's.
 int run(const std::vector<std::string>& args, Console& console);
+
+// Keeps the process's memory, which holds the decrypted account, out of core files (on
+// Linux also out of reach of other processes of the same user). Called first in main.
+void protectProcess();
 
 std::string usageText();
 

@@ -1,56 +1,131 @@
 #include "file_system.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kh {
 namespace {
 
 constexpr const char* kSeparators = "/";
 
+// True while `fd` is the file that `path` names (and not one that took its place).
+bool namesThisFile(int fd, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Removes what an interrupted save left under `temp`. A save that is still running holds
+// the file's lock: then, and when the name cannot be cleared, false.
+bool clearLeftover(const std::string& temp) {
+    const int fd = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return true;
+        // A symbolic link under that name: removing the link touches nothing else.
+        if (errno == ELOOP || errno == EMLINK) return ::unlink(temp.c_str()) == 0;
+        return false;
+    }
+    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    // Its owner may have put it in place meanwhile; then the name is free or new.
+    if (ok && namesThisFile(fd, temp)) ok = ::unlink(temp.c_str()) == 0 || errno == ENOENT;
+    ::close(fd);
+    return ok;
+}
+
+// The temporary file of a save, holding its lock on a second descriptor until the
+// object goes, so that closing the stream before the rename does not release it.
+class LockedTempFile final : public SdrFile {
+  public:
+    explicit LockedTempFile(int lockFd) : lockFd_(lockFd) {}
+    ~LockedTempFile() override {
+        SdrFile::close();
+        ::close(lockFd_);
+    }
+
+  private:
+    int lockFd_;
+};
+
+// A new file takes over the old one's owner, group and permissions, as far as the user
+// may give them away; owner first, since a change of owner clears the set-id bits.
+void takeOverAccess(int fd, const std::string& target) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, uid_t(-1), old.st_gid) != 0) {
+        // Neither is ours to give: the file stays the user's, which is never wider.
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+}
+
 class PosixFileSystem final : public FileSystem {
   public:
     PathKind pathKind(const std::string& path) override {
         struct stat st {};
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+        if (path.empty()) return PathKind::Missing;
+        if (::stat(path.c_str(), &st) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Other;
         if (S_ISREG(st.st_mode)) return PathKind::File;
         if (S_ISDIR(st.st_mode)) return PathKind::Directory;
         return PathKind::Other;
     }
 
     bool canWrite(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return false;
         ::close(fd);
         return true;
     }
 
+    std::string finalPath(const std::string& path) override {
+        std::string current = path;
+        std::vector<char> target(PATH_MAX + 1);
+        for (int hop = 0; hop < 40; ++hop) {
+            struct stat st {};
+            if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+            const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+            if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+            const std::string next(target.data(), static_cast<std::size_t>(length));
+            current = next.front() == '/' ? next : folderOf(current, kSeparators) + next;
+        }
+        return path; // a loop of links: the open fails on it as it would anyway
+    }
+
     std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                               std::string& tempPath) override {
-        const std::string folder = folderOf(target, kSeparators);
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            const std::string candidate =
-                tempNameIn(folder, static_cast<unsigned long long>(getpid()));
-            const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const std::string temp = tempNameFor(target, kSeparators);
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            if (!clearLeftover(temp)) return nullptr;
+            const int fd =
+                ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd < 0) {
                 if (errno == EEXIST) continue;
                 return nullptr;
             }
-            // A replaced file keeps its permissions; a new one is private to the user.
-            struct stat old {};
-            if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-            std::FILE* stream = ::fdopen(fd, "w+b");
-            if (stream == nullptr) {
+            // Between the creation and the lock another save may have taken this file for
+            // a leftover and removed it: then it is not ours to write, start again.
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !namesThisFile(fd, temp)) {
                 ::close(fd);
-                ::unlink(candidate.c_str());
+                continue;
+            }
+            takeOverAccess(fd, target);
+            const int lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            std::FILE* stream = lockFd < 0 ? nullptr : ::fdopen(fd, "w+b");
+            if (stream == nullptr) {
+                ::unlink(temp.c_str());
+                ::close(fd);
+                if (lockFd >= 0) ::close(lockFd);
                 return nullptr;
             }
-            auto file = std::make_unique<SdrFile>();
+            auto file = std::make_unique<LockedTempFile>(lockFd);
             file->attach(stream, true);
-            tempPath = candidate;
+            tempPath = temp;
             return file;
         }
         return nullptr;
@@ -91,6 +166,26 @@ class PosixFileSystem final : public FileSystem {
 FileSystem& nativeFileSystem() {
     static PosixFileSystem fs;
     return fs;
+}
+
+bool openRegularFile(const std::string& path, SdrFile& file) {
+    file.close();
+    if (path.empty()) return false;
+    // Without O_NONBLOCK the open itself would wait for a writer on a named pipe.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* stream = nullptr;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 &&
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        stream = ::fdopen(fd, "rb");
+    if (stream == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    file.attach(stream, true);
+    return true;
 }
 
 } // namespace kh
