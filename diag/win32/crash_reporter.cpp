@@ -135,7 +135,10 @@ LONG WINAPI CrashReporter::unhandledException(EXCEPTION_POINTERS* pointers) {
     if (record && isReportedFault(record->ExceptionCode) && GetCurrentThreadId() == self->thread_) {
         // The faulting code cannot be resumed, and skipping it would leave the program's
         // state undefined: report, then let the process end.
-        self->reportFatal(faultError(*record));
+        try {
+            self->reportFatal(faultError(*record));
+        } catch (...) {
+        }
         return EXCEPTION_EXECUTE_HANDLER;
     }
     // Among others the C++ runtime's exceptions that no frame caught: its filter sends
@@ -144,7 +147,10 @@ LONG WINAPI CrashReporter::unhandledException(EXCEPTION_POINTERS* pointers) {
 }
 
 void CrashReporter::unhandledCppException() {
-    if (CrashReporter* self = activeReporter) self->reportFatal(inFlightError());
+    try {
+        if (CrashReporter* self = activeReporter) self->reportFatal(inFlightError());
+    } catch (...) {
+    }
     // The report was the message; abort() would show another box.
     TerminateProcess(GetCurrentProcess(), kTerminateExitCode);
     std::_Exit(kTerminateExitCode);
