@@ -2,10 +2,8 @@
 
 #include "crash_report.h"
 #include "image_ids.h"
-#include "language.h"
 #include "message_table.h"
 #include "system_facts.h"
-#include "win32/skin_controls.h"
 
 #include <shellapi.h>
 
@@ -109,27 +107,26 @@ HWND activeOwner(HWND self) {
 
 } // namespace
 
-TfrmShowBug::TfrmShowBug(QLanguage& language, const MessageTable& messages)
-    : TForm(showBugDesign(), kShowBugControls), language_(language), messages_(messages) {}
+TfrmShowBug::TfrmShowBug(const MessageTable& messages)
+    : TDialog(showBugDesign(), kShowBugControls), messages_(messages) {}
 
 void TfrmShowBug::onCreate() {
     banner_.reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr),
                                                   MAKEINTRESOURCEA(IDB_CRASH_BANNER), IMAGE_BITMAP,
                                                   0, 0, LR_CREATEDIBSECTION)));
-    get<QSkinButton>("sbView").OnClick = [this] { viewReportClick(); };
-    get<QSkinButton>("sbSend").OnClick = [this] { sendReportClick(); };
-    get<QSkinButton>("sbTerminate").OnClick = [this] { terminateClick(); };
-    language_.translateWindow(this, className(), true);
+    sbView->OnClick = [this] { viewReportClick(); };
+    sbSend->OnClick = [this] { sendReportClick(); };
+    sbTerminate->OnClick = [this] { terminateClick(); };
 }
 
 void TfrmShowBug::fill(const ApplicationError& error, bool fatal) {
     address_ = error.address;
     message_ = error.message;
     report_ = crashReportText(systemDescription(), address_, message_);
-    get<TNativeControl>("lbAddress").setText(crashAddressText(address_));
-    get<TNativeControl>("lbMessage").setText(message_);
+    lbAddress->setText(crashAddressText(address_));
+    lbMessage->setText(message_);
     fatal_ = fatal;
-    get<QSkinButton>("sbContinue").setActive(!fatal);
+    sbContinue->setActive(!fatal);
     restart_ = false;
 }
 
@@ -168,8 +165,7 @@ ModalResult TfrmShowBug::showFatalError(const ApplicationError& error) {
 }
 
 void TfrmShowBug::onShow() {
-    auto& go = get<QSkinButton>("sbContinue");
-    (go.isActive() ? go : get<QSkinButton>("sbTerminate")).setFocus();
+    (sbContinue->isActive() ? sbContinue : sbTerminate)->setFocus();
 }
 
 void TfrmShowBug::viewReportClick() {
@@ -192,18 +188,18 @@ void TfrmShowBug::terminateClick() {
         if (MessageBoxA(handle(), "Are you sure to Terminate Application?", "Terminate",
                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return;
-        restart_ = get<QCheckBox>("cbRestart").checked();
+        restart_ = cbRestart->checked();
         setModalResult(ModalResult::Abort);
     } catch (...) {
     }
 }
 
-bool TfrmShowBug::onKeyDown(const KeyPress& key) {
-    if (key.key == VK_ESCAPE && !key.alt && !key.ctrl) {
-        get<QSkinButton>("sbContinue").click(); // nothing while a fatal error is shown
-        return true;
-    }
-    return false;
+void TfrmShowBug::enterPressed() {
+    if (auto* button = dynamic_cast<QSkinButton*>(controlOf(GetFocus()))) button->click();
+}
+
+void TfrmShowBug::escapePressed() {
+    sbContinue->click(); // nothing while a fatal error is shown
 }
 
 void TfrmShowBug::paint(HDC dc) {

@@ -2,9 +2,10 @@
 // The crash report window: the address and message of an error that nothing handled, a
 // report with the system description to read or to mail, and the choice between going on
 // and ending the program, optionally starting it again. Created once and reused.
+#include "win32/dialog.h"
 #include "win32/error_boundary.h"
-#include "win32/form.h"
 #include "win32/gdi.h"
+#include "win32/skin_controls.h"
 
 #include <cstdint>
 #include <string>
@@ -12,13 +13,11 @@
 namespace kh {
 
 class MessageTable;
-class QLanguage;
 
-class TfrmShowBug : public TForm {
+class TfrmShowBug : public TDialog {
   public:
-    // The language translates the window when it is created; the message table gives the
-    // mail's closing line (`warnplease`).
-    TfrmShowBug(QLanguage& language, const MessageTable& messages);
+    // The message table gives the mail's closing line (`warnplease`).
+    explicit TfrmShowBug(const MessageTable& messages);
 
     // Builds the report and shows the window modally. Returns how it was closed: Cancel
     // (Continue, Esc, close box) or Abort (Terminate confirmed; restart() tells whether to
@@ -43,15 +42,23 @@ class TfrmShowBug : public TForm {
   protected:
     void onCreate() override;
     void onShow() override;
-    bool onKeyDown(const KeyPress& key) override;
+    // Enter presses the focused button; Esc presses Continue (nothing without it).
+    void enterPressed() override;
+    void escapePressed() override;
     LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
     void fill(const ApplicationError& error, bool fatal);
     void paint(HDC dc);
 
-    QLanguage& language_;
     const MessageTable& messages_;
+    Ctl<TNativeControl> lbAddress{*this, "lbAddress"};
+    Ctl<TNativeControl> lbMessage{*this, "lbMessage"};
+    Ctl<QSkinButton> sbView{*this, "sbView"};
+    Ctl<QSkinButton> sbSend{*this, "sbSend"};
+    Ctl<QCheckBox> cbRestart{*this, "cbRestart"};
+    Ctl<QSkinButton> sbContinue{*this, "sbContinue"};
+    Ctl<QSkinButton> sbTerminate{*this, "sbTerminate"};
     Bitmap banner_;
     std::string report_;
     std::uintptr_t address_ = 0;

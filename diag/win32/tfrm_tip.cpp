@@ -2,8 +2,6 @@
 
 #include "image_ids.h"
 #include "language.h"
-#include "win32/error_boundary.h"
-#include "win32/skin_controls.h"
 #include "win32/skin_theme.h"
 
 #include <shellapi.h>
@@ -91,7 +89,7 @@ FormDesign tipDesign() {
 
 TfrmTip::TfrmTip(QLanguage& language, bool& showAtStartup,
                  std::function<bool()> servingBrowserRequest)
-    : TForm(tipDesign(), kTipControls), language_(language), showAtStartup_(showAtStartup),
+    : TDialog(tipDesign(), kTipControls), language_(language), showAtStartup_(showAtStartup),
       servingBrowserRequest_(std::move(servingBrowserRequest)) {}
 
 void TfrmTip::onCreate() {
@@ -102,19 +100,16 @@ void TfrmTip::onCreate() {
                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (bulb_ && picture) ImageList_Add(bulb_.get(), picture.get(), nullptr);
 
-    get<QSkinButton>("sbPrevious").OnClick = [this] { guardedCall([this] { previousClick(); }); };
-    get<QSkinButton>("sbNext").OnClick = [this] { guardedCall([this] { nextClick(); }); };
-    get<QSkinButton>("sbClose").OnClick = [this] { close(); };
-    auto& startup = get<QCheckBox>("cbStartup");
-    startup.OnChange = [this, &startup] { showAtStartup_ = startup.checked(); };
-
-    language_.translateWindow(this, className(), true);
+    sbPrevious->OnClick = [this] { previousClick(); };
+    sbNext->OnClick = [this] { nextClick(); };
+    sbClose->OnClick = [this] { close(); };
+    cbStartup->OnChange = [this] { showAtStartup_ = cbStartup->checked(); };
     // Collected once: a later change of language retranslates the window, not the tips.
     tips_ = TipList::fromLanguage(language_);
 }
 
 void TfrmTip::onShow() {
-    get<QSkinButton>("sbNext").setFocus();
+    sbNext->setFocus();
 }
 
 bool TfrmTip::showTip(int index) {
@@ -123,11 +118,8 @@ bool TfrmTip::showTip(int index) {
         if (!create()) return false;
         if (!tips_.select(index)) return false;
         displayTip();
-        if (isVisible())
-            SetForegroundWindow(handle());
-        else
-            show();
-        return true;
+        showModeless();
+        return isVisible();
     } catch (...) {
         return false;
     }
@@ -135,8 +127,8 @@ bool TfrmTip::showTip(int index) {
 
 void TfrmTip::displayTip() {
     if (tips_.count() == 0) return;
-    get<TNativeControl>("stTip").setText(tips_.currentText());
-    get<QCheckBox>("cbStartup").setChecked(showAtStartup_);
+    stTip->setText(tips_.currentText());
+    cbStartup->setChecked(showAtStartup_);
 }
 
 void TfrmTip::previousClick() {
@@ -153,30 +145,23 @@ void TfrmTip::linkClick() {
     ShellExecuteA(handle(), "open", kHomePage, nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
-bool TfrmTip::press(const char* name) {
-    auto& control = get<QBaseControl>(name);
+bool TfrmTip::press(QBaseControl& control) {
     if (!control.isActive() || !control.isShowing()) return false;
     control.click();
     return true;
 }
 
-// The keys work whatever a language made of the captions.
 bool TfrmTip::onKeyDown(const KeyPress& key) {
-    if (key.ctrl) return false;
-    if (!key.alt) {
-        if (key.key != VK_RETURN && key.key != VK_ESCAPE) return false;
-        press("sbClose");
-        return true;
-    }
+    if (!key.alt || key.ctrl) return TDialog::onKeyDown(key);
     switch (key.key) {
     case 'C':
-        return press("sbClose");
+        return press(*sbClose);
     case 'N':
-        return press("sbNext");
+        return press(*sbNext);
     case 'P':
-        return press("sbPrevious");
+        return press(*sbPrevious);
     case 'S':
-        return press("cbStartup");
+        return press(*cbStartup);
     default:
         return false;
     }
@@ -184,7 +169,7 @@ bool TfrmTip::onKeyDown(const KeyPress& key) {
 
 void TfrmTip::onCommand(int id, int notifyCode, HWND from) {
     if (id == kIdLink && notifyCode == STN_CLICKED) {
-        guardedCall([this] { linkClick(); });
+        linkClick();
         return;
     }
     TForm::onCommand(id, notifyCode, from);

@@ -2,8 +2,9 @@
 // The tip of the day: one tip at a time, Previous and Next wrapping around, and the box
 // that decides whether a tip opens at start-up. Modeless; closing only hides it.
 #include "tip_list.h"
-#include "win32/form.h"
+#include "win32/dialog.h"
 #include "win32/gdi.h"
+#include "win32/skin_controls.h"
 
 #include <functional>
 
@@ -11,9 +12,10 @@ namespace kh {
 
 class QLanguage;
 
-class TfrmTip : public TForm {
+class TfrmTip : public TDialog {
   public:
-    // `showAtStartup` is the Tip setting, which the check box edits directly.
+    // The tips come from `language` (the window's texts are translated at creation like
+    // every form's). `showAtStartup` is the Tip setting, which the check box edits directly.
     // `servingBrowserRequest` tells whether a browser request is being served; no tip opens
     // then.
     TfrmTip(QLanguage& language, bool& showAtStartup,
@@ -34,13 +36,17 @@ class TfrmTip : public TForm {
   protected:
     void onCreate() override;
     void onShow() override;
+    // Alt+C, Alt+N, Alt+P and Alt+S whatever a language made of the captions.
     bool onKeyDown(const KeyPress& key) override;
+    // Enter and Esc press Close.
+    void enterPressed() override { press(*sbClose); }
+    void escapePressed() override { press(*sbClose); }
     void onCommand(int id, int notifyCode, HWND from) override;
     LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
     void displayTip();
-    bool press(const char* name);
+    static bool press(QBaseControl& control);
     void paint(HDC dc);
 
     QLanguage& language_;
@@ -48,6 +54,11 @@ class TfrmTip : public TForm {
     std::function<bool()> servingBrowserRequest_;
     TipList tips_;
     ImageList bulb_;
+    Ctl<TNativeControl> stTip{*this, "stTip"};
+    Ctl<QCheckBox> cbStartup{*this, "cbStartup"};
+    Ctl<QSkinButton> sbPrevious{*this, "sbPrevious"};
+    Ctl<QSkinButton> sbNext{*this, "sbNext"};
+    Ctl<QSkinButton> sbClose{*this, "sbClose"};
 };
 
 } // namespace kh

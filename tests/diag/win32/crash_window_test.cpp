@@ -25,15 +25,24 @@ namespace {
 
 class CrashWindowTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(dialog_.create()); }
-    void TearDown() override { setIgnoreApplicationErrors(false); }
+    void SetUp() override {
+        // As the program does: every form is translated once its controls exist.
+        TForm::onFormCreated() = [this](TForm& form) {
+            language_.translateWindow(&form, form.className(), true);
+        };
+        ASSERT_TRUE(dialog_.create());
+    }
+    void TearDown() override {
+        TForm::onFormCreated() = nullptr;
+        setIgnoreApplicationErrors(false);
+    }
 
     std::string text(const char* name) { return windowText(dialog_.get<TControl>(name).handle()); }
     HWND control(const char* name) { return dialog_.get<TControl>(name).handle(); }
 
     QLanguage language_;
     MessageTable messages_;
-    TfrmShowBug dialog_{language_, messages_};
+    TfrmShowBug dialog_{messages_};
     int endCalls_ = 0;
 };
 
@@ -63,7 +72,10 @@ TEST_F(CrashWindowTest, DesignTextsEnterTheLanguageAndATranslationApplies) {
 
     QLanguage german;
     german.loadTranslation({"TfrmShowBug = Hoppla", "TfrmShowBug.sbTerminate = &Beenden"});
-    TfrmShowBug translated(german, messages_);
+    TForm::onFormCreated() = [&german](TForm& form) {
+        german.translateWindow(&form, form.className(), true);
+    };
+    TfrmShowBug translated(messages_);
     ASSERT_TRUE(translated.create());
     EXPECT_EQ("Hoppla", windowText(translated.handle()));
     EXPECT_EQ("&Beenden", translated.get<QSkinButton>("sbTerminate").caption());
@@ -246,9 +258,8 @@ LRESULT CALLBACK faultingWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 // The report is checked on its way out: what the window showed goes to stderr, where the
 // parent matches it. Escape must not close the window; Terminate and Yes end the process.
 void runFatal(Fatal kind) {
-    QLanguage language;
     MessageTable messages;
-    TfrmShowBug dialog(language, messages);
+    TfrmShowBug dialog(messages);
     CrashReporter reporter(dialog, [] {});
     dialog.create();
     reporter.install();

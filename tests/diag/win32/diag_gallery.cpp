@@ -18,7 +18,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         if (!tip.showTip(1)) return 1;
         return kh::runMessageLoop();
     }
-    kh::TfrmShowBug bug(language, messages);
+    kh::TfrmShowBug bug(messages);
     if (!bug.create()) return 1;
     bug.showError({"List index out of bounds (12): the entry list changed while the search "
                    "was running through it, C:\\Users\\alice\\Documents\\Keyhaven\\vault.khk",

@@ -18,6 +18,17 @@ namespace {
 
 class TipWindowTest : public ::testing::Test {
   protected:
+    // As the program does: every form is translated once its controls exist.
+    void SetUp() override {
+        TForm::onFormCreated() = [this](TForm& form) {
+            language_.translateWindow(&form, form.className(), true);
+        };
+    }
+    void TearDown() override {
+        tip_.reset();
+        TForm::onFormCreated() = nullptr;
+    }
+
     TfrmTip& tip() {
         if (!tip_)
             tip_ =
