@@ -74,6 +74,7 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
 
     entries_.clearEntries();
     fileName_ = file;
+    fileUnconfirmed_ = false;
     if (outcome != ReadOutcome::Loaded) {
         loggedIn_ = false;
         accountName_.clear();
@@ -131,6 +132,7 @@ void Session::endSession() {
     ++sessionCounter_;
     sessionNumber_ = 0;
     fileName_.clear();
+    fileUnconfirmed_ = false;
     wipeString(accountName_);
     password_.wipe();
     wipeString(passwordDescription_);
@@ -161,13 +163,28 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     }
 
     const int session = sessionNumber_;
-    if (fileName_.empty()) {
+    bool askSave = logoutAfter;
+    bool needFile = fileName_.empty();
+    if (!needFile) {
+        if (askSave && !askYesNo(msg(Msg::querysave))) {
+            endSession();
+            return true;
+        }
+        askSave = false;
+        if (!replaceConfirmed()) {
+            // The automatic logout may have run while the question was open.
+            if (sessionNumber_ != session) return logoutAfter;
+            needFile = true; // keep that file: another name, through the save dialog
+        }
+    }
+    if (needFile) {
         std::optional<std::string> chosen;
         for (;;) {
-            if (logoutAfter && !askYesNo(msg(Msg::querysave))) {
+            if (askSave && !askYesNo(msg(Msg::querysave))) {
                 endSession();
                 return true;
             }
+            askSave = logoutAfter;
             chosen = chooseSaveFile();
             // The automatic logout may have run while the dialog was open: nothing to save.
             if (sessionNumber_ != session) return logoutAfter;
@@ -175,9 +192,7 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
         }
         if (!chosen) return true;
         fileName_ = *chosen;
-    } else if (logoutAfter && !askYesNo(msg(Msg::querysave))) {
-        endSession();
-        return true;
+        fileUnconfirmed_ = false; // the save dialog asks before it replaces a file
     }
 
     busy_ = true;
@@ -199,6 +214,7 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     }
 
     setModified(false);
+    fileUnconfirmed_ = false;
     const bool backupDue =
         saveCounter_ >= 0 && settings_.times >= 1 && saveCounter_ % settings_.times == 0;
     ++saveCounter_;
@@ -214,6 +230,13 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
         entries_.normalizeAfterSave(rows);
     if (settings_.doBackup && backupDue) makeBackup(savedFile, savedName);
     busy_ = false;
+    return true;
+}
+
+bool Session::replaceConfirmed() {
+    if (!fileUnconfirmed_ || fs_.pathKind(fileName_) != PathKind::File) return true;
+    if (!askYesNo(formatText(msg(Msg::queryreplacefile), {fileName_}))) return false;
+    fileUnconfirmed_ = false;
     return true;
 }
 
@@ -310,6 +333,7 @@ void Session::saveAsCommand() {
     const std::optional<std::string> chosen = chooseSaveFile();
     if (!chosen || sessionNumber_ != session || !loggedIn()) return;
     fileName_ = *chosen;
+    fileUnconfirmed_ = false;
     setModified(true);
     saveAccount(false, settings_.remember);
 }
@@ -322,12 +346,15 @@ void Session::backupCommand() {
 
     const std::string ownFile = fileName_;
     const bool wasModified = modified_;
+    const bool ownFileUnconfirmed = fileUnconfirmed_;
     fileName_ = *chosen;
+    fileUnconfirmed_ = false; // the save dialog asked about the copy's file
     setModified(true);
     saveCounter_ = -1; // a copy on request is no save of the account: no rotating backup
     saveAccount(false, false);
     if (loggedIn() && sessionNumber_ == session) {
         fileName_ = ownFile;
+        fileUnconfirmed_ = ownFileUnconfirmed;
         // The account's own file is as it was, whether or not the copy was written.
         setModified(wasModified);
         setLast(fileName_, accountName_);
@@ -362,6 +389,7 @@ void Session::newAccountCommand(bool import) {
     if (loggedIn() || busy_) return;
     loggedIn_ = true;
     fileName_ = account->file;
+    fileUnconfirmed_ = !fileName_.empty();
     accountName_ = account->name;
     password_ = account->password;
     passwordDescription_ = account->passwordDescription;
@@ -369,6 +397,28 @@ void Session::newAccountCommand(bool import) {
     setModified(true);
     setStatusText("");
     startSession();
+}
+
+bool Session::changePassword(int session, std::string_view password) {
+    if (session != sessionNumber_ || !loggedIn() || password.empty()) return false;
+    password_ = password;
+    setModified(true);
+    return true;
+}
+
+bool Session::changeAccountInformation(int session, const std::string& name,
+                                       std::string passwordDescription,
+                                       std::string accountDescription) {
+    if (session != sessionNumber_ || !loggedIn() || name.empty()) return false;
+    wipeString(accountName_);
+    accountName_ = name;
+    wipeString(passwordDescription_);
+    passwordDescription_ = std::move(passwordDescription);
+    wipeString(accountDescription_);
+    accountDescription_ = std::move(accountDescription);
+    setModified(true);
+    setBannerText(accountName_);
+    return true;
 }
 
 bool Session::quitCommand() {

@@ -152,6 +152,15 @@ class Session {
     const std::string& accountDescription() const { return accountDescription_; }
     void setAccountTexts(std::string passwordDescription, std::string accountDescription);
     void setPassword(std::string_view password) { password_ = password; }
+    // The account dialogs' results, applied to the session that opened the dialog and only
+    // while it is still logged in (the automatic logout may have struck while the dialog
+    // was open): the account is then modified; false and nothing changed otherwise.
+    bool changePassword(int session, std::string_view password);
+    bool changeAccountInformation(int session, const std::string& name,
+                                  std::string passwordDescription, std::string accountDescription);
+    // A new account's file came from the wizard, which neither creates nor checks it: the
+    // first save asks before it replaces a file that is there.
+    bool fileUnconfirmed() const { return fileUnconfirmed_; }
     int sessionNumber() const { return sessionNumber_; }
     int idleSeconds() const { return idleSeconds_; }
     int saveCounter() const { return saveCounter_; }
@@ -168,6 +177,8 @@ class Session {
   private:
     bool loggedIn() const;
     std::optional<std::string> chooseSaveFile(bool backup = false);
+    // Whether the first save may replace what lies at the wizard's file name.
+    bool replaceConfirmed();
     void makeBackup(const std::string& file, const std::string& name);
     const std::string& msg(Msg m) const { return messages_.text(m); }
 
@@ -197,6 +208,7 @@ class Session {
     int crcFailures_ = 0;
     bool suppressWarnings_ = false;
     bool logoRunning_ = false;
+    bool fileUnconfirmed_ = false;
 };
 
 // The account file name for a name chosen in the save-file dialog: ".khk" appended unless

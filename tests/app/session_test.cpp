@@ -422,6 +422,130 @@ TEST_F(NewAccountTest, SaveWithCancelledDialogStaysModified) {
     EXPECT_TRUE(session_.fileName().empty());
 }
 
+// A new account whose wizard file name already holds a file: the wizard neither created
+// nor checked it, so the first save asks before replacing it.
+class NewAccountOnExistingFileTest : public SessionTest {
+  protected:
+    void SetUp() override {
+        writeAccount(file());
+        before_ = test::readBytes(file());
+        WizardAccount account;
+        account.name = "bob";
+        account.password = "pw";
+        account.file = file();
+        ui_.wizard = std::move(account);
+        session_.newAccountCommand(false);
+        ASSERT_TRUE(session_.isLoggedIn());
+        entries_.rows.push_back(makeEntry(kEntryPassword, "First", "one"));
+    }
+
+    bool opensAsBob(const std::string& path) const {
+        LoadedAccount loaded;
+        return readAccountFile(path, "bob", "pw", loaded) == ReadOutcome::Loaded;
+    }
+
+    const std::string replaceQuestion() const {
+        return "The file " + file() + " already exists.\nDo you want to replace it?";
+    }
+
+    Bytes before_;
+};
+
+TEST_F(NewAccountOnExistingFileTest, YesReplacesItOnceAndLaterSavesDoNotAsk) {
+    ui_.answers = {true};
+    session_.saveCommand();
+    EXPECT_EQ(ui_.questions, std::vector<std::string>{replaceQuestion()});
+    EXPECT_TRUE(ui_.saveDialogStarts.empty());
+    EXPECT_TRUE(opensAsBob(file()));
+    EXPECT_FALSE(session_.modified());
+
+    editAndSave("Second");
+    EXPECT_EQ(ui_.questions.size(), 1u);
+}
+
+TEST_F(NewAccountOnExistingFileTest, NoKeepsTheFileAndAsksForAnotherName) {
+    ui_.answers = {false};
+    ui_.saveFiles = {std::nullopt};
+    session_.saveCommand();
+    EXPECT_EQ(ui_.questions, std::vector<std::string>{replaceQuestion()});
+    EXPECT_EQ(ui_.saveDialogStarts, std::vector<std::string>{file()});
+    EXPECT_EQ(test::readBytes(file()), before_);
+    EXPECT_TRUE(session_.modified());
+
+    // Asked again at the next save, which then goes where the dialog says.
+    ui_.answers = {false};
+    ui_.saveFiles = {dir_.file("bob")};
+    session_.saveCommand();
+    EXPECT_EQ(ui_.questions.size(), 2u);
+    EXPECT_EQ(test::readBytes(file()), before_);
+    EXPECT_TRUE(opensAsBob(dir_.file("bob.khk")));
+    EXPECT_EQ(session_.fileName(), dir_.file("bob.khk"));
+    EXPECT_FALSE(session_.fileUnconfirmed());
+}
+
+TEST_F(NewAccountOnExistingFileTest, LogoutAsksToSaveThenToReplace) {
+    // Logout, save, don't replace, cancel the dialog, then don't save after all.
+    ui_.answers = {true, true, false, false};
+    ui_.saveFiles = {std::nullopt};
+    session_.logoutCommand();
+    EXPECT_EQ(ui_.questions,
+              (std::vector<std::string>{"Are you sure to logout current Account?",
+                                        "Do you want to save current Account?", replaceQuestion(),
+                                        "Do you want to save current Account?"}));
+    EXPECT_FALSE(session_.isLoggedIn());
+    EXPECT_EQ(test::readBytes(file()), before_);
+}
+
+TEST_F(SessionTest, NewAccountFileThatIsNotThereYetIsWrittenWithoutAQuestion) {
+    WizardAccount account;
+    account.name = "bob";
+    account.password = "pw";
+    account.file = dir_.file("fresh.khk");
+    ui_.wizard = std::move(account);
+    session_.newAccountCommand(false);
+    session_.saveCommand();
+    EXPECT_TRUE(ui_.questions.empty());
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("fresh.khk")));
+
+    // A file chosen in a dialog was asked about there: Save As and Backup do not ask.
+    writeAccount(file());
+    ui_.saveFiles = {file(), dir_.file("copy.khk")};
+    session_.saveAsCommand();
+    entries_.rows.push_back(makeEntry(kEntryPassword, "More", "m"));
+    session_.setModified(true);
+    session_.backupCommand();
+    EXPECT_TRUE(ui_.questions.empty());
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("copy.khk")));
+}
+
+TEST_F(SessionTest, AccountChangesApplyOnlyToTheSessionThatAskedForThem) {
+    login();
+    const int asked = session_.sessionNumber();
+    ASSERT_TRUE(session_.changePassword(asked, " new pw "));
+    ASSERT_TRUE(session_.changeAccountInformation(asked, "bob", "hint", "desc"));
+    EXPECT_TRUE(session_.modified());
+    EXPECT_EQ(ui_.banner, "bob");
+    session_.saveCommand();
+
+    LoadedAccount loaded;
+    EXPECT_EQ(readAccountFile(file(), "alice", "s3cret!", loaded), ReadOutcome::Failed);
+    EXPECT_EQ(readAccountFile(file(), "bob", "s3cret!", loaded), ReadOutcome::Failed);
+    ASSERT_EQ(readAccountFile(file(), "bob", " new pw ", loaded), ReadOutcome::Loaded);
+    EXPECT_EQ(loaded.account.passwordDescription, "hint");
+    EXPECT_EQ(loaded.account.accountDescription, "desc");
+    EXPECT_EQ(session_.lastAccountName(), "bob");
+
+    // The automatic logout struck while a dialog was open, and the user logged in again.
+    session_.endSession();
+    EXPECT_FALSE(session_.changePassword(asked, "late"));
+    ASSERT_TRUE(session_.loginAccount(file(), "bob", " new pw "));
+    EXPECT_FALSE(session_.changePassword(asked, "late"));
+    EXPECT_FALSE(session_.changeAccountInformation(asked, "late", "", ""));
+    EXPECT_EQ(session_.password(), " new pw ");
+    EXPECT_EQ(session_.accountName(), "bob");
+    EXPECT_FALSE(session_.modified());
+}
+
 TEST_F(SessionTest, SavedEntriesTakeTheirOffsetsAndDeletedOnesGo) {
     login();
     entries_.rows[0].fileOffset = kOffsetDeleted;

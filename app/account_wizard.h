@@ -1,0 +1,107 @@
+// The account wizard without its window: which page follows which, the checks behind
+// Next, and the results a run hands to the session. The window reads its fields through
+// WizardFields and shows what the checks answer.
+#pragma once
+
+#include "message_table.h"
+#include "secure_memory.h"
+#include "session.h"
+
+#include <optional>
+#include <string>
+
+namespace kh {
+
+// The notebook's pages, by index.
+enum class WizardPage {
+    Welcome = 0,
+    Finished = 1,
+    Import = 2,
+    NewAccount = 3,
+    Password = 4,
+    Comment = 5
+};
+inline constexpr int kWizardPageCount = 6;
+
+// The fields of the pages.
+enum class WizardField {
+    None,
+    ImportFile,
+    ImportAccount,
+    ImportPassword, // masked
+    AccountName,
+    AccountFile,
+    AccountComment,
+    Password, // masked
+    Confirm,  // masked
+    Comment,
+};
+
+// What the window's fields hold right now.
+class WizardFields {
+  public:
+    virtual ~WizardFields() = default;
+    // The welcome page's choice: "Create New Account" is checked.
+    virtual bool newChosen() = 0;
+    virtual std::string text(WizardField field) = 0;
+    // The masked fields; their text never passes through a plain string.
+    virtual SecretString secret(WizardField field) = 0;
+};
+
+// A check that failed: the message to show (empty: none) and the field to focus (None:
+// the focus stays where it is).
+struct WizardProblem {
+    std::string message;
+    WizardField focus = WizardField::None;
+};
+
+class AccountWizardFlow {
+  public:
+    explicit AccountWizardFlow(const MessageTable& messages) : messages_(messages) {}
+
+    // A new run: the preset mode, empty results, the welcome page.
+    void start(bool import);
+
+    WizardPage page() const { return page_; }
+    bool newMode() const { return newMode_; }
+    bool finished() const { return finished_; }
+    // Back is active on every page but the welcome page.
+    bool backActive() const { return page_ != WizardPage::Welcome; }
+    // The caption of the Next button on the current page.
+    const std::string& nextCaption() const;
+    // The field that takes the focus when the current page is shown.
+    WizardField firstField() const;
+
+    // Next: the current page's check, then the following page or the end of the run.
+    // None when it went on; otherwise what stopped it (the page stays).
+    std::optional<WizardProblem> next(WizardFields& fields);
+    void back();
+
+    // "Forgot your password?" on the import page: the text to show, or none.
+    std::optional<WizardProblem> forgot(WizardFields& fields) const;
+
+    // The results so far (all empty after start).
+    const WizardAccount& results() const { return results_; }
+    // Hands the results over and wipes the wizard's copy of the password.
+    WizardAccount takeResults();
+
+  private:
+    std::optional<WizardProblem> checkImport(WizardFields& fields);
+    std::optional<WizardProblem> checkNewAccount(WizardFields& fields);
+    std::optional<WizardProblem> checkPassword(WizardFields& fields);
+    void checkComment(WizardFields& fields);
+    WizardProblem problem(Msg message, WizardField focus) const;
+
+    const MessageTable& messages_;
+    WizardPage page_ = WizardPage::Welcome;
+    bool newMode_ = true;
+    bool finished_ = false;
+    WizardAccount results_;
+};
+
+// The page Next leads to from `page` when its check passes (none on the Finished page,
+// where Next ends the run), and the page Back leads to (none on the welcome page).
+std::optional<WizardPage> wizardNextPage(WizardPage page, bool newMode);
+std::optional<WizardPage> wizardBackPage(WizardPage page, bool newMode);
+
+} // namespace kh
