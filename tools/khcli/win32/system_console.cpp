@@ -69,9 +69,12 @@ class Win32Console final : public StreamConsole {
         wchar_t buffer[256];
         DWORD read = 0;
         bool ok = false;
+        // Room for any line one types, so that growing never leaves a copy behind.
         std::wstring typed;
+        typed.reserve(4096);
         while (ReadConsoleW(in, buffer, 256, &read, nullptr) && read > 0) {
             ok = true;
+            if (typed.size() + read > typed.capacity()) break;
             typed.append(buffer, read);
             if (typed.find(L'\n') != std::wstring::npos) break;
         }
@@ -82,8 +85,8 @@ class Win32Console final : public StreamConsole {
         if (end != std::wstring::npos) typed.resize(end);
         std::string utf8 = toUtf8(typed.data(), static_cast<int>(typed.size()));
         answer.assign(utf8);
-        SecureZeroMemory(utf8.data(), utf8.size());
-        SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
+        SecureZeroMemory(utf8.data(), utf8.capacity());
+        SecureZeroMemory(typed.data(), typed.capacity() * sizeof(wchar_t));
         CloseHandle(in);
         CloseHandle(out);
         return ok;
@@ -101,6 +104,9 @@ std::vector<std::string> systemArguments(int, char**) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
+    // Sized once: a short argument lives inside the vector's own buffer, and a buffer left
+    // behind by growing would keep it (an entry's data given with --data, say).
+    args.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (int i = 1; wide != nullptr && i < count; ++i)
         args.push_back(toUtf8(wide[i], static_cast<int>(lstrlenW(wide[i]))));
     if (wide != nullptr) LocalFree(wide);
