@@ -233,6 +233,25 @@ TEST_F(KhcliTest, BadInputIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir_.file("e.khk")));
 }
 
+TEST_F(KhcliTest, AValueNeverSwallowsTheNextOption) {
+    createVault();
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } cases[] = {
+        {{"list", file_, "--name", "--password-stdin"}, "--name needs a value"},
+        {{"add", file_, "--name", "alice", "--type", "text", "--title", "--data", "x"},
+         "--title needs a value"},
+        {{"show", file_, "--title", "--name", "alice"}, "--title needs a value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        // A password line is there, so only the command line can fail.
+        EXPECT_EQ(run(c.args, "pw"), kExitUsage);
+        EXPECT_NE(console_.err_.find(c.error), std::string::npos) << console_.err_;
+    }
+}
+
 TEST_F(KhcliTest, ValuesStartingWithDashesAreGivenWithAnEqualsSign) {
     ASSERT_EQ(run({"create", file_, "--name=--odd"}, "pw"), kExitOk) << console_.err_;
     EXPECT_EQ(
