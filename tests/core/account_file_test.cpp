@@ -11,6 +11,9 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace kh {
@@ -592,13 +595,37 @@ TEST_F(AccountFileTest, SaveThroughLinksWritesTheFileTheyLeadToAndKeepsThem) {
     EXPECT_EQ(inData, (std::vector<std::string>{"new.khk", "real.khk"}));
 }
 
-TEST_F(AccountFileTest, ReplacedFileKeepsItsPermissions) {
+TEST_F(AccountFileTest, ReplacedFileKeepsItsPermissionsOwnerAndGroup) {
     std::vector<AccountEntry> entries = sampleEntries(1);
     save(makeAccount(), entries);
     namespace fs = std::filesystem;
     const auto shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(path(), shared);
     save(makeAccount(), entries);
+    EXPECT_EQ(fs::status(path()).permissions(), shared);
+
+    // Another owner takes root; another group, membership of it.
+    struct stat before {};
+    ASSERT_EQ(::stat(path().c_str(), &before), 0);
+    uid_t owner = before.st_uid;
+    gid_t group = before.st_gid;
+    if (::geteuid() == 0) {
+        owner = 4321;
+        group = 4321;
+    } else {
+        gid_t groups[64];
+        const int count = ::getgroups(64, groups);
+        for (int i = 0; i < count; ++i)
+            if (groups[i] != before.st_gid) group = groups[i];
+    }
+    if (owner == before.st_uid && group == before.st_gid)
+        GTEST_SKIP() << "no other owner or group to give the file";
+    ASSERT_EQ(::chown(path().c_str(), owner, group), 0);
+    save(makeAccount(), entries);
+    struct stat after {};
+    ASSERT_EQ(::stat(path().c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, owner);
+    EXPECT_EQ(after.st_gid, group);
     EXPECT_EQ(fs::status(path()).permissions(), shared);
 }
 #endif
