@@ -91,8 +91,12 @@ class PosixFileSystem final : public FileSystem {
             if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
             const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
             if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return path;
-            const std::string next(target.data(), static_cast<std::size_t>(length));
-            current = next.front() == '/' ? next : folderOf(current, kSeparators) + next;
+            const std::string_view next(target.data(), static_cast<std::size_t>(length));
+            // A relative target counts from the link's own folder.
+            std::string resolved =
+                next.front() == '/' ? std::string() : folderOf(current, kSeparators);
+            resolved += next;
+            current = std::move(resolved);
         }
         return path; // a loop of links: the open fails on it as it would anyway
     }
