@@ -45,6 +45,13 @@ class FeatureHandler {
     virtual void languageLoaded() {}
 };
 
+// How the program was started (command line), and what of that is still in force.
+struct StartState {
+    bool startHidden = false; // "/start": sits in the notification area
+    bool processMode = false; // "/Process": hidden again after the next browser request
+    bool debug = false;       // "/DEBUG"
+};
+
 // Services one feature offers the others; empty until the offering feature exists.
 struct FeatureServices {
     // The account wizard (new or import); none when cancelled.
@@ -63,6 +70,8 @@ struct FeatureServices {
     std::function<bool(UINT command)> languageCommand;
     // The preferences changed (the Settings dialog's OK): session copies and the like.
     std::function<void()> settingsChanged;
+    // A browser request is being served: no warnings, no tips.
+    std::function<bool()> servingBrowserRequest;
 };
 
 struct AppContext {
@@ -80,6 +89,7 @@ struct AppContext {
     Clock& clock;
     PasswordGuard& guard;
     FeatureServices& services;
+    StartState& start;
     // The main window's handle (the owner of the dialogs it opens).
     std::function<HWND()> mainWindow;
     // Runs any command as its menu item would (one feature reaching another's command).

@@ -7,8 +7,12 @@
 
 #include "app_folders.h"
 #include "command_line.h"
+#include "crash_reporter.h"
 #include "self_test.h"
+#include "text_format.h"
+#include "tfrm_login.h"
 #include "tfrm_main.h"
+#include "tfrm_show_bug.h"
 
 #include <string>
 #include <vector>
@@ -48,6 +52,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kh::TfrmMain main(paths);
     if (!main.createMain()) return 1;
 
+    // The crash report window lives for the whole run; from here on an error that escapes
+    // a command, a window procedure or a timer is shown there instead of ending the program.
+    kh::TfrmShowBug bugWindow(main.messages());
+    bugWindow.create();
+    kh::CrashReporter reporter(bugWindow, [] { PostQuitMessage(0); });
+    reporter.install();
+
     const kh::CommandLine line = kh::parseCommandLine(commandLineArguments());
     if (line.browserAction != kh::BrowserAction::None) {
         // The browser menu entries come with the browser integration; the windows are
@@ -57,8 +68,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     // "/start" would leave the program in the notification area; until that icon exists
     // the window is shown, or there would be no way to reach it.
+    if (line.debug) {
+        main.session().showWarning(
+            kh::formatText("EXE: %s\nPROFILE:%s", {paths.programFolder, paths.profileFolder}));
+    }
     if (!main.firstShow(line.accountFile)) {
         if (IsWindow(main.handle())) DestroyWindow(main.handle());
     }
-    return kh::runMessageLoop();
+    const int code = kh::runMessageLoop();
+    reporter.applicationEnding();
+    if (IsWindow(main.handle())) DestroyWindow(main.handle());
+    // A new instance only once this one's windows are gone, so that it does not hand over
+    // to them.
+    main.loginDialog().destroy();
+    reporter.restartIfRequested();
+    return code;
 }

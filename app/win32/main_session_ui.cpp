@@ -47,7 +47,7 @@ void TfrmMain::setBusyCursor(bool busy) {
     SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
-std::optional<std::string> TfrmMain::saveFileDialog(const std::string& start, bool backup) {
+FileDialogRequest TfrmMain::accountSaveRequest(const std::string& start, bool backup) const {
     FileDialogRequest request{kAccountFilter, 1, start, true, ""};
     // A backup copy is not a "Save As": its dialog is captioned as its command.
     if (backup) {
@@ -56,7 +56,11 @@ std::optional<std::string> TfrmMain::saveFileDialog(const std::string& start, bo
         request.title = withoutAccelerator(
             item ? item->text() : std::string(commandDef(CommandId::BackupAccountData).caption));
     }
-    return fileDialogs_.saveFile(request);
+    return request;
+}
+
+std::optional<std::string> TfrmMain::saveFileDialog(const std::string& start, bool backup) {
+    return fileDialogs_.saveFile(accountSaveRequest(start, backup));
 }
 
 std::optional<std::string> TfrmMain::openFileDialog(const std::string& start) {

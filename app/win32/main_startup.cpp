@@ -3,6 +3,8 @@
 #include "app_folders.h"
 #include "tfrm_main.h"
 
+#include <cstdlib>
+
 namespace kh {
 bool TfrmMain::firstShow(const std::string& commandLineFile) {
     if (firstShowDone_) return true;
@@ -22,19 +24,24 @@ bool TfrmMain::firstShow(const std::string& commandLineFile) {
 
     if (session_.noteActivity()) return true;
     const bool fromCommandLine = !commandLineFile.empty();
-    if (!fromCommandLine && !settings_.wizard) return true;
 
     const std::string file = fromCommandLine ? commandLineFile : session_.lastFileName();
     // The last account name belongs to the last file only.
     const std::string name = file == session_.lastFileName() ? session_.lastAccountName() : "";
-    if (!file.empty() && fileExists(file)) {
-        session_.showLogin(file, name);
-        // A start for one account file that is not opened ends the program.
-        if (fromCommandLine && !session_.isLoggedIn()) {
-            if (session_.quitCommand()) return false;
+    if (fromCommandLine || settings_.wizard) {
+        if (!file.empty() && fileExists(file)) {
+            session_.showLogin(file, name);
+            // A start for one account file that is not opened ends the program.
+            if (fromCommandLine && !session_.isLoggedIn()) {
+                if (session_.quitCommand()) return false;
+            }
+        } else {
+            session_.newAccountCommand(false);
         }
-    } else {
-        session_.newAccountCommand(false);
+    }
+    if (settings_.tip && services_.showTip) {
+        std::srand(GetTickCount());
+        services_.showTip(std::rand());
     }
     return true;
 }

@@ -10,6 +10,7 @@
 #include "resource_ids.h"
 #include "text_format.h"
 #include "tfrm_login.h"
+#include "win32/image_strip.h"
 #include "win32/skin_theme.h"
 
 #include <commctrl.h>
@@ -33,6 +34,7 @@ constexpr int kCommentHeight = 46;
 constexpr int kCaptionButton = 19;
 constexpr int kToolButtonWidth = 30;
 constexpr int kDropDownExtra = 12;
+constexpr int kMenuImageGap = 6; // between a menu item's picture and its text
 
 constexpr int kIdListPassword = 2001;
 constexpr int kIdListSub = 2002;
@@ -55,38 +57,6 @@ constexpr int kColumnWidths[kColumnCount] = {100, 120, 70, 100, 70};
 constexpr const char* kColumnCaptions[kColumnCount] = {"Title", "What's this", "Password",
                                                        "Details", "Type"};
 
-// One picture of a strip of square 32-bit images with straight alpha, as a bitmap a menu
-// item can show: menus blend 32-bit item bitmaps with premultiplied alpha.
-HBITMAP stripImage(HBITMAP strip, int index, int size) {
-    DIBSECTION source{};
-    if (!strip || GetObjectA(strip, sizeof source, &source) != sizeof source ||
-        source.dsBm.bmBitsPixel != 32 || !source.dsBm.bmBits) {
-        return nullptr;
-    }
-    const int columns = source.dsBm.bmWidth / size;
-    if (index < 0 || index >= columns || std::abs(source.dsBm.bmHeight) < size) return nullptr;
-    void* bits = nullptr;
-    HBITMAP image = createDib32(size, size, &bits);
-    if (!image || !bits) return image;
-    const bool bottomUp = source.dsBm.bmHeight > 0;
-    const auto* from = static_cast<const BYTE*>(source.dsBm.bmBits);
-    auto* to = static_cast<BYTE*>(bits);
-    for (int y = 0; y < size; ++y) {
-        const int sourceRow = bottomUp ? source.dsBm.bmHeight - 1 - y : y;
-        const BYTE* in = from + static_cast<std::ptrdiff_t>(sourceRow) * source.dsBm.bmWidthBytes +
-                         static_cast<std::ptrdiff_t>(index) * size * 4;
-        BYTE* out = to + static_cast<std::ptrdiff_t>(y) * size * 4;
-        for (int x = 0; x < size; ++x, in += 4, out += 4) {
-            const unsigned alpha = in[3];
-            out[0] = static_cast<BYTE>(in[0] * alpha / 255);
-            out[1] = static_cast<BYTE>(in[1] * alpha / 255);
-            out[2] = static_cast<BYTE>(in[2] * alpha / 255);
-            out[3] = static_cast<BYTE>(alpha);
-        }
-    }
-    return image;
-}
-
 // The control table: fixed bands, then one button per tool-bar command. Geometry is
 // set again by layoutControls on every resize.
 std::vector<ControlDef> mainControls() {
@@ -107,13 +77,15 @@ std::vector<ControlDef> mainControls() {
          .parent = "nbPasswords"},
         {.name = "lvPassword",
          .kind = ControlKind::ListView,
-         .style = LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+         .style =
+             LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE,
          .commandId = kIdListPassword,
          .parent = "All",
          .options = opt::handCursor},
         {.name = "lvSub",
          .kind = ControlKind::ListView,
-         .style = LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+         .style =
+             LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE,
          .commandId = kIdListSub,
          .parent = "Catagory",
          .options = opt::handCursor},
@@ -161,18 +133,6 @@ FormDesign mainDesign() {
     return design;
 }
 
-// A strip of equal square 32-bit images with straight alpha, as an image list.
-HIMAGELIST loadStrip(int resource, int size) {
-    auto bitmap =
-        static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (!bitmap) return nullptr;
-    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32, 8, 8);
-    if (list) ImageList_Add(list, bitmap, nullptr);
-    DeleteObject(bitmap);
-    return list;
-}
-
 HBITMAP loadChrome(int resource) {
     return static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource),
                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -209,9 +169,23 @@ TfrmMain::TfrmMain(AppPaths paths)
       }) {
     list_.OnRowsChanged = [this](RowsChange change) { rowsChanged(change); };
     context_.reset(
-        new AppContext{paths_, session_, list_, settings_, messages_, mLanguage, *this, prompts_,
-                       fileDialogs_, clipboard_, shell_, clock_, guard_, services_,
-                       [this] { return handle(); }, [this](CommandId id) { runCommand(id); },
+        new AppContext{paths_,
+                       session_,
+                       list_,
+                       settings_,
+                       messages_,
+                       mLanguage,
+                       *this,
+                       prompts_,
+                       fileDialogs_,
+                       clipboard_,
+                       shell_,
+                       clock_,
+                       guard_,
+                       services_,
+                       start_,
+                       [this] { return handle(); },
+                       [this](CommandId id) { runCommand(id); },
                        [this](bool frozen) {
                            for (EntryView view : {EntryView::lvPassword, EntryView::lvSub})
                                SendMessageA(listView(view), WM_SETREDRAW, !frozen, 0);
@@ -233,6 +207,7 @@ TfrmMain::~TfrmMain() {
     list_.OnRowsChanged = nullptr;
     list_.clearEntryList();
     if (smallIcon_) DestroyIcon(smallIcon_);
+    if (measureDc_) DeleteDC(measureDc_);
 }
 
 FeatureHandler* TfrmMain::feature(Feature which) const {
@@ -361,12 +336,20 @@ void TfrmMain::onCreate() {
 }
 
 void TfrmMain::loadImages() {
-    toolImages_.reset(loadStrip(IDB_TOOLBAR, images::kToolbarSize));
-    menuImages_.reset(loadStrip(IDB_TOOLBAR16, images::kMenuSize));
-    rowImages_.reset(loadStrip(IDB_ROWS, images::kRowSmallSize));
-    rowImagesLarge_.reset(loadStrip(IDB_ROWS32, images::kRowLargeSize));
-    tabImages_.reset(loadStrip(IDB_TABS, images::kTabImageSize));
-    logoImages_.reset(loadStrip(IDB_LOGO, images::kLogoFrameSize));
+    // Every picture at the size the window's DPI asks for.
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    const auto strip = [&](int resource, int size) {
+        return imageListOf(loadStripPixels(module, resource), size, scale(size));
+    };
+    toolImages_.reset(strip(IDB_TOOLBAR, images::kToolbarSize));
+    const StripPixels menuStrip = loadStripPixels(module, IDB_TOOLBAR16);
+    menuImages_.reset(imageListOf(menuStrip, images::kMenuSize, scale(images::kMenuSize)));
+    menuImagesGreyed_.reset(
+        imageListOf(greyedStrip(menuStrip), images::kMenuSize, scale(images::kMenuSize)));
+    rowImages_.reset(strip(IDB_ROWS, images::kRowSmallSize));
+    rowImagesLarge_.reset(strip(IDB_ROWS32, images::kRowLargeSize));
+    tabImages_.reset(strip(IDB_TABS, images::kTabImageSize));
+    logoImages_.reset(strip(IDB_LOGO, images::kLogoFrameSize));
     chromeFrame_.reset(loadChrome(IDB_CHROME_FRAME));
     chromeCaption_.reset(loadChrome(IDB_CHROME_CAPTION));
     chromeBanner_.reset(loadChrome(IDB_CHROME_BANNER));
@@ -451,7 +434,8 @@ void TfrmMain::buildMenus() {
 }
 
 void TfrmMain::setMenuImages() {
-    Bitmap strip(loadChrome(IDB_TOOLBAR16));
+    // The pictures are drawn by the window (HBMMENU_CALLBACK): with their transparency,
+    // a gap before the text, and greyed when the item is disabled.
     for (const char* name :
          {"pmAccount", "pmOperation", "pmEntries", "pmTools", "pmHelp", "pmCopy", "pmView"}) {
         TMenu* menu = this->menu(name);
@@ -459,13 +443,13 @@ void TfrmMain::setMenuImages() {
         for (TMenuItem* item : menu->items()) {
             if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            HBITMAP image = stripImage(strip.get(), commandDef(id).image, images::kMenuSize);
-            if (!image) continue;
-            menuBitmaps_.emplace_back(image);
+            const int image = commandDef(id).image;
+            if (image < 0) continue;
             MENUITEMINFOA info{};
             info.cbSize = sizeof info;
-            info.fMask = MIIM_BITMAP;
-            info.hbmpItem = image;
+            info.fMask = MIIM_BITMAP | MIIM_DATA;
+            info.hbmpItem = HBMMENU_CALLBACK;
+            info.dwItemData = static_cast<ULONG_PTR>(image) + 1;
             if (item->submenu()) {
                 // A submenu item is found by its position.
                 const int count = GetMenuItemCount(item->parentMenu());
@@ -480,6 +464,24 @@ void TfrmMain::setMenuImages() {
             }
         }
     }
+}
+
+bool TfrmMain::measureMenuImage(MEASUREITEMSTRUCT& measure) {
+    if (measure.CtlType != ODT_MENU || measure.itemData == 0) return false;
+    measure.itemWidth = static_cast<UINT>(scale(images::kMenuSize + kMenuImageGap));
+    measure.itemHeight = static_cast<UINT>(scale(images::kMenuSize + 2));
+    return true;
+}
+
+bool TfrmMain::drawMenuImage(const DRAWITEMSTRUCT& draw) {
+    if (draw.CtlType != ODT_MENU || draw.itemData == 0) return false;
+    const int image = static_cast<int>(draw.itemData) - 1;
+    const bool disabled = (draw.itemState & (ODS_DISABLED | ODS_GRAYED)) != 0;
+    const int size = scale(images::kMenuSize);
+    const int top = draw.rcItem.top + (draw.rcItem.bottom - draw.rcItem.top - size) / 2;
+    ImageList_Draw(disabled ? menuImagesGreyed_.get() : menuImages_.get(), image, draw.hDC,
+                   draw.rcItem.left, top, ILD_TRANSPARENT);
+    return true;
 }
 
 void TfrmMain::buildToolBars() {
@@ -616,8 +618,8 @@ void TfrmMain::layoutControls() {
     get<TControl>("StatusBar1").setBoundsPx(0, h - status, w, status);
     int bottom = h - status;
     auto& comment = get<TNativeControl>("mmComment");
-    const int tabWidth = scale(kTabStripWidth);
-    if (comment.isShowing() || IsWindowVisible(comment.handle())) {
+    const int tabWidth = tabStripWidth();
+    if (commentShown_) {
         const int ch = scale(kCommentHeight);
         comment.setBoundsPx(tabWidth, bottom - ch, w - tabWidth, ch);
         bottom -= ch;
@@ -800,10 +802,13 @@ void TfrmMain::showRow(int masterRow) {
 }
 
 bool TfrmMain::commentVisible() const {
-    return IsWindowVisible(get<TControl>("mmComment").handle()) != FALSE;
+    return commentShown_;
 }
 
 void TfrmMain::setCommentVisible(bool visible) {
+    // Kept as a flag: before the window is first shown, no child counts as visible, and
+    // the layout would leave the comment window no room.
+    commentShown_ = visible;
     get<TControl>("mmComment").setVisible(visible);
     get<TToolButton>("tbComment").setDown(visible);
     layoutControls();
@@ -842,12 +847,18 @@ void TfrmMain::sortByColumn(int column) {
 }
 
 void TfrmMain::setViewStyle(int style) {
-    static constexpr DWORD kStyles[] = {LV_VIEW_ICON, LV_VIEW_SMALLICON, LV_VIEW_LIST,
-                                        LV_VIEW_DETAILS};
+    // The view goes through the style bits rather than LVM_SETVIEW: a list in virtual mode
+    // then lays its icons out in a grid with the image list of the view (32 pixels for
+    // large icons), where LVM_SETVIEW left them piled up.
+    static constexpr DWORD kTypes[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
     if (style < 0 || style > 3) return;
     viewStyle_ = style;
     for (HWND list : {listView(EntryView::lvPassword), listView(EntryView::lvSub)}) {
-        ListView_SetView(list, kStyles[style]);
+        const LONG_PTR old = GetWindowLongPtrA(list, GWL_STYLE);
+        SetWindowLongPtrA(list, GWL_STYLE,
+                          (old & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) |
+                              static_cast<LONG_PTR>(kTypes[style]));
+        if (style < 2) ListView_Arrange(list, LVA_DEFAULT);
         InvalidateRect(list, nullptr, TRUE);
     }
 }
@@ -918,6 +929,50 @@ void TfrmMain::updateCopyImage() {
     copy.setImageIndex(image);
 }
 
+std::string TfrmMain::fitToColumn(HWND list, int column, std::string_view text) {
+    const int width = ListView_GetColumnWidth(list, column) - scale(12);
+    if (text.empty()) return {};
+    if (!measureDc_) measureDc_ = CreateCompatibleDC(nullptr);
+    SelectGuard font(measureDc_, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    const auto extent = [this](std::string_view s) {
+        SIZE size{};
+        GetTextExtentPoint32A(measureDc_, s.data(), static_cast<int>(s.size()), &size);
+        return size.cx;
+    };
+    if (extent(text) <= width) return std::string(text);
+    constexpr std::string_view kEllipsis = "...";
+    std::size_t low = 0;
+    std::size_t high = text.size();
+    while (low < high) {
+        const std::size_t mid = (low + high + 1) / 2;
+        std::string candidate(text.substr(0, mid));
+        candidate += kEllipsis;
+        if (extent(candidate) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    std::string fitted(text.substr(0, low));
+    fitted += kEllipsis;
+    return fitted;
+}
+
+int TfrmMain::tabStripWidth() {
+    // Wide enough for the bold caption of the selected tab, in whatever language.
+    int widest = 0;
+    HDC dc = GetDC(handle());
+    {
+        SelectGuard font(dc, this->font(opt::bold));
+        for (const std::string& tab : get<QTabControl>("mTabType").tabs()) {
+            SIZE size{};
+            GetTextExtentPoint32A(dc, tab.c_str(), static_cast<int>(tab.size()), &size);
+            widest = std::max(widest, static_cast<int>(size.cx));
+        }
+    }
+    ReleaseDC(handle(), dc);
+    return std::max(scale(kTabStripWidth), widest + scale(12));
+}
+
 LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
     switch (header.code) {
     case LVN_GETDISPINFOA: {
@@ -925,7 +980,14 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
         LVITEMA& item = info.item;
         if (item.iItem < 0 || item.iItem >= list_.rowCount(view)) return 0;
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-            const std::string_view text = list_.columnText(view, item.iItem, item.iSubItem);
+            std::string_view text = list_.columnText(view, item.iItem, item.iSubItem);
+            // Centred columns would be clipped at both ends: a text too long for its
+            // column is cut at the end with an ellipsis instead.
+            std::string fitted;
+            if (item.iSubItem > 0 && viewStyle_ == 3) {
+                fitted = fitToColumn(header.hwndFrom, item.iSubItem, text);
+                text = fitted;
+            }
             const std::size_t n =
                 std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             text.copy(item.pszText, n);
@@ -1042,6 +1104,10 @@ void TfrmMain::updateMenuState(HMENU menuHandle) {
 
 void TfrmMain::updateToolButtons() {
     if (!control("tbSaveAccount")) return;
+    // The banner's hint tells which account file is open.
+    auto& banner = get<TPaintButton>("pbAccount");
+    const std::string& file = session_.isLoggedIn() ? session_.fileName() : std::string();
+    if (banner.hint() != file) banner.setHint(file);
     CommandState state;
     state.loggedIn = session_.isLoggedIn();
     state.modified = session_.modified();
@@ -1109,6 +1175,12 @@ LRESULT TfrmMain::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INITMENUPOPUP:
         updateMenuState(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_MEASUREITEM:
+        if (measureMenuImage(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
+        break;
+    case WM_DRAWITEM:
+        if (drawMenuImage(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+        break;
     case WM_TIMER:
         if (wParam == kGuardTimer) {
             session_.guardTick();

@@ -54,6 +54,7 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     const AppPaths& paths() const { return paths_; }
     AppContext& context() { return *context_; }
     PasswordGuard& guard() { return guard_; }
+    StartState& startState() { return start_; }
     // A feature's handler (tests reach the windows through it).
     FeatureHandler* feature(Feature feature) const;
     // Replaces a feature's handler (the program installs its features at creation).
@@ -66,6 +67,8 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     const std::string& statusText() const { return status_; }
     bool commentVisible() const;
     int viewStyle() const { return viewStyle_; }
+    // The save dialog of an account file: for a save, or for a backup copy.
+    FileDialogRequest accountSaveRequest(const std::string& start, bool backup) const;
     // Writes config.ini now (also done when the window is destroyed).
     void saveSettingsFile();
     // After the language changed: window texts, columns, type names, banner.
@@ -142,6 +145,8 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     void buildMenus();
     void buildToolBars();
     void setMenuImages();
+    bool measureMenuImage(MEASUREITEMSTRUCT& measure);
+    bool drawMenuImage(const DRAWITEMSTRUCT& draw);
     void layoutControls();
     void paintCaption(HDC dc, const RECT& client);
     void paintBanner(HDC dc, const RECT& client);
@@ -164,6 +169,8 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     void updateToolButtons();
     void setColumnCaptions();
     bool closeRequested();
+    std::string fitToColumn(HWND list, int column, std::string_view text);
+    int tabStripWidth();
     void applySettingsToSession();
 
     AppPaths paths_;
@@ -179,12 +186,14 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     SystemClock clock_;
     PasswordGuard guard_;
     FeatureServices services_;
+    StartState start_;
     std::unique_ptr<AppContext> context_;
     std::unique_ptr<TfrmKeyhavenLogin> login_;
     std::array<std::unique_ptr<FeatureHandler>, static_cast<std::size_t>(Feature::Count)> features_;
 
     ImageList toolImages_;
     ImageList menuImages_;
+    ImageList menuImagesGreyed_; // for disabled menu items
     ImageList rowImages_;
     ImageList rowImagesLarge_;
     ImageList tabImages_;
@@ -196,7 +205,6 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     HICON smallIcon_ = nullptr;
     COLORREF statusColor_ = RGB(236, 239, 247);
     std::deque<std::string> menuCaptions_; // storage behind the menu tables
-    std::vector<Bitmap> menuBitmaps_;      // item pictures, alive as long as the menus
 
     std::string banner_;
     std::string status_;
@@ -205,6 +213,8 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     bool firstShowDone_ = false;
     bool closing_ = false;
     bool pushingSelection_ = false;
+    bool commentShown_ = false;
+    HDC measureDc_ = nullptr; // for fitting column texts
 };
 
 } // namespace kh

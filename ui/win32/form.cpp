@@ -798,6 +798,7 @@ ModalResult TForm::showModal(HWND owner) {
         return ModalResult::None;
     }
     if (owner) SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+    discardPendingCharacters();
     const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
     modalResult_ = ModalResult::None;
@@ -991,6 +992,16 @@ LRESULT TForm::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         onResize(LOWORD(lParam), HIWORD(lParam));
         break;
+    case WM_ENTERMENULOOP:
+        // A hint left standing would cover the menu's first item.
+        if (tooltip_) {
+            SendMessageA(tooltip_, TTM_POP, 0, 0);
+            SendMessageA(tooltip_, TTM_ACTIVATE, FALSE, 0);
+        }
+        break;
+    case WM_EXITMENULOOP:
+        if (tooltip_) SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
+        break;
     case WM_CLOSE:
         close();
         return 0;
@@ -998,6 +1009,14 @@ LRESULT TForm::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+void discardPendingCharacters() {
+    MSG msg;
+    for (UINT character : {WM_CHAR, WM_DEADCHAR, WM_SYSCHAR, WM_SYSDEADCHAR}) {
+        while (PeekMessageA(&msg, nullptr, character, character, PM_REMOVE)) {
+        }
+    }
 }
 
 int runMessageLoop() {

@@ -284,7 +284,8 @@ class TForm : public TranslatableComponent {
     // the main window, the requests other processes send to the login window). A hook
     // that handles the message sets the result and returns true; hooks run before the
     // form's own handler, in the order they were added.
-    using MessageHook = std::function<bool(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
+    using MessageHook =
+        std::function<bool(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
     void addMessageHook(MessageHook hook) { messageHooks_.push_back(std::move(hook)); }
 
     // Showing. Forms are reused: closing hides them.
@@ -415,6 +416,10 @@ template <class T> class Ctl {
 
 // The character after the first single "&" of a caption, upper-cased; 0 when none.
 char acceleratorOf(std::string_view caption);
+
+// Drops the character messages waiting in this thread's queue: a key that opens a menu or
+// a dialog must not also type its character into it.
+void discardPendingCharacters();
 
 // The program's message loop (keys need no translation step: the forms see them first).
 int runMessageLoop();

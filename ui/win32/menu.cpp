@@ -1,5 +1,7 @@
 #include "win32/menu.h"
 
+#include "win32/form.h"
+
 #include <cctype>
 
 namespace kh {
@@ -125,6 +127,9 @@ std::vector<TMenuItem*> TMenu::items() const {
 }
 
 TMenuItem* TMenu::popup(HWND owner, POINT screen) {
+    // A key that opened the menu has left its character in the queue; the menu would
+    // take it as the mnemonic of one of its items and run that at once.
+    discardPendingCharacters();
     // The owner must be the foreground window or the menu does not close when the user
     // clicks elsewhere.
     SetForegroundWindow(owner);

@@ -35,6 +35,9 @@ bool registerSkinClass(const char* name, WNDPROC proc) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = proc;
+    // A painted control is drawn for its whole size: a resize repaints it all, or what
+    // was centred or right-aligned before stays behind.
+    wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.lpszClassName = name;

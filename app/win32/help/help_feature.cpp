@@ -1,5 +1,7 @@
 #include "help_feature.h"
 
+#include "tfrm_tip.h"
+
 namespace kh {
 namespace {
 
@@ -8,6 +10,24 @@ constexpr char kProductPage[] = "https://keyhaven.example.org/download";
 constexpr char kFaqPage[] = "https://keyhaven.example.org/faq";
 
 } // namespace
+
+HelpFeature::HelpFeature(AppContext& context) : context_(context) {
+    context_.services.showTip = [this](int index) { return showTip(index); };
+}
+
+HelpFeature::~HelpFeature() {
+    context_.services.showTip = nullptr;
+}
+
+bool HelpFeature::showTip(int index) {
+    if (!tip_) {
+        tip_ = std::make_unique<TfrmTip>(context_.language, context_.settings.tip, [this] {
+            return context_.services.servingBrowserRequest &&
+                   context_.services.servingBrowserRequest();
+        });
+    }
+    return tip_->showTip(index);
+}
 
 void HelpFeature::run(CommandId action) {
     switch (action) {
@@ -18,10 +38,10 @@ void HelpFeature::run(CommandId action) {
         context_.shell.open(kFaqPage, "", ShowMode::Maximized);
         break;
     case CommandId::TipOfTheDay:
-        if (context_.services.showTip) context_.services.showTip(1);
+        showTip(1);
         break;
     case CommandId::AboutKeyhaven:
-        if (context_.services.showTip) context_.services.showTip(0);
+        showTip(0);
         break;
     default:
         break;

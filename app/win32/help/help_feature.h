@@ -3,15 +3,25 @@
 
 #include "app_context.h"
 
+#include <memory>
+
 namespace kh {
+
+class TfrmTip;
 
 class HelpFeature : public FeatureHandler {
   public:
-    explicit HelpFeature(AppContext& context) : context_(context) {}
+    explicit HelpFeature(AppContext& context);
+    ~HelpFeature() override;
     void run(CommandId action) override;
+
+    // The tip window at a tip; created on first use.
+    bool showTip(int index);
+    TfrmTip* tipWindow() const { return tip_.get(); }
 
   private:
     AppContext& context_;
+    std::unique_ptr<TfrmTip> tip_;
 };
 
 } // namespace kh

@@ -259,5 +259,42 @@ TEST_F(LoginDialogTest, ForgotYourPasswordShowsTheStoredDescriptions) {
     }
 }
 
+TEST_F(LoginDialogTest, ItsBoxesBelongToItAndTheMainWindowStaysDisabled) {
+    WindowPrompts own(ownerOf(dialog()));
+    dialog().setPrompts(own);
+    HWND main = main_->handle();
+    HWND login = dialog().handle();
+    HWND box = nullptr;
+    TControl& link = dialog().get<TControl>("lbForgot");
+    ModalScript script(dialog(),
+                       {
+                           [&] {
+                               EXPECT_FALSE(IsWindowEnabled(main));
+                               // Runs the box's own modal loop; the next
+                               // step happens inside it.
+                               SendMessageA(login, WM_COMMAND,
+                                            MAKEWPARAM(GetDlgCtrlID(link.handle()), STN_CLICKED),
+                                            reinterpret_cast<LPARAM>(link.handle()));
+                           },
+                           [&] {
+                               box = FindWindowA("#32770", "Hint");
+                               ASSERT_NE(nullptr, box);
+                               EXPECT_EQ(login, GetWindow(box, GW_OWNER));
+                               PostMessageA(box, WM_COMMAND, IDOK, 0);
+                           },
+                           [&] {
+                               EXPECT_FALSE(IsWindow(box));
+                               // Closing the box gave the focus back to the
+                               // login, not to the window under it.
+                               EXPECT_FALSE(IsWindowEnabled(main));
+                               EXPECT_TRUE(IsWindowEnabled(login));
+                               dialog().setModalResult(ModalResult::Cancel);
+                           },
+                       });
+    EXPECT_FALSE(main_->session().showLogin(accountFile_, kAccountName));
+    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(IsWindowEnabled(main));
+}
+
 } // namespace
 } // namespace kh::test
