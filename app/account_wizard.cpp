@@ -13,38 +13,38 @@ std::string trimmed(const std::string& text) {
 
 } // namespace
 
-std::optional<WizardPage> wizardNextPage(WizardPage page, bool newMode) {
+std::optional<AccountWizardPage> accountWizardNextPage(AccountWizardPage page, bool newMode) {
     switch (page) {
-    case WizardPage::Welcome:
-        return newMode ? WizardPage::NewAccount : WizardPage::Import;
-    case WizardPage::Finished:
+    case AccountWizardPage::Welcome:
+        return newMode ? AccountWizardPage::NewAccount : AccountWizardPage::Import;
+    case AccountWizardPage::Finished:
         return std::nullopt;
-    case WizardPage::Import:
-        return WizardPage::Finished;
-    case WizardPage::NewAccount:
-        return WizardPage::Password;
-    case WizardPage::Password:
-        return WizardPage::Comment;
-    case WizardPage::Comment:
+    case AccountWizardPage::Import:
+        return AccountWizardPage::Finished;
+    case AccountWizardPage::NewAccount:
+        return AccountWizardPage::Password;
+    case AccountWizardPage::Password:
+        return AccountWizardPage::Comment;
+    case AccountWizardPage::Comment:
         // The new-account pages end with the last page of the notebook.
-        return WizardPage::Finished;
+        return AccountWizardPage::Finished;
     }
     return std::nullopt;
 }
 
-std::optional<WizardPage> wizardBackPage(WizardPage page, bool newMode) {
+std::optional<AccountWizardPage> accountWizardBackPage(AccountWizardPage page, bool newMode) {
     switch (page) {
-    case WizardPage::Welcome:
+    case AccountWizardPage::Welcome:
         return std::nullopt;
-    case WizardPage::Finished:
-        return newMode ? WizardPage::Comment : WizardPage::Import;
-    case WizardPage::Import:
-    case WizardPage::NewAccount:
-        return WizardPage::Welcome;
-    case WizardPage::Password:
-        return WizardPage::NewAccount;
-    case WizardPage::Comment:
-        return WizardPage::Password;
+    case AccountWizardPage::Finished:
+        return newMode ? AccountWizardPage::Comment : AccountWizardPage::Import;
+    case AccountWizardPage::Import:
+    case AccountWizardPage::NewAccount:
+        return AccountWizardPage::Welcome;
+    case AccountWizardPage::Password:
+        return AccountWizardPage::NewAccount;
+    case AccountWizardPage::Comment:
+        return AccountWizardPage::Password;
     }
     return std::nullopt;
 }
@@ -52,78 +52,81 @@ std::optional<WizardPage> wizardBackPage(WizardPage page, bool newMode) {
 void AccountWizardFlow::start(bool import) {
     newMode_ = !import;
     finished_ = false;
-    page_ = WizardPage::Welcome;
+    page_ = AccountWizardPage::Welcome;
     results_.password.wipe();
     results_ = WizardAccount{};
     results_.imported = import;
 }
 
 const std::string& AccountWizardFlow::nextCaption() const {
-    return messages_.text(page_ == WizardPage::Finished ? Msg::buttonfinish : Msg::buttonnext);
+    return messages_.text(page_ == AccountWizardPage::Finished ? Msg::buttonfinish
+                                                               : Msg::buttonnext);
 }
 
-WizardField AccountWizardFlow::firstField() const {
+AccountWizardField AccountWizardFlow::firstField() const {
     switch (page_) {
-    case WizardPage::Import:
-        return WizardField::ImportFile;
-    case WizardPage::NewAccount:
-        return WizardField::AccountName;
-    case WizardPage::Password:
-        return WizardField::Password;
+    case AccountWizardPage::Import:
+        return AccountWizardField::ImportFile;
+    case AccountWizardPage::NewAccount:
+        return AccountWizardField::AccountName;
+    case AccountWizardPage::Password:
+        return AccountWizardField::Password;
     default:
-        return WizardField::None;
+        return AccountWizardField::None;
     }
 }
 
-std::optional<WizardProblem> AccountWizardFlow::next(WizardFields& fields) {
+std::optional<AccountWizardProblem> AccountWizardFlow::next(AccountWizardFields& fields) {
     if (finished_) return std::nullopt;
-    std::optional<WizardProblem> problem;
+    std::optional<AccountWizardProblem> problem;
     switch (page_) {
-    case WizardPage::Welcome:
+    case AccountWizardPage::Welcome:
         newMode_ = fields.newChosen();
         results_.imported = !newMode_;
         break;
-    case WizardPage::Finished:
+    case AccountWizardPage::Finished:
         finished_ = true;
         return std::nullopt;
-    case WizardPage::Import:
+    case AccountWizardPage::Import:
         problem = checkImport(fields);
         break;
-    case WizardPage::NewAccount:
+    case AccountWizardPage::NewAccount:
         problem = checkNewAccount(fields);
         break;
-    case WizardPage::Password:
+    case AccountWizardPage::Password:
         problem = checkPassword(fields);
         break;
-    case WizardPage::Comment:
+    case AccountWizardPage::Comment:
         checkComment(fields);
         break;
     }
     if (problem) return problem;
-    if (const std::optional<WizardPage> to = wizardNextPage(page_, newMode_)) page_ = *to;
+    if (const std::optional<AccountWizardPage> to = accountWizardNextPage(page_, newMode_))
+        page_ = *to;
     return std::nullopt;
 }
 
 void AccountWizardFlow::back() {
     if (finished_) return;
-    if (const std::optional<WizardPage> to = wizardBackPage(page_, newMode_)) page_ = *to;
+    if (const std::optional<AccountWizardPage> to = accountWizardBackPage(page_, newMode_))
+        page_ = *to;
 }
 
-WizardProblem AccountWizardFlow::problem(Msg message, WizardField focus) const {
+AccountWizardProblem AccountWizardFlow::problem(Msg message, AccountWizardField focus) const {
     return {messages_.text(message), focus};
 }
 
-std::optional<WizardProblem> AccountWizardFlow::checkImport(WizardFields& fields) {
-    const std::string file = trimmed(fields.text(WizardField::ImportFile));
-    if (file.empty()) return problem(Msg::warnimport, WizardField::ImportFile);
-    const std::string name = trimmed(fields.text(WizardField::ImportAccount));
-    if (name.empty()) return problem(Msg::warnaccount, WizardField::ImportAccount);
-    SecretString password = fields.secret(WizardField::ImportPassword);
-    if (password.empty()) return problem(Msg::warnpassword, WizardField::ImportPassword);
+std::optional<AccountWizardProblem> AccountWizardFlow::checkImport(AccountWizardFields& fields) {
+    const std::string file = trimmed(fields.text(AccountWizardField::ImportFile));
+    if (file.empty()) return problem(Msg::warnimport, AccountWizardField::ImportFile);
+    const std::string name = trimmed(fields.text(AccountWizardField::ImportAccount));
+    if (name.empty()) return problem(Msg::warnaccount, AccountWizardField::ImportAccount);
+    SecretString password = fields.secret(AccountWizardField::ImportPassword);
+    if (password.empty()) return problem(Msg::warnpassword, AccountWizardField::ImportPassword);
     std::string description;
     if (!checkAccountCredentials(file, name, password.view(), description))
-        return WizardProblem{formatText(messages_.text(Msg::warnaccesspassword), {file}),
-                             WizardField::None};
+        return AccountWizardProblem{formatText(messages_.text(Msg::warnaccesspassword), {file}),
+                                    AccountWizardField::None};
     results_.name = name;
     results_.file = file;
     results_.password = std::move(password);
@@ -133,36 +136,37 @@ std::optional<WizardProblem> AccountWizardFlow::checkImport(WizardFields& fields
     return std::nullopt;
 }
 
-std::optional<WizardProblem> AccountWizardFlow::checkNewAccount(WizardFields& fields) {
-    const std::string name = trimmed(fields.text(WizardField::AccountName));
-    if (name.empty()) return problem(Msg::warnaccount, WizardField::None);
+std::optional<AccountWizardProblem>
+AccountWizardFlow::checkNewAccount(AccountWizardFields& fields) {
+    const std::string name = trimmed(fields.text(AccountWizardField::AccountName));
+    if (name.empty()) return problem(Msg::warnaccount, AccountWizardField::None);
     results_.name = name;
-    results_.file = trimmed(fields.text(WizardField::AccountFile));
-    results_.accountDescription = trimmed(fields.text(WizardField::AccountComment));
+    results_.file = trimmed(fields.text(AccountWizardField::AccountFile));
+    results_.accountDescription = trimmed(fields.text(AccountWizardField::AccountComment));
     return std::nullopt;
 }
 
-std::optional<WizardProblem> AccountWizardFlow::checkPassword(WizardFields& fields) {
-    SecretString password = fields.secret(WizardField::Password);
-    SecretString confirm = fields.secret(WizardField::Confirm);
+std::optional<AccountWizardProblem> AccountWizardFlow::checkPassword(AccountWizardFields& fields) {
+    SecretString password = fields.secret(AccountWizardField::Password);
+    SecretString confirm = fields.secret(AccountWizardField::Confirm);
     // Both empty is a mismatch too: an account needs a password.
     if (password.empty() || password != confirm)
-        return problem(Msg::warnpasswordmismatch, WizardField::None);
+        return problem(Msg::warnpasswordmismatch, AccountWizardField::None);
     results_.password = std::move(password);
     return std::nullopt;
 }
 
-void AccountWizardFlow::checkComment(WizardFields& fields) {
-    results_.passwordDescription = trimmed(fields.text(WizardField::Comment));
+void AccountWizardFlow::checkComment(AccountWizardFields& fields) {
+    results_.passwordDescription = trimmed(fields.text(AccountWizardField::Comment));
 }
 
-std::optional<WizardProblem> AccountWizardFlow::forgot(WizardFields& fields) const {
-    const std::string file = trimmed(fields.text(WizardField::ImportFile));
-    if (file.empty()) return problem(Msg::warnimport, WizardField::ImportFile);
+std::optional<AccountWizardProblem> AccountWizardFlow::forgot(AccountWizardFields& fields) const {
+    const std::string file = trimmed(fields.text(AccountWizardField::ImportFile));
+    if (file.empty()) return problem(Msg::warnimport, AccountWizardField::ImportFile);
     std::optional<std::string> text =
-        forgotPasswordText(file, fields.text(WizardField::ImportAccount), messages_);
+        forgotPasswordText(file, fields.text(AccountWizardField::ImportAccount), messages_);
     if (!text) return std::nullopt;
-    return WizardProblem{std::move(*text), WizardField::None};
+    return AccountWizardProblem{std::move(*text), AccountWizardField::None};
 }
 
 WizardAccount AccountWizardFlow::takeResults() {

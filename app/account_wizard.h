@@ -1,6 +1,6 @@
 // The account wizard without its window: which page follows which, the checks behind
 // Next, and the results a run hands to the session. The window reads its fields through
-// WizardFields and shows what the checks answer.
+// AccountWizardFields and shows what the checks answer.
 #pragma once
 
 #include "message_table.h"
@@ -13,7 +13,7 @@
 namespace kh {
 
 // The notebook's pages, by index.
-enum class WizardPage {
+enum class AccountWizardPage {
     Welcome = 0,
     Finished = 1,
     Import = 2,
@@ -21,10 +21,10 @@ enum class WizardPage {
     Password = 4,
     Comment = 5
 };
-inline constexpr int kWizardPageCount = 6;
+inline constexpr int kAccountWizardPageCount = 6;
 
 // The fields of the pages.
-enum class WizardField {
+enum class AccountWizardField {
     None,
     ImportFile,
     ImportAccount,
@@ -38,21 +38,21 @@ enum class WizardField {
 };
 
 // What the window's fields hold right now.
-class WizardFields {
+class AccountWizardFields {
   public:
-    virtual ~WizardFields() = default;
+    virtual ~AccountWizardFields() = default;
     // The welcome page's choice: "Create New Account" is checked.
     virtual bool newChosen() = 0;
-    virtual std::string text(WizardField field) = 0;
+    virtual std::string text(AccountWizardField field) = 0;
     // The masked fields; their text never passes through a plain string.
-    virtual SecretString secret(WizardField field) = 0;
+    virtual SecretString secret(AccountWizardField field) = 0;
 };
 
 // A check that failed: the message to show (empty: none) and the field to focus (None:
 // the focus stays where it is).
-struct WizardProblem {
+struct AccountWizardProblem {
     std::string message;
-    WizardField focus = WizardField::None;
+    AccountWizardField focus = AccountWizardField::None;
 };
 
 class AccountWizardFlow {
@@ -62,23 +62,23 @@ class AccountWizardFlow {
     // A new run: the preset mode, empty results, the welcome page.
     void start(bool import);
 
-    WizardPage page() const { return page_; }
+    AccountWizardPage page() const { return page_; }
     bool newMode() const { return newMode_; }
     bool finished() const { return finished_; }
     // Back is active on every page but the welcome page.
-    bool backActive() const { return page_ != WizardPage::Welcome; }
+    bool backActive() const { return page_ != AccountWizardPage::Welcome; }
     // The caption of the Next button on the current page.
     const std::string& nextCaption() const;
     // The field that takes the focus when the current page is shown.
-    WizardField firstField() const;
+    AccountWizardField firstField() const;
 
     // Next: the current page's check, then the following page or the end of the run.
     // None when it went on; otherwise what stopped it (the page stays).
-    std::optional<WizardProblem> next(WizardFields& fields);
+    std::optional<AccountWizardProblem> next(AccountWizardFields& fields);
     void back();
 
     // "Forgot your password?" on the import page: the text to show, or none.
-    std::optional<WizardProblem> forgot(WizardFields& fields) const;
+    std::optional<AccountWizardProblem> forgot(AccountWizardFields& fields) const;
 
     // The results so far (all empty after start).
     const WizardAccount& results() const { return results_; }
@@ -86,14 +86,14 @@ class AccountWizardFlow {
     WizardAccount takeResults();
 
   private:
-    std::optional<WizardProblem> checkImport(WizardFields& fields);
-    std::optional<WizardProblem> checkNewAccount(WizardFields& fields);
-    std::optional<WizardProblem> checkPassword(WizardFields& fields);
-    void checkComment(WizardFields& fields);
-    WizardProblem problem(Msg message, WizardField focus) const;
+    std::optional<AccountWizardProblem> checkImport(AccountWizardFields& fields);
+    std::optional<AccountWizardProblem> checkNewAccount(AccountWizardFields& fields);
+    std::optional<AccountWizardProblem> checkPassword(AccountWizardFields& fields);
+    void checkComment(AccountWizardFields& fields);
+    AccountWizardProblem problem(Msg message, AccountWizardField focus) const;
 
     const MessageTable& messages_;
-    WizardPage page_ = WizardPage::Welcome;
+    AccountWizardPage page_ = AccountWizardPage::Welcome;
     bool newMode_ = true;
     bool finished_ = false;
     WizardAccount results_;
@@ -101,7 +101,7 @@ class AccountWizardFlow {
 
 // The page Next leads to from `page` when its check passes (none on the Finished page,
 // where Next ends the run), and the page Back leads to (none on the welcome page).
-std::optional<WizardPage> wizardNextPage(WizardPage page, bool newMode);
-std::optional<WizardPage> wizardBackPage(WizardPage page, bool newMode);
+std::optional<AccountWizardPage> accountWizardNextPage(AccountWizardPage page, bool newMode);
+std::optional<AccountWizardPage> accountWizardBackPage(AccountWizardPage page, bool newMode);
 
 } // namespace kh

@@ -17,18 +17,18 @@ namespace kh {
 namespace {
 
 using test::TempDir;
-using F = WizardField;
-using P = WizardPage;
+using F = AccountWizardField;
+using P = AccountWizardPage;
 
 // The wizard's fields as a user left them.
-class Fields : public WizardFields {
+class Fields : public AccountWizardFields {
   public:
     bool chooseNew = true;
-    std::map<WizardField, std::string> values;
+    std::map<AccountWizardField, std::string> values;
 
     bool newChosen() override { return chooseNew; }
-    std::string text(WizardField field) override { return values[field]; }
-    SecretString secret(WizardField field) override { return SecretString(values[field]); }
+    std::string text(AccountWizardField field) override { return values[field]; }
+    SecretString secret(AccountWizardField field) override { return SecretString(values[field]); }
 };
 
 void writeAlice(const std::string& path) {
@@ -60,8 +60,8 @@ TEST(AccountWizardPages, NextAndBackFollowTheTablesInBothModes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.page) * 10 + c.newMode);
-        EXPECT_EQ(wizardNextPage(c.page, c.newMode), c.next);
-        EXPECT_EQ(wizardBackPage(c.page, c.newMode), c.back);
+        EXPECT_EQ(accountWizardNextPage(c.page, c.newMode), c.next);
+        EXPECT_EQ(accountWizardBackPage(c.page, c.newMode), c.back);
     }
 }
 
@@ -148,7 +148,7 @@ TEST_F(AccountWizardFlowTest, NewAccountPageNeedsANameOnly) {
         SCOPED_TRACE(c.name);
         begin(false, true);
         fields_.values = {{F::AccountName, c.name}, {F::AccountFile, c.file}};
-        const std::optional<WizardProblem> problem = flow_.next(fields_);
+        const std::optional<AccountWizardProblem> problem = flow_.next(fields_);
         if (c.passes) {
             EXPECT_EQ(problem, std::nullopt);
             EXPECT_EQ(flow_.page(), P::Password);
@@ -179,7 +179,7 @@ TEST_F(AccountWizardFlowTest, PasswordPageWantsTwoEqualNonEmptyPasswords) {
         fields_.values = {
             {F::AccountName, "bob"}, {F::Password, c.password}, {F::Confirm, c.confirm}};
         ASSERT_EQ(flow_.next(fields_), std::nullopt);
-        const std::optional<WizardProblem> problem = flow_.next(fields_);
+        const std::optional<AccountWizardProblem> problem = flow_.next(fields_);
         EXPECT_EQ(problem.has_value(), !c.passes);
         if (problem) {
             EXPECT_EQ(problem->message, "Password mismatch!");
@@ -207,7 +207,7 @@ TEST_F(AccountWizardFlowTest, ImportChecksInTheirOrderAndThenTheFile) {
         const char* name;
         const char* password;
         std::string message;
-        WizardField focus;
+        AccountWizardField focus;
     };
     const Case cases[] = {
         {"", "", "", "Please input file or select file from hard disk!", F::ImportFile},
@@ -224,7 +224,7 @@ TEST_F(AccountWizardFlowTest, ImportChecksInTheirOrderAndThenTheFile) {
         begin(false, false);
         fields_.values = {
             {F::ImportFile, c.file}, {F::ImportAccount, c.name}, {F::ImportPassword, c.password}};
-        const std::optional<WizardProblem> problem = flow_.next(fields_);
+        const std::optional<AccountWizardProblem> problem = flow_.next(fields_);
         ASSERT_NE(problem, std::nullopt);
         EXPECT_EQ(problem->message, c.message);
         EXPECT_EQ(problem->focus, c.focus);
@@ -257,7 +257,7 @@ TEST_F(AccountWizardFlowTest, ForgotYourPasswordReadsTheFileOfTheImportPage) {
         std::string file;
         const char* name;
         std::optional<std::string> message;
-        WizardField focus;
+        AccountWizardField focus;
     };
     const Case cases[] = {
         {" ", "alice", "Please input file or select file from hard disk!", F::ImportFile},
@@ -272,7 +272,7 @@ TEST_F(AccountWizardFlowTest, ForgotYourPasswordReadsTheFileOfTheImportPage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fields_.values = {{F::ImportFile, c.file}, {F::ImportAccount, c.name}};
-        const std::optional<WizardProblem> shown = flow_.forgot(fields_);
+        const std::optional<AccountWizardProblem> shown = flow_.forgot(fields_);
         ASSERT_EQ(shown.has_value(), c.message.has_value());
         if (!shown) continue;
         EXPECT_EQ(shown->message, *c.message);

@@ -41,6 +41,8 @@ class ScriptedMain : public TfrmMain {
     std::deque<LoginAnswer> loginAnswers;
     // The real login dialog instead of scripted answers.
     bool realLoginDialog = false;
+    // The real account wizard instead of a cancelled one.
+    bool realAccountWizard = false;
     // Runs while a Yes/No box is open, before it is answered.
     std::function<void()> whileAsking;
 
@@ -96,8 +98,9 @@ class ScriptedMain : public TfrmMain {
         return prompt;
     }
 
-    std::optional<WizardAccount> runAccountWizard(bool) override {
+    std::optional<WizardAccount> runAccountWizard(bool import) override {
         ++wizardRuns;
+        if (realAccountWizard) return TfrmMain::runAccountWizard(import);
         return std::nullopt;
     }
 
