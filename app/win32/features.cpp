@@ -4,7 +4,9 @@
 #include "clipboard/clipboard_feature.h"
 #include "entries/entries_feature.h"
 #include "help/help_feature.h"
+#include "interchange/interchange_feature.h"
 #include "language/language_feature.h"
+#include "search/search_feature.h"
 #include "session/session_feature.h"
 #include "tfrm_main.h"
 #include "tools/tools_feature.h"
@@ -20,6 +22,8 @@ void installFeatures(TfrmMain& main) {
     main.setFeature(Feature::Help, std::make_unique<HelpFeature>(context));
     main.setFeature(Feature::Tools, std::make_unique<ToolsFeature>(context));
     main.setFeature(Feature::Account, std::make_unique<AccountFeature>(context));
+    main.setFeature(Feature::Interchange, std::make_unique<InterchangeFeature>(context));
+    main.setFeature(Feature::Search, std::make_unique<SearchFeature>(context));
 }
 
 } // namespace kh

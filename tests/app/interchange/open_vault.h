@@ -1,0 +1,216 @@
+// A logged-in account without windows, for the export, import and find logic: the real
+// Session and EntryList over a private account file, and fakes of what they reach of the
+// world (boxes, file dialogs, clipboard, main window, the guard's window).
+#pragma once
+
+#include "../../support/test_files.h"
+#include "account_file.h"
+#include "entry_list.h"
+#include "message_table.h"
+#include "password_guard.h"
+#include "services.h"
+#include "session.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Its own namespace: other test folders of the same program have fakes of these names.
+namespace kh::test::vault {
+
+class FakeSessionUi : public SessionUi {
+  public:
+    std::deque<bool> answers; // No when empty
+    std::vector<std::string> questions, warnings;
+    std::string status;
+
+    bool yesNoBox(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        questions.push_back(text);
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    void warningBox(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        warnings.push_back(text);
+    }
+    void setStatusText(const std::string& text) override { status = text; }
+    void setBanner(const std::string&) override {}
+    void setBusyCursor(bool) override {}
+    std::optional<std::string> saveFileDialog(const std::string&, bool) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> openFileDialog(const std::string&) override { return std::nullopt; }
+    void sessionStarted(bool) override {}
+    void sessionEnded() override {}
+    void modifiedChanged(bool) override {}
+    void setLogoRunning(bool) override {}
+    bool loginDialogShowing() override { return false; }
+    void bringLoginDialogToFront() override {}
+    LoginPrompt runLoginDialog(const std::string&, const std::string&) override { return {}; }
+    LoginPrompt waitForLoginDialog(const std::function<bool()>&) override { return {}; }
+    void setLoginDialogOnTop(bool) override {}
+    std::optional<WizardAccount> runAccountWizard(bool) override { return std::nullopt; }
+    void showMainWindow() override {}
+};
+
+// File dialogs and a dialog's own boxes: answers from a queue, requests recorded.
+class FakeDialogs : public FileDialogs, public Prompts {
+  public:
+    std::deque<std::optional<std::string>> answers; // Cancel when empty
+    std::vector<FileDialogRequest> saves, opens;
+    std::vector<std::string> warnings;
+    std::function<void()> whileOpen; // runs (once) while the next dialog is open
+
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override {
+        saves.push_back(request);
+        return answer();
+    }
+    std::optional<std::string> openFile(const FileDialogRequest& request) override {
+        opens.push_back(request);
+        return answer();
+    }
+    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
+        ADD_FAILURE() << "no folder is chosen here";
+        return std::nullopt;
+    }
+    bool yesNo(const std::string&, const std::string& text) override {
+        ADD_FAILURE() << "unexpected question: " << text;
+        return false;
+    }
+    void warning(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        warnings.push_back(text);
+    }
+
+  private:
+    std::optional<std::string> answer() {
+        if (whileOpen) std::exchange(whileOpen, nullptr)();
+        if (answers.empty()) return std::nullopt;
+        std::optional<std::string> next = answers.front();
+        answers.pop_front();
+        return next;
+    }
+};
+
+class FakeClipboard : public Clipboard {
+  public:
+    std::optional<std::string> content;
+    bool hasText() override { return content && !content->empty(); }
+    std::optional<SecretString> text() override {
+        if (!content) return std::nullopt;
+        return SecretString(*content);
+    }
+    bool setText(std::string_view text) override {
+        content = std::string(text);
+        return true;
+    }
+    bool clear() override {
+        content.reset();
+        return true;
+    }
+};
+
+class FakeMainWindow : public MainWindowControl {
+  public:
+    bool visible = true;
+    std::vector<int> shownRows;
+    bool mainWindowVisible() override { return visible; }
+    void hideToTray() override { visible = false; }
+    void restoreFromTray() override { visible = true; }
+    void showRow(int masterRow) override { shownRows.push_back(masterRow); }
+};
+
+class FakeGuardWindow : public GuardWindow {
+  public:
+    bool showing = false;
+    bool guardShowing() override { return showing; }
+    void showGuard() override { showing = true; }
+    void hideGuard() override { showing = false; }
+    void paintGuard(int, const std::string&) override {}
+};
+
+struct VaultRow {
+    std::int32_t type;
+    const char* title;
+    const char* whatsThis;
+    const char* data;
+    const char* description;
+};
+
+// Logged in to an account file holding `rows` (saved, so their file offsets are >= 0).
+class OpenVault : public ::testing::Test {
+  protected:
+    struct Host : EntryListHost {
+        Session* session = nullptr;
+        bool isLoggedIn() override { return session && session->isLoggedIn(); }
+        void setModified(bool modified) override {
+            if (session) session->setModified(modified);
+        }
+    };
+
+    explicit OpenVault(const std::vector<VaultRow>& rows)
+        : list(host), session(ui, list, messages),
+          guard(clipboard, window, [this] { return guardOptions; }) {
+        host.session = &session;
+        guard.attach(guardWindow, "Guarding...\n.");
+        file = dir.file("vault.khk");
+        Account account;
+        account.name = "alice";
+        account.password = "pw-alice";
+        std::vector<AccountEntry> entries;
+        for (const VaultRow& row : rows) {
+            AccountEntry& entry = entries.emplace_back();
+            entry.type = row.type;
+            entry.title = row.title;
+            entry.whatsThis = row.whatsThis;
+            entry.data = row.data;
+            entry.description = row.description;
+        }
+        EXPECT_EQ(SaveOutcome::Saved, writeAccountFile(file, account, entries));
+        EXPECT_TRUE(session.loginAccount(file, "alice", "pw-alice"));
+    }
+
+    std::vector<std::string> titles(EntryView view = EntryView::lvPassword) const {
+        std::vector<std::string> all;
+        for (int i = 0; i < list.rowCount(view); ++i)
+            all.push_back(list.row(view, i).caption);
+        return all;
+    }
+    std::vector<std::string> selectedTitles() const {
+        std::vector<std::string> all;
+        for (int i : list.visibleSelection())
+            all.push_back(list.row(list.visibleList(), i).caption);
+        return all;
+    }
+    std::vector<std::string> titlesOf(const std::vector<int>& rows,
+                                      EntryView view = EntryView::lvPassword) const {
+        std::vector<std::string> all;
+        for (int i : rows)
+            all.push_back(list.row(view, i).caption);
+        return all;
+    }
+
+    TempDir dir;
+    std::string file;
+    MessageTable messages;
+    FakeSessionUi ui;
+    Host host;
+    EntryList list;
+    Session session;
+    FakeClipboard clipboard;
+    FakeMainWindow window;
+    FakeGuardWindow guardWindow;
+    FakeDialogs dialogs;
+    GuardOptions guardOptions;
+    PasswordGuard guard;
+};
+
+} // namespace kh::test::vault
