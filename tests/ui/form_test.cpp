@@ -486,5 +486,38 @@ TEST(Form, GeometryAndFontFollowTheDpi) {
     EXPECT_EQ(FW_BOLD, bold.lfWeight);
 }
 
+// Dark pixels of a few letters drawn in a font.
+int inkOf(HFONT font) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 80);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    RECT all{0, 0, 200, 80};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, 2, 2, "Wmli", 4);
+    int ink = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (GetPixel(dc, x, y) != RGB(255, 255, 255)) ++ink;
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+TEST(Form, BoldTextIsDrawnBoldAtLargerSizesToo) {
+    // Large text is what a high DPI gives every text of the window.
+    TestForm form;
+    ASSERT_TRUE(form.create());
+    for (unsigned size : {0u, opt::large}) {
+        SCOPED_TRACE(size);
+        EXPECT_GE(inkOf(form.font(size | opt::bold)) * 10, inkOf(form.font(size)) * 12);
+    }
+}
+
 } // namespace
 } // namespace kh

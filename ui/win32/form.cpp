@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <stdexcept>
 
 namespace kh {
@@ -21,6 +22,45 @@ constexpr int kFirstAutoId = 0x7000; // control ids for rows without a command i
 std::vector<TForm*>& formRegistry() {
     static std::vector<TForm*> forms;
     return forms;
+}
+
+// Ink of a few letters in a font, as drawn.
+int inkOf(const LOGFONTA& font) {
+    constexpr int kWidth = 160;
+    constexpr int kHeight = 60;
+    void* bits = nullptr;
+    Bitmap bitmap(createDib32(kWidth, kHeight, &bits));
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc || !bitmap || !bits) {
+        if (dc) DeleteDC(dc);
+        return 0;
+    }
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap.get());
+    RECT all{0, 0, kWidth, kHeight};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    LOGFONTA plain = font;
+    plain.lfQuality = NONANTIALIASED_QUALITY;
+    Font handle(CreateFontIndirectA(&plain));
+    HGDIOBJ oldFont = SelectObject(dc, handle.get());
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, 2, 2, "Wmli", 4);
+    GdiFlush();
+    int ink = 0;
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < kWidth * kHeight; ++i)
+        if ((pixels[i] & 0xFFFFFF) != 0xFFFFFF) ++ink;
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+// Whether the bold of a font is really heavier than its regular weight.
+bool drawsBold(const LOGFONTA& bold) {
+    LOGFONTA regular = bold;
+    regular.lfWeight = FW_NORMAL;
+    return inkOf(bold) * 10 >= inkOf(regular) * 12;
 }
 
 void forgetForm(TForm* form) {
@@ -733,6 +773,12 @@ HFONT TForm::font(unsigned style) const {
     if (style & opt::large) font.lfHeight = font.lfHeight * 3 / 2;
     font.lfQuality = CLEARTYPE_QUALITY;
     Font created(CreateFontIndirectA(&font));
+    if ((style & opt::bold) && !drawsBold(font)) {
+        // Some installations carry a bold face that is drawn like the regular one at
+        // larger sizes (only wider spaced); a face with a real bold keeps captions bold.
+        lstrcpyA(font.lfFaceName, "Arial");
+        created.reset(CreateFontIndirectA(&font));
+    }
     HFONT handle = created.get();
     fonts_.emplace(style, std::move(created));
     return handle;
