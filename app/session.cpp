@@ -375,6 +375,11 @@ void Session::loginExistingCommand() {
 }
 
 void Session::newAccountCommand(bool import) {
+    runNewAccount(import);
+    if (OnNewAccountFinished) OnNewAccountFinished();
+}
+
+void Session::runNewAccount(bool import) {
     if (busy_) return;
     if (isLoggedIn()) logoutCommand();
     if (loggedIn()) return;

@@ -135,6 +135,9 @@ class Session {
     void openExistingCommand();
     void loginExistingCommand();
     void newAccountCommand(bool import);
+    // Runs after every new-account command, whatever came of it (the debug start raises
+    // its test error here).
+    std::function<void()> OnNewAccountFinished;
     // True when the program may end.
     bool quitCommand();
     CloseDecision closeQuery();
@@ -176,6 +179,7 @@ class Session {
 
   private:
     bool loggedIn() const;
+    void runNewAccount(bool import);
     std::optional<std::string> chooseSaveFile(bool backup = false);
     // Whether the first save may replace what lies at the wizard's file name.
     bool replaceConfirmed();
