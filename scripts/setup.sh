@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   clang clang-14 libclang-rt-14-dev clang-format
-  googletest libbenchmark-dev libssl-dev python3
+  googletest libbenchmark-dev libssl-dev python3 nodejs
   g++-mingw-w64-x86-64-posix
   wine wine64
   xvfb xauth x11-utils xdotool xclip imagemagick
