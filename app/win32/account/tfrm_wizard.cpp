@@ -361,7 +361,7 @@ constexpr ControlDef kWizardControls[] = {
      .x = 95,
      .y = 164,
      .width = 262,
-     .height = 38,
+     .height = 40,
      .parent = "NewAccount",
      .maxLength = 190},
     {.name = "Label23",
@@ -399,20 +399,20 @@ constexpr ControlDef kWizardControls[] = {
      .x = 12,
      .y = 56,
      .width = 345,
-     .height = 30,
+     .height = 44,
      .parent = "Password"},
     {.name = "Label27",
      .kind = ControlKind::Label,
      .caption = "Password:",
      .x = 12,
-     .y = 106,
+     .y = 115,
      .width = 70,
      .height = 16,
      .parent = "Password"},
     {.name = "edPassword",
      .kind = ControlKind::MaskEdit,
      .x = 85,
-     .y = 103,
+     .y = 112,
      .width = 200,
      .height = 22,
      .parent = "Password",
@@ -421,14 +421,14 @@ constexpr ControlDef kWizardControls[] = {
      .kind = ControlKind::Label,
      .caption = "Comfirm:",
      .x = 12,
-     .y = 137,
+     .y = 146,
      .width = 70,
      .height = 16,
      .parent = "Password"},
     {.name = "edComfirm",
      .kind = ControlKind::MaskEdit,
      .x = 85,
-     .y = 134,
+     .y = 143,
      .width = 200,
      .height = 22,
      .parent = "Password",
@@ -437,7 +437,7 @@ constexpr ControlDef kWizardControls[] = {
      .kind = ControlKind::BitmapButton,
      .hint = "Paste From Clipboard.",
      .x = 292,
-     .y = 102,
+     .y = 111,
      .width = 24,
      .height = 24,
      .parent = "Password"},
@@ -445,7 +445,7 @@ constexpr ControlDef kWizardControls[] = {
      .kind = ControlKind::BitmapButton,
      .hint = "View Password",
      .x = 292,
-     .y = 133,
+     .y = 142,
      .width = 24,
      .height = 24,
      .parent = "Password"},
@@ -647,9 +647,21 @@ void TfrmWizard::showPage() {
         first->setFocus();
         return;
     }
-    // The focus must not stay behind on a page that is no longer shown.
+    // The focus must not stay behind on a page that is no longer shown: it goes to the
+    // page's choice or field, or else to Next.
     TControl* focused = controlOf(GetFocus());
-    if (!focused || !focused->isShowing()) sbNext->setFocus();
+    if (focused && focused->isShowing()) return;
+    switch (flow_.page()) {
+    case AccountWizardPage::Welcome:
+        (rbNew->checked() ? rbNew : rbImport)->setFocus();
+        break;
+    case AccountWizardPage::Comment:
+        mmComment->setFocus();
+        break;
+    default:
+        sbNext->setFocus();
+        break;
+    }
 }
 
 TNativeControl* TfrmWizard::field(AccountWizardField which) {

@@ -31,7 +31,7 @@ class WizardWindowTest : public AccountWindowTest {
         return result;
     }
 
-    // The new-account pages filled in and passed with Enter, up to the Finished page.
+    // The new-account pages filled in and passed with the keys, up to the Finished page.
     std::vector<std::function<void()>> newAccountSteps(const std::string& name,
                                                        const std::string& password) {
         return {
@@ -45,7 +45,8 @@ class WizardWindowTest : public AccountWindowTest {
                 set("edComfirm", password);
                 enter();
             },
-            [this] { enter(); },
+            // The focus is in the description memo, where Ctrl+Enter goes on.
+            [this] { ctrlKey(GetFocus(), VK_RETURN); },
         };
     }
 };
@@ -114,6 +115,7 @@ TEST_F(WizardWindowTest, NewAccountByKeysOpensAnUnsavedAccountThatTheFirstSaveWr
                                     },
                                     [&] {
                                         EXPECT_EQ(Page::Comment, page());
+                                        EXPECT_EQ(field("mmComment"), GetFocus());
                                         set("mmComment", "usual ");
                                         keyDown(field("mmComment"), VK_RETURN);
                                         EXPECT_EQ(Page::Comment, page());
