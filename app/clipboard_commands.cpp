@@ -55,6 +55,8 @@ bool ClipboardCommands::confirm(CopyTag tag) {
         return before && session_.askYesNo(formatText(messages_.text(Msg::warncut), {title()})) &&
                sameEntry();
     case CopyTag::CutAll:
+        // Nothing to cut: the key of a disabled item finds its conditions unmet, unasked.
+        if (list_.rowCount(list_.visibleList()) == 0) return false;
         return session_.askYesNo(messages_.text(Msg::warncutall)) && session_.isLoggedIn();
     case CopyTag::Replace:
         return before &&
@@ -69,7 +71,7 @@ bool ClipboardCommands::confirm(CopyTag tag) {
         return session_.askYesNo(messages_.text(Msg::warndeleteselected)) && session_.isLoggedIn();
     }
     case CopyTag::DeleteAll:
-        if (list_.rowCount(EntryView::lvPassword) == 0) return false;
+        if (list_.rowCount(list_.visibleList()) == 0) return false;
         return session_.askYesNo(messages_.text(Msg::warndeleteall)) && session_.isLoggedIn();
     case CopyTag::Duplicate:
         return before.has_value();

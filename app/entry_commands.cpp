@@ -106,10 +106,8 @@ void EntryCommands::undelete() {
     if (!session_.isLoggedIn()) return;
     const std::optional<int> current = list_.currentEntry();
     if (!current) return;
-    if (list_.undeleteRow(EntryView::lvPassword, *current)) {
-        session_.setModified(true);
-        window_.showRow(*current);
-    }
+    if (list_.undeleteRow(EntryView::lvPassword, *current)) session_.setModified(true);
+    window_.showRow(*current);
 }
 
 } // namespace kh

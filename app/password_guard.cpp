@@ -38,6 +38,13 @@ void PasswordGuard::attach(GuardWindow& window, std::string labelPrefix) {
     labelPrefix_ = std::move(labelPrefix);
 }
 
+void PasswordGuard::detach() {
+    step_ = -1;
+    remembered_.wipe();
+    window_ = nullptr;
+    factory_ = nullptr;
+}
+
 void PasswordGuard::guardClipboard(std::string_view text) {
     const GuardOptions options = options_();
     if (!options.guard) return;
@@ -45,7 +52,10 @@ void PasswordGuard::guardClipboard(std::string_view text) {
         stopGuard();
         return;
     }
-    if (!window_ && factory_) window_ = factory_();
+    if (!window_ && factory_) {
+        CreatedWindow created = factory_();
+        if (created.window) attach(*created.window, std::move(created.labelPrefix));
+    }
     step_ = 0;
     ticks_ = 0;
     // A short guard time would give less than one tick per picture and the count would
@@ -64,10 +74,14 @@ void PasswordGuard::guardClipboard(std::string_view text) {
 }
 
 void PasswordGuard::stopGuard() {
-    if (step_ < 0 && remembered_.empty()) return;
-    step_ = -1;
-    remembered_.wipe();
+    // A stop that finds no count still clears the mark: the wizard's paste button sets it
+    // and then stops the guard when the clipboard holds no text, and a mark left behind
+    // would keep the next copy from hiding the main window.
     keepMainWindow_ = false;
+    if (step_ < 0) return;
+    step_ = -1;
+    ticks_ = 0;
+    remembered_.wipe();
     if (window_) window_->hideGuard();
 }
 

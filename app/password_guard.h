@@ -52,11 +52,19 @@ class PasswordGuard {
     PasswordGuard(Clipboard& clipboard, MainWindowControl& main,
                   std::function<GuardOptions()> options);
 
-    // The window comes to life on first use: the factory creates it (and sets the label
-    // prefix, which the window takes once, when it is created).
-    void setWindowFactory(std::function<GuardWindow*()> factory) { factory_ = std::move(factory); }
-    void setLabelPrefix(std::string prefix) { labelPrefix_ = std::move(prefix); }
+    // The window comes to life on first use: the factory creates it and gives the label
+    // prefix, which is taken once, when the window is created.
+    struct CreatedWindow {
+        GuardWindow* window = nullptr;
+        std::string labelPrefix;
+    };
+    void setWindowFactory(std::function<CreatedWindow()> factory) { factory_ = std::move(factory); }
+    // A window that exists already (tests), with its label prefix.
     void attach(GuardWindow& window, std::string labelPrefix);
+    // The window goes away before the guard (the program's end): the count stops and no
+    // window is used or created afterwards.
+    void detach();
+    bool hasWindow() const { return window_ != nullptr; }
 
     // Callers that took the text from the clipboard themselves leave the main window where
     // it is: the next start does not hide it.
@@ -65,7 +73,8 @@ class PasswordGuard {
 
     // Starts (or restarts) the countdown on a text.
     void guardClipboard(std::string_view text);
-    // Hides the countdown; the clipboard keeps what it holds.
+    // Hides the countdown; the clipboard keeps what it holds. Clears the keep-main-window
+    // mark, also when no count was running.
     void stopGuard();
     // One 100 ms tick of the window's timer.
     void tick();
@@ -74,6 +83,9 @@ class PasswordGuard {
     int step() const { return step_; }
     int ticksPerStep() const { return ticksPerStep_; }
     const std::string& label() const { return label_; }
+    const std::string& labelPrefix() const { return labelPrefix_; }
+    // The text the count ends with: the first 79 characters of the guarded text.
+    std::string_view remembered() const { return remembered_.view(); }
     // The picture shown now: step - 1 while counting, otherwise the first.
     int image() const { return step_ >= 1 && step_ <= kGuardImageCount ? step_ - 1 : 0; }
 
@@ -84,7 +96,7 @@ class PasswordGuard {
     MainWindowControl& main_;
     std::function<GuardOptions()> options_;
     GuardWindow* window_ = nullptr;
-    std::function<GuardWindow*()> factory_;
+    std::function<CreatedWindow()> factory_;
     std::string labelPrefix_ = "Guarding...\n.";
     std::string label_;
     SecretString remembered_;

@@ -13,10 +13,18 @@ ClipboardFeature::ClipboardFeature(AppContext& context)
     context_.services.rowDoubleClicked = [this] {
         commands_.doubleClick([this] { context_.runCommand(CommandId::EditCurrentEntry); });
     };
+    // The guard's window comes with the first copy; its label prefix is the `guarding`
+    // text of that moment.
+    context_.guard.setWindowFactory([this]() -> PasswordGuard::CreatedWindow {
+        if (!guardWindow_) guardWindow_ = std::make_unique<TfrmGuard>(context_.guard);
+        if (!guardWindow_->create()) return {};
+        return {guardWindow_.get(), context_.messages.text(Msg::guarding)};
+    });
 }
 
 ClipboardFeature::~ClipboardFeature() {
     context_.services.rowDoubleClicked = nullptr;
+    context_.guard.detach();
 }
 
 void ClipboardFeature::run(CommandId action) {

@@ -5,6 +5,7 @@
 
 #include "app_context.h"
 #include "clipboard_commands.h"
+#include "tfrm_guard.h"
 
 #include <memory>
 
@@ -16,10 +17,13 @@ class ClipboardFeature : public FeatureHandler {
     ~ClipboardFeature() override;
     void run(CommandId action) override;
     ClipboardCommands& commands() { return commands_; }
+    // The guard's window once a copy has created it; null before.
+    TfrmGuard* guardWindow() const { return guardWindow_.get(); }
 
   private:
     AppContext& context_;
     ClipboardCommands commands_;
+    std::unique_ptr<TfrmGuard> guardWindow_;
 };
 
 } // namespace kh

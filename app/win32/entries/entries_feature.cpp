@@ -4,14 +4,22 @@ namespace kh {
 
 EntriesFeature::EntriesFeature(AppContext& context)
     : context_(context),
+      wizard_(std::make_unique<TfrmAddItem>(context.messages, context.clipboard, context.guard,
+                                            context.clock, context.mainWindow)),
       commands_(std::make_unique<EntryCommands>(context.session, context.entries, context.clipboard,
-                                                context.guard, context.window)) {}
+                                                context.guard, context.window)) {
+    setEditor(*wizard_);
+}
 
 EntriesFeature::~EntriesFeature() = default;
 
 void EntriesFeature::setEditor(EntryEditor& editor) {
     editor_ = &editor;
     commands_->setEditor(&editor);
+}
+
+void EntriesFeature::sessionEnded() {
+    if (wizard_->isModal()) wizard_->cancelClick();
 }
 
 void EntriesFeature::run(CommandId action) {

@@ -4,6 +4,7 @@
 
 #include "app_context.h"
 #include "entry_commands.h"
+#include "tfrm_add_item.h"
 
 #include <memory>
 
@@ -14,15 +15,20 @@ class EntriesFeature : public FeatureHandler {
     explicit EntriesFeature(AppContext& context);
     ~EntriesFeature() override;
     void run(CommandId action) override;
+    // An open wizard is cancelled when the account goes: what it holds belongs to a
+    // session that has ended.
+    void sessionEnded() override;
 
     // The wizard the commands run; tests put their own in its place.
     void setEditor(EntryEditor& editor);
     EntryEditor* editor() const { return editor_; }
+    // The program's own wizard (created on first use).
+    TfrmAddItem& wizard() { return *wizard_; }
 
   private:
     AppContext& context_;
+    std::unique_ptr<TfrmAddItem> wizard_;
     EntryEditor* editor_ = nullptr;
-    std::unique_ptr<EntryEditor> ownEditor_;
     std::unique_ptr<EntryCommands> commands_;
 };
 

@@ -1,0 +1,268 @@
+// An open account for the clipboard and entry commands, without windows: the real Session
+// and EntryList over a private account file, with fakes of what they reach of the world
+// (boxes, clipboard, shell, main window, the guard's window and the entry wizard).
+#pragma once
+
+#include "../../support/test_files.h"
+#include "account_file.h"
+#include "clipboard_commands.h"
+#include "entry_commands.h"
+#include "entry_list.h"
+#include "interchange_texts.h"
+#include "message_table.h"
+#include "password_guard.h"
+#include "session.h"
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kh::test {
+
+// The main window's boxes and texts: Yes/No answers from a queue, everything recorded.
+class FakeSessionUi : public SessionUi {
+  public:
+    std::deque<bool> answers;          // No when empty
+    std::function<void()> whileAsking; // runs (once) while the next box is open
+    std::vector<std::string> questions, warnings;
+    std::string status, banner;
+    bool modified = false;
+
+    bool yesNoBox(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        questions.push_back(text);
+        if (whileAsking) std::exchange(whileAsking, nullptr)();
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    void warningBox(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Hint", caption);
+        warnings.push_back(text);
+    }
+    void setStatusText(const std::string& text) override { status = text; }
+    void setBanner(const std::string& text) override { banner = text; }
+    void setBusyCursor(bool) override {}
+    std::optional<std::string> saveFileDialog(const std::string&, bool) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> openFileDialog(const std::string&) override { return std::nullopt; }
+    void sessionStarted(bool isModified) override { modified = isModified; }
+    void sessionEnded() override { modified = false; }
+    void modifiedChanged(bool isModified) override { modified = isModified; }
+    void setLogoRunning(bool) override {}
+    bool loginDialogShowing() override { return false; }
+    void bringLoginDialogToFront() override {}
+    LoginPrompt runLoginDialog(const std::string&, const std::string&) override { return {}; }
+    LoginPrompt waitForLoginDialog(const std::function<bool()>&) override { return {}; }
+    void setLoginDialogOnTop(bool) override {}
+    std::optional<WizardAccount> runAccountWizard(bool) override { return std::nullopt; }
+    void showMainWindow() override {}
+};
+
+// The system clipboard: plain text or none; it can be locked by another program, or hand
+// back something else than what was written.
+class FakeClipboard : public Clipboard {
+  public:
+    std::optional<std::string> content;
+    bool locked = false;
+    bool garbles = false; // what is written reads back different
+    int writes = 0, clears = 0;
+
+    bool hasText() override { return content && !content->empty(); }
+    std::optional<SecretString> text() override {
+        if (locked || !content) return std::nullopt;
+        return SecretString(*content);
+    }
+    bool setText(std::string_view text) override {
+        if (locked) return false;
+        ++writes;
+        content = std::string(text) + (garbles ? "?" : "");
+        return true;
+    }
+    bool clear() override {
+        if (locked) return false;
+        ++clears;
+        content.reset();
+        return true;
+    }
+};
+
+class FakeShell : public Shell {
+  public:
+    bool succeeds = true;
+    std::vector<std::string> opened;
+    std::vector<ShowMode> modes;
+    bool open(const std::string& target, const std::string& parameters, ShowMode mode) override {
+        EXPECT_EQ("", parameters);
+        opened.push_back(target);
+        modes.push_back(mode);
+        return succeeds;
+    }
+};
+
+class FakeMainWindow : public MainWindowControl {
+  public:
+    bool visible = true;
+    int hides = 0, restores = 0;
+    std::vector<int> shownRows;
+    bool mainWindowVisible() override { return visible; }
+    void hideToTray() override {
+        ++hides;
+        visible = false;
+    }
+    void restoreFromTray() override {
+        ++restores;
+        visible = true;
+    }
+    void showRow(int masterRow) override { shownRows.push_back(masterRow); }
+};
+
+class FakeGuardWindow : public GuardWindow {
+  public:
+    bool showing = false;
+    int shows = 0, hides = 0, paints = 0;
+    int image = -1;
+    std::string label;
+    bool guardShowing() override { return showing; }
+    void showGuard() override {
+        ++shows;
+        showing = true;
+    }
+    void hideGuard() override {
+        ++hides;
+        showing = false;
+    }
+    void paintGuard(int shownImage, const std::string& shownLabel) override {
+        ++paints;
+        image = shownImage;
+        label = shownLabel;
+    }
+};
+
+// The entry wizard: records what it was opened with, then runs `user` on the draft (the
+// user's typing and Finish or Cancel).
+class FakeEditor : public EntryEditor {
+  public:
+    struct Opening {
+        EntryDraft draft;
+        bool isNew = false;
+    };
+    std::vector<Opening> openings;
+    std::function<bool(EntryDraft&)> user = [](EntryDraft&) { return false; };
+
+    bool editEntryValues(EntryDraft& draft, bool isNew) override {
+        openings.push_back({draft, isNew});
+        return user(draft);
+    }
+};
+
+struct SampleRow {
+    std::int32_t type;
+    const char* title;
+    const char* whatsThis;
+    const char* data;
+    const char* description;
+};
+
+inline const std::vector<SampleRow>& sampleRows() {
+    static const std::vector<SampleRow> rows = {
+        {kEntryPassword, "Mail", "webmail", "pw-mail", "the mail account"},
+        {kEntryLink, "Bank", "bank", "pw-bank", "https://bank.example.com/login"},
+        {kEntryText, "Note", "note", "2024-05-01 10:00:00", "buy milk"},
+        {kEntryLink, "Shady", "shady", "pw-shady", "file:///C:/Windows/system32/calc.exe"},
+    };
+    return rows;
+}
+
+inline constexpr char kName[] = "alice";
+inline constexpr char kPassword[] = "pw-alice";
+
+// A logged-in account with the sample rows (saved, so their file offsets are >= 0).
+class OpenAccount : public ::testing::Test {
+  protected:
+    struct Host : EntryListHost {
+        Session* session = nullptr;
+        bool isLoggedIn() override { return session && session->isLoggedIn(); }
+        void setModified(bool modified) override {
+            if (session) session->setModified(modified);
+        }
+    };
+
+    OpenAccount()
+        : list(host), session(ui, list, messages),
+          guard(clipboard, window,
+                [this] {
+                    return GuardOptions{settings.guard, settings.guardTime, settings.minimize};
+                }),
+          clipboardCommands(session, list, settings, messages, clipboard, guard, shell, window,
+                            [this] { return interchangeTexts(messages, false); }),
+          entryCommands(session, list, clipboard, guard, window, &editor) {
+        host.session = &session;
+        guard.attach(guardWindow, "Guarding...\n.");
+        file = dir.file("vault.khk");
+        Account account;
+        account.name = kName;
+        account.password = kPassword;
+        std::vector<AccountEntry> entries;
+        for (const SampleRow& row : sampleRows()) {
+            AccountEntry& entry = entries.emplace_back();
+            entry.type = row.type;
+            entry.title = row.title;
+            entry.whatsThis = row.whatsThis;
+            entry.data = row.data;
+            entry.description = row.description;
+        }
+        EXPECT_EQ(SaveOutcome::Saved, writeAccountFile(file, account, entries));
+        login();
+    }
+
+    void login() { ASSERT_TRUE(session.loginAccount(file, kName, kPassword)); }
+
+    // Selects exactly this row of the visible list.
+    void select(int row) { list.selectOnly(list.visibleList(), row); }
+
+    const EntryRow& row(int index) const { return list.row(EntryView::lvPassword, index); }
+    std::string data(int index) const { return std::string(row(index).record->data.view()); }
+    std::vector<std::string> titles() const {
+        std::vector<std::string> all;
+        for (int i = 0; i < list.rowCount(EntryView::lvPassword); ++i)
+            all.push_back(row(i).caption);
+        return all;
+    }
+    // The entry text form of a row, as the copy commands put it on the clipboard.
+    std::string wholeEntry(int index) const {
+        EntryValues values;
+        values.type = row(index).record->type;
+        values.title = row(index).caption;
+        values.whatsThis = row(index).whatsThis;
+        values.data = row(index).record->data.view();
+        values.description = row(index).details;
+        return std::string(entryText(values, interchangeTexts(messages, false)).view());
+    }
+
+    TempDir dir;
+    std::string file;
+    MessageTable messages;
+    Settings settings;
+    FakeSessionUi ui;
+    Host host;
+    EntryList list;
+    Session session;
+    FakeClipboard clipboard;
+    FakeShell shell;
+    FakeMainWindow window;
+    FakeGuardWindow guardWindow;
+    FakeEditor editor;
+    PasswordGuard guard;
+    ClipboardCommands clipboardCommands;
+    EntryCommands entryCommands;
+};
+
+} // namespace kh::test
