@@ -74,16 +74,11 @@ std::string_view rowText(const EntryRow& r, int column) {
     }
 }
 
-void wipeText(std::string& text) {
-    secureWipe(text.data(), text.size());
-    text.clear();
-}
-
 // The decrypted texts of a row: titles and details are as private as the secret.
 void wipeRowTexts(EntryRow& r) {
-    wipeText(r.caption);
-    wipeText(r.whatsThis);
-    wipeText(r.details);
+    wipeString(r.caption);
+    wipeString(r.whatsThis);
+    wipeString(r.details);
 }
 
 void copyRowLook(const EntryRow& from, EntryRow& to) {

@@ -64,6 +64,19 @@ struct EntryRow {
     int icon = kIconPassword;
     bool selected = false; // selected in its list view; moves with the row
     std::shared_ptr<RowRecord> record;
+
+    EntryRow() = default;
+    EntryRow(const EntryRow&) = default;
+    EntryRow(EntryRow&&) = default;
+    EntryRow& operator=(const EntryRow&) = default;
+    EntryRow& operator=(EntryRow&&) = default;
+    // The texts are decrypted entry fields: no released memory may keep them, also when
+    // sorting or growing the list moves rows.
+    ~EntryRow() {
+        wipeString(caption);
+        wipeString(whatsThis);
+        wipeString(details);
+    }
 };
 
 // What changed in the lists, from the least to the most the view has to redo.

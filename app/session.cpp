@@ -7,16 +7,6 @@
 #include <cctype>
 
 namespace kh {
-namespace {
-
-// The account texts are decrypted from the file: they leave no copy behind.
-void wipeString(std::string& text) {
-    secureWipe(text.data(), text.size());
-    text.clear();
-}
-
-} // namespace
-
 Session::Session(SessionUi& ui, SessionEntries& entries, const MessageTable& messages,
                  SessionSettings settings, SessionFiles& files, FileSystem& fs)
     : ui_(ui), entries_(entries), messages_(messages), settings_(std::move(settings)),

@@ -36,11 +36,24 @@ inline constexpr std::size_t kMaxEntryDescription = 191;
 inline constexpr std::size_t kHeaderSize = 1340;
 inline constexpr std::size_t kRecordSize = 480;
 
+// The decrypted texts of an account are private too: they wipe themselves when they go
+// (also when a vector moves them), so no released memory keeps a copy.
 struct Account {
     std::string name;
     SecretString password;
     std::string accountDescription;
     std::string passwordDescription;
+
+    Account() = default;
+    Account(const Account&) = default;
+    Account(Account&&) = default;
+    Account& operator=(const Account&) = default;
+    Account& operator=(Account&&) = default;
+    ~Account() {
+        wipeString(name);
+        wipeString(accountDescription);
+        wipeString(passwordDescription);
+    }
 };
 
 struct AccountEntry {
@@ -50,6 +63,17 @@ struct AccountEntry {
     SecretString data;
     std::string description;
     std::int64_t fileOffset = kOffsetUnsaved;
+
+    AccountEntry() = default;
+    AccountEntry(const AccountEntry&) = default;
+    AccountEntry(AccountEntry&&) = default;
+    AccountEntry& operator=(const AccountEntry&) = default;
+    AccountEntry& operator=(AccountEntry&&) = default;
+    ~AccountEntry() {
+        wipeString(title);
+        wipeString(whatsThis);
+        wipeString(description);
+    }
 };
 
 enum class SaveOutcome { Saved, NotOpened, Failed };

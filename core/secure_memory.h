@@ -15,6 +15,14 @@ namespace kh {
 // Overwrites n bytes with zeros; the compiler must assume the zeros are observed.
 void secureWipe(void* p, std::size_t n) noexcept;
 
+// Wipes a plain string's whole buffer (also what lies past its end, which an earlier,
+// longer text or a move may have left there) and empties it.
+inline void wipeString(std::string& text) noexcept {
+    text.resize(text.capacity()); // within capacity: never reallocates
+    secureWipe(text.data(), text.size());
+    text.clear();
+}
+
 template <class T> struct WipingAllocator {
     using value_type = T;
     WipingAllocator() noexcept = default;

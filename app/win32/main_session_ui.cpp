@@ -38,7 +38,7 @@ void TfrmMain::setStatusText(const std::string& text) {
 }
 
 void TfrmMain::setBanner(const std::string& text) {
-    secureWipe(banner_.data(), banner_.size()); // it may have shown a password
+    wipeString(banner_); // it may have shown a password
     banner_ = text;
     if (TControl* banner = control("pbAccount")) InvalidateRect(banner->handle(), nullptr, FALSE);
 }

@@ -303,8 +303,7 @@ void TfrmMain::onCreate() {
     minimize.OnPaint = [paintGlyph, &minimize](HDC dc, const RECT& r) {
         paintGlyph(dc, r, false, minimize.isHot());
     };
-    // Until the notification-area icon exists the window minimises normally.
-    minimize.OnClick = [this] { ShowWindow(handle(), SW_MINIMIZE); };
+    minimize.OnClick = [this] { hideToTray(); };
     auto& logo = get<QAnimatedButton>("abButterFly");
     logo.setImages(logoImages_.get());
     logo.setInterval(50);
@@ -874,7 +873,9 @@ void TfrmMain::listClicked() {
         shown.append(" [");
         shown.append(row.record->data.view());
         shown.append("]");
-        setBanner(std::string(shown.view()));
+        std::string banner(shown.view());
+        setBanner(banner);
+        wipeString(banner);
         passwordTicks_ = 0;
         SetTimer(handle(), kPasswordTimer, kPasswordInterval, nullptr);
     } else if (banner_ != session_.accountName()) {
@@ -951,6 +952,7 @@ std::string TfrmMain::fitToColumn(HWND list, int column, std::string_view text) 
             low = mid;
         else
             high = mid - 1;
+        wipeString(candidate);
     }
     std::string fitted(text.substr(0, low));
     fitted += kEllipsis;
@@ -992,6 +994,7 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
                 std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             text.copy(item.pszText, n);
             item.pszText[n] = '\0';
+            wipeString(fitted); // a decrypted text
         }
         if (item.mask & LVIF_IMAGE) item.iImage = list_.row(view, item.iItem).icon;
         return 0;
@@ -1146,8 +1149,7 @@ bool TfrmMain::closeRequested() {
         DestroyWindow(handle());
         return true;
     case CloseDecision::HideToTray:
-        // Until the notification-area icon exists, hiding would leave no way back.
-        ShowWindow(handle(), SW_MINIMIZE);
+        hideToTray();
         return false;
     case CloseDecision::Refuse:
         return false;
