@@ -41,6 +41,8 @@ class FeatureHandler {
     virtual void run(CommandId action) = 0;
     // The account was logged out (by the user or the idle timer).
     virtual void sessionEnded() {}
+    // A language is about to replace the messages (they still hold the old texts).
+    virtual void languageChanging() {}
     // A language was loaded: texts that the windows do not translate themselves.
     virtual void languageLoaded() {}
 };
@@ -72,6 +74,18 @@ struct FeatureServices {
     std::function<void()> settingsChanged;
     // A browser request is being served: no warnings, no tips.
     std::function<bool()> servingBrowserRequest;
+    // The global hotkey registered (HotkeyValue; a failure shows `hotkeyfailed`) or
+    // unregistered; nothing at all while the Hotkey setting is off. The Settings dialog
+    // takes it away while it is open, so that the hotkey field can receive that chord.
+    std::function<void(bool registered)> setHotkeyRegistered;
+    // The browser's context-menu entries: added when the flag and WithIE are on, removed
+    // when the flag is off.
+    std::function<void(bool add)> updateBrowserMenu;
+    // The autorun value written when the Autorun setting is on, deleted when it is off.
+    std::function<void()> applyAutorun;
+    // An account was opened (the notification-area icon shows it); the main window calls
+    // it from its sessionStarted, as it tells the handlers of a logout.
+    std::function<void()> sessionStarted;
 };
 
 struct AppContext {

@@ -546,6 +546,10 @@ void TfrmMain::setColumnCaptions() {
 }
 
 void TfrmMain::languageLoaded() {
+    // Features see the texts of the language that is going first (the browser entries
+    // are withdrawn under their old captions), then the new ones.
+    for (auto& feature : features_)
+        if (feature) feature->languageChanging();
     messages_.refreshFrom(mLanguage);
     setColumnCaptions();
     list_.setTypeNames({messages_.text(Msg::passwordtext), messages_.text(Msg::linktext),
@@ -555,8 +559,12 @@ void TfrmMain::languageLoaded() {
     } else {
         setBanner(messages_.text(Msg::prompting));
     }
-    mLanguage.translateWindow(this, className(), false);
-    if (login_) mLanguage.translateWindow(login_.get(), login_->className(), false);
+    // Every window that exists takes the new texts (windows made later are translated
+    // when they are created).
+    for (TForm* form : TForm::openForms())
+        mLanguage.translateWindow(form, form->className(), false);
+    for (auto& feature : features_)
+        if (feature) feature->languageLoaded();
     rowsChanged(RowsChange::Updated);
 }
 
