@@ -1,0 +1,198 @@
+#include "tfrm_generator.h"
+
+#include "generator_dialog.h"
+#include "image_ids.h"
+#include "resource_ids.h"
+#include "text_format.h"
+#include "win32/skin_theme.h"
+
+namespace kh {
+namespace {
+
+constexpr ControlDef kGeneratorControls[] = {
+    {.name = "cbAZ",
+     .kind = ControlKind::SkinCheckBox,
+     .caption = "Contains char A - Z",
+     .x = 16,
+     .y = 14,
+     .width = 152,
+     .height = 20,
+     .options = opt::checked},
+    {.name = "cba",
+     .kind = ControlKind::SkinCheckBox,
+     .caption = "Contains char a - z",
+     .x = 180,
+     .y = 14,
+     .width = 152,
+     .height = 20,
+     .options = opt::checked},
+    {.name = "cbSpecial",
+     .kind = ControlKind::SkinCheckBox,
+     .caption = "Contains char # - +",
+     .x = 16,
+     .y = 38,
+     .width = 152,
+     .height = 20,
+     .options = opt::checked},
+    {.name = "cbDigit",
+     .kind = ControlKind::SkinCheckBox,
+     .caption = "Contains Digit 0 - 9",
+     .x = 180,
+     .y = 38,
+     .width = 152,
+     .height = 20,
+     .options = opt::checked},
+    {.name = "lbLength",
+     .kind = ControlKind::Label,
+     .caption = "Password Length:",
+     .x = 16,
+     .y = 73,
+     .width = 110,
+     .height = 16},
+    {.name = "edLength",
+     .kind = ControlKind::Edit,
+     .caption = "15",
+     .x = 130,
+     .y = 70,
+     .width = 56,
+     .height = 22,
+     .maxLength = 6},
+    {.name = "edPassword",
+     .kind = ControlKind::Edit,
+     .x = 16,
+     .y = 104,
+     .width = 286,
+     .height = 24,
+     .options = opt::readOnly},
+    {.name = "sbCopy",
+     .kind = ControlKind::BitmapButton,
+     .hint = "Copy Password To Clipboard.",
+     .x = 306,
+     .y = 103,
+     .width = 26,
+     .height = 26},
+    {.name = "lbStrength",
+     .kind = ControlKind::Label,
+     .x = 16,
+     .y = 134,
+     .width = 316,
+     .height = 16},
+    {.name = "sbGenerate",
+     .kind = ControlKind::SkinButton,
+     .caption = "&Generator",
+     .x = 222,
+     .y = 162,
+     .width = 110,
+     .height = 28},
+};
+
+FormDesign generatorDesign() {
+    FormDesign design;
+    design.className = "TfrmGenerator";
+    design.caption = "Password Generator";
+    design.clientWidth = 348;
+    design.clientHeight = 202;
+    design.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    design.centered = true;
+    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
+    return design;
+}
+
+// The copy button's picture on each face it shows (normal, hot, pressed, inactive).
+Bitmap glyphStrip(HIMAGELIST images, int index) {
+    constexpr int size = images::kMenuSize;
+    constexpr COLORREF faces[] = {skin::kFormFace, skin::kButtonHot, skin::kButtonPressed,
+                                  skin::kFormFace};
+    void* bits = nullptr;
+    Bitmap strip(createDib32(size * 4, size, &bits));
+    if (!strip || !images) return strip;
+    HDC dc = CreateCompatibleDC(nullptr);
+    {
+        SelectGuard select(dc, strip.get());
+        for (int frame = 0; frame < 4; ++frame) {
+            const RECT area{frame * size, 0, (frame + 1) * size, size};
+            Brush face(CreateSolidBrush(faces[frame]));
+            FillRect(dc, &area, face.get());
+            ImageList_Draw(images, index, dc, area.left, 0, frame == 3 ? ILD_BLEND50 : ILD_NORMAL);
+        }
+    }
+    DeleteDC(dc);
+    return strip;
+}
+
+} // namespace
+
+TfrmGenerator::TfrmGenerator(const MessageTable& messages, Clipboard& clipboard,
+                             PasswordGuard& guard)
+    : TDialog(generatorDesign(), kGeneratorControls), messages_(messages), clipboard_(clipboard),
+      guard_(guard) {}
+
+void TfrmGenerator::onCreate() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    glyphs_.reset(ImageList_Create(images::kMenuSize, images::kMenuSize, ILC_COLOR32, 0, 0));
+    Bitmap strip(static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_TOOLBAR16),
+                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (glyphs_ && strip) ImageList_Add(glyphs_.get(), strip.get(), nullptr);
+    sbCopy->setGlyph(glyphStrip(glyphs_.get(), images::kImgCopy), 4);
+
+    sbGenerate->OnClick = [this] { generateClick(); };
+    sbCopy->OnClick = [this] { copyClick(); };
+    for (QCheckBox* box : {&*cbAZ, &*cba, &*cbSpecial, &*cbDigit})
+        box->OnChange = [this] { updateStrength(); };
+    updateStrength();
+}
+
+void TfrmGenerator::open() {
+    showModeless(nullptr);
+}
+
+void TfrmGenerator::onShow() {
+    sbGenerate->setFocus();
+}
+
+void TfrmGenerator::onHide() {
+    edPassword->wipeText();
+}
+
+GeneratorOptions TfrmGenerator::options() const {
+    return {cbAZ->checked(), cba->checked(), cbSpecial->checked(), cbDigit->checked()};
+}
+
+void TfrmGenerator::generateClick() {
+    // With no class chosen the result keeps what it shows.
+    std::optional<SecretString> password =
+        generatePassword(options(), parseGeneratorLength(edLength->text()));
+    if (!password) return;
+    edPassword->wipeText();
+    SetWindowTextA(edPassword->handle(), password->c_str());
+}
+
+void TfrmGenerator::copyClick() {
+    SecretString password = edPassword->secretText();
+    if (password.empty()) return;
+    if (!writeClipboardChecked(clipboard_, password.view())) return;
+    edPassword->wipeText();
+    guard_.guardClipboard(password.view());
+    hide();
+}
+
+void TfrmGenerator::updateStrength() {
+    if (!lbStrength.bound()) return;
+    lbStrength->setText(formatText(messages_.text(Msg::generatorstrength),
+                                   {strengthBits(options(), edLength->text())}));
+}
+
+void TfrmGenerator::enterPressed() {
+    if (GetFocus() == sbCopy->handle())
+        copyClick();
+    else
+        generateClick();
+}
+
+void TfrmGenerator::onCommand(int id, int notifyCode, HWND from) {
+    if (from && edLength.bound() && from == edLength->handle() && notifyCode == EN_CHANGE)
+        updateStrength();
+    TDialog::onCommand(id, notifyCode, from);
+}
+
+} // namespace kh
