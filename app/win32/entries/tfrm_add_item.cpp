@@ -106,21 +106,21 @@ constexpr ControlDef kWizardControls[] = {
     text("Label2",
          "The title stands for this entry in the \"Title\" column. For a \"Web Account\" it "
          "should be the login name, ie: \"someone@example.com\" or \"someone\".",
-         "Welcome", 98, 30),
+         "Welcome", 98, 44),
     text("Label3",
          "Please input one-sentence description here to describe what does this entry mean, "
          "ie: Hotmail Account. (if no text inputed here, Keyhaven will default it to the entry "
          "title):",
-         "Welcome", 134, 44),
+         "Welcome", 144, 44),
     {.name = "edWhat",
      .kind = ControlKind::Edit,
      .x = kTextLeft,
-     .y = 180,
+     .y = 190,
      .width = kTextWidth,
      .height = 22,
      .parent = "Welcome",
      .maxLength = kEditLimit},
-    text("Label4", "Press Next to continue.", "Welcome", 230, 16),
+    text("Label4", "Press Next to continue.", "Welcome", 234, 16),
 
     // Page 1: description and type.
     heading("Label5", "Detailed Message", "New"),
