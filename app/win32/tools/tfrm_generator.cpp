@@ -127,6 +127,12 @@ TfrmGenerator::TfrmGenerator(const MessageTable& messages, Clipboard& clipboard,
     : TDialog(generatorDesign(), kGeneratorControls), messages_(messages), clipboard_(clipboard),
       guard_(guard) {}
 
+// The program may end with a password on show: the edit's buffer is released with the
+// window, so it is overwritten first.
+TfrmGenerator::~TfrmGenerator() {
+    if (handle() && edPassword.bound()) edPassword->wipeText();
+}
+
 void TfrmGenerator::onCreate() {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     glyphs_.reset(ImageList_Create(images::kMenuSize, images::kMenuSize, ILC_COLOR32, 0, 0));

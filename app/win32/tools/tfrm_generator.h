@@ -19,6 +19,7 @@ namespace kh {
 class TfrmGenerator : public TDialog {
   public:
     TfrmGenerator(const MessageTable& messages, Clipboard& clipboard, PasswordGuard& guard);
+    ~TfrmGenerator() override;
 
     // Shows the window, or brings it to the front when it is open.
     void open();
