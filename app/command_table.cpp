@@ -111,6 +111,22 @@ constexpr std::array kCommands = {
     CommandDef{ToolStyle, M::ToolBar, "tbStyle", "", "Change View Style", none(), -1, kImgViewStyle, R::Always, F::View, S::DropDownButton, true, None},
     CommandDef{ToolComment, M::ToolBar, "tbComment", "", "Show/Hide Comment Window", none(), -1, kImgComment, R::Always, F::View, S::Check, false, None},
     CommandDef{ToolHelp, M::ToolBar, "tbHelp", "", "Help", none(), -1, kImgHelp, R::Always, F::Help, S::Normal, false, TipOfTheDay},
+    CommandDef{TrayOpenKeyhaven, M::Tray, "OpenApplication1", "&Open Keyhaven...", "", none(), -1, kImgOpenKeyhaven, R::Always, F::Tray, S::Normal, false, None},
+    CommandDef{TrayManageAccount, M::Tray, "ManageAccount2", "&Manage Account", "", none(), -1, kImgManageAccount, R::LoggedIn, F::Account, S::Submenu, true, None},
+    CommandDef{TrayEditAccountInformation, M::TrayManageAccount, "EditAccountInformation2", "Edit Account Information", "", none(), -1, kImgEditAccount, R::LoggedIn, F::Account, S::Normal, false, EditAccountInformation},
+    CommandDef{TrayChangeAccountPassword, M::TrayManageAccount, "ChangeAccountPassword2", "Change Account Password", "", none(), -1, kImgChangePassword, R::LoggedIn, F::Account, S::Normal, false, ChangeAccountPassword},
+    CommandDef{TrayFindInAccount, M::TrayManageAccount, "FindinAccount2", "Find in Account", "", {'F', true, false, false}, -1, kImgFind, R::LoggedIn, F::Search, S::Normal, false, FindPassword},
+    CommandDef{TraySaveAccountData, M::Tray, "SaveAccountData2", "&Save Account Data", "", {'S', true, false, false}, -1, kImgSave, R::LoggedIn, F::Session, S::Normal, false, SaveAccountData},
+    CommandDef{TraySaveAccountAs, M::Tray, "SaveAccountAs2", "Save Account &As ...", "", {'D', true, false, false}, -1, kImgSaveAs, R::LoggedIn, F::Session, S::Normal, false, SaveAccountAs},
+    CommandDef{TrayExportAllEntries, M::Tray, "ExportAllEntriesToXML2", "Export All Entries To XML", "", none(), -1, kImgExportXml, R::LoggedIn, F::Interchange, S::Normal, true, ExportAllEntriesToXml},
+    CommandDef{TrayExportSelectedEntries, M::Tray, "ExportSelectedEntries3", "Export Selected Entries", "", {'M', true, false, false}, -1, kImgExportXml, R::Current, F::Interchange, S::Normal, false, ExportSelectedEntries},
+    CommandDef{TraySetupNewAccount, M::Tray, "SetupNewAccount2", "Setup New Account", "", none(), -1, kImgNewAccount, R::Always, F::Session, S::Normal, true, SetupNewAccount},
+    CommandDef{TrayLoginExistingAccount, M::Tray, "LoginExistingAccount2", "Login Existing Account", "", {'O', true, false, false}, -1, kImgOpenAccount, R::Always, F::Session, S::Normal, false, LoginExistingAccount},
+    CommandDef{TrayImportExistingAccount, M::Tray, "ImportExistingAccount2", "&Import Existing Account", "", none(), -1, kImgImportXml, R::Always, F::Session, S::Normal, false, ImportExistingAccount},
+    CommandDef{TrayLogoutCurrentAccount, M::Tray, "LogoutCurrentAccount2", "Logout Current Account", "", {'Q', true, false, false}, -1, kImgLogout, R::LoggedIn, F::Session, S::Normal, true, LogoutCurrentAccount},
+    CommandDef{TrayPreferences, M::Tray, "Preferrence2", "Keyhaven &Preferrence ...", "", none(), -1, kImgPreferences, R::Always, F::Tools, S::Normal, true, Preferences},
+    CommandDef{TrayPasswordGenerator, M::Tray, "PasswordGenerator2", "Password Generator ...", "", none(), -1, kImgGenerator, R::Always, F::Tools, S::Normal, false, PasswordGenerator},
+    CommandDef{TrayQuitKeyhaven, M::Tray, "QuitKeyhaven2", "Quit Keyhaven", "", none(), -1, kImgQuit, R::Always, F::Session, S::Normal, true, QuitKeyhaven},
 };
 // clang-format on
 

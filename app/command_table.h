@@ -93,6 +93,23 @@ enum class CommandId : std::uint16_t {
     ToolStyle,
     ToolComment,
     ToolHelp,
+    // Notification-area menu (pmTray)
+    TrayOpenKeyhaven,
+    TrayManageAccount,
+    TrayEditAccountInformation,
+    TrayChangeAccountPassword,
+    TrayFindInAccount,
+    TraySaveAccountData,
+    TraySaveAccountAs,
+    TrayExportAllEntries,
+    TrayExportSelectedEntries,
+    TraySetupNewAccount,
+    TrayLoginExistingAccount,
+    TrayImportExistingAccount,
+    TrayLogoutCurrentAccount,
+    TrayPreferences,
+    TrayPasswordGenerator,
+    TrayQuitKeyhaven,
     Count
 };
 
@@ -106,7 +123,9 @@ enum class MenuId : std::uint8_t {
     Help,
     ListContext,
     View,
-    ToolBar
+    ToolBar,
+    Tray,
+    TrayManageAccount,
 };
 
 // The state the enable rules look at, gathered when a menu opens.

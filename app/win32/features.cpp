@@ -10,6 +10,7 @@
 #include "session/session_feature.h"
 #include "tfrm_main.h"
 #include "tools/tools_feature.h"
+#include "tray/install_tray.h"
 
 namespace kh {
 
@@ -24,6 +25,7 @@ void installFeatures(TfrmMain& main) {
     main.setFeature(Feature::Account, std::make_unique<AccountFeature>(context));
     main.setFeature(Feature::Interchange, std::make_unique<InterchangeFeature>(context));
     main.setFeature(Feature::Search, std::make_unique<SearchFeature>(context));
+    installTray(main);
 }
 
 } // namespace kh

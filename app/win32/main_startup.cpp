@@ -1,5 +1,7 @@
 // The first show of the main window: centred in the work area, then the login for the
-// account named on the command line or, with the Wizard setting on, the last one.
+// account named on the command line or, with the Wizard setting on, the last one. It runs
+// at start, or at the first restore from the notification area after a start with
+// "/start".
 #include "app_folders.h"
 #include "tfrm_main.h"
 
@@ -22,6 +24,8 @@ bool TfrmMain::firstShow(const std::string& commandLineFile) {
     ShowWindow(handle(), SW_SHOWNORMAL);
     UpdateWindow(handle());
 
+    // Started for the browser: its request brings up the login when it needs one.
+    if (start_.processMode) return true;
     if (session_.noteActivity()) return true;
     const bool fromCommandLine = !commandLineFile.empty();
 
