@@ -300,7 +300,7 @@ bool Session::askYesNo(const std::string& text) {
 }
 
 void Session::showWarning(const std::string& text) {
-    if (suppressWarnings_) return;
+    if (suppressWarnings_ || (SilenceWarnings && SilenceWarnings())) return;
     ui_.setStatusText(text);
     ui_.warningBox(msg(Msg::warning), text);
 }

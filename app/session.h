@@ -138,6 +138,9 @@ class Session {
     // Runs after every new-account command, whatever came of it (the debug start raises
     // its test error here).
     std::function<void()> OnNewAccountFinished;
+    // While this says so, showWarning shows nothing (a browser request is being served:
+    // a login or a save it sets off fails without a box).
+    std::function<bool()> SilenceWarnings;
     // True when the program may end.
     bool quitCommand();
     CloseDecision closeQuery();

@@ -1,6 +1,7 @@
 #include "features.h"
 
 #include "account/account_feature.h"
+#include "browser/browser_feature.h"
 #include "clipboard/clipboard_feature.h"
 #include "entries/entries_feature.h"
 #include "help/help_feature.h"
@@ -25,6 +26,7 @@ void installFeatures(TfrmMain& main) {
     main.setFeature(Feature::Account, std::make_unique<AccountFeature>(context));
     main.setFeature(Feature::Interchange, std::make_unique<InterchangeFeature>(context));
     main.setFeature(Feature::Search, std::make_unique<SearchFeature>(context));
+    installBrowser(main);
     installTray(main);
 }
 

@@ -902,6 +902,27 @@ TEST_F(SessionTest, BrowserLoginShowsNoWarnings) {
     EXPECT_EQ(ui_.warnings, std::vector<std::string>{"visible again"});
 }
 
+TEST_F(SessionTest, WarningsStaySilentWhileTheHookSaysSo) {
+    // A browser request that logs in with a wrong password and one whose save fails: the
+    // user sees neither, in a box or in the status bar.
+    bool serving = true;
+    session_.SilenceWarnings = [&serving] { return serving; };
+    writeAccount(file());
+    ui_.status.clear();
+    EXPECT_FALSE(session_.loginAccount(file(), "alice", "wrong"));
+    login();
+    session_.setModified(true);
+    fs_.failCommit = true;
+    const std::string status = ui_.status;
+    EXPECT_FALSE(session_.saveAccount(false, true));
+    EXPECT_TRUE(ui_.warnings.empty());
+    EXPECT_EQ(ui_.status, status);
+
+    serving = false;
+    EXPECT_FALSE(session_.saveAccount(false, true));
+    EXPECT_EQ(ui_.warnings, std::vector<std::string>{"Save Account File: " + file() + " Failed!"});
+}
+
 TEST_F(SessionTest, BannerTextFallsBackToTheAccountName) {
     session_.setBannerText("");
     EXPECT_EQ(ui_.banner, "");

@@ -1,0 +1,73 @@
+#include "browser_adapters.h"
+
+#include <limits>
+
+namespace kh {
+namespace {
+
+bool validIndex(const EntryList& entries, std::size_t index) {
+    return index < static_cast<std::size_t>(entries.rowCount(EntryView::lvPassword));
+}
+
+} // namespace
+
+std::size_t EntryLoginStore::rowCount() const {
+    return static_cast<std::size_t>(entries_.rowCount(EntryView::lvPassword));
+}
+
+std::optional<browser::StoredRow> EntryLoginStore::row(std::size_t index) const {
+    if (!validIndex(entries_, index)) return std::nullopt;
+    const EntryRow& r = entries_.row(EntryView::lvPassword, static_cast<int>(index));
+    if (!r.record) return std::nullopt;
+    return browser::StoredRow{r.caption, r.details, r.record->type, r.record->fileOffset,
+                              r.record->data.view()};
+}
+
+bool EntryLoginStore::replaceData(std::size_t index, std::string_view data) {
+    if (!validIndex(entries_, index)) return false;
+    return entries_.replaceRowData(static_cast<int>(index), data);
+}
+
+bool EntryLoginStore::addLink(std::string_view title, std::string_view data,
+                              std::string_view whatsThis, std::string_view description) {
+    return entries_.addEntryRow(title, data, kOffsetUnsaved, kEntryLink, whatsThis, description);
+}
+
+void SessionLoginUi::waitForLoginDialog() {
+    ui_.bringLoginDialogToFront();
+    held_ = ui_.waitForLoginDialog([this] { return session_.isLoggedIn(); });
+    // Logged in meanwhile: nothing is left to carry out.
+    if (session_.isLoggedIn()) held_ = LoginPrompt{};
+}
+
+void SessionLoginUi::completePendingLogin() {
+    LoginPrompt held = std::move(held_);
+    held_ = LoginPrompt{};
+    if (held.choice == LoginPrompt::Choice::Login && !held.password.empty())
+        session_.loginAccount(held.file, trimLoginName(held.name), held.password.view());
+    held.password.wipe();
+}
+
+void SessionLoginUi::setLoginStayOnTop(bool onTop) {
+    ui_.setLoginDialogOnTop(onTop);
+    if (onTop || !loginWindow_) return;
+    const HWND dialog = loginWindow_();
+    if (!dialog || !(GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST)) return;
+    // Wine keeps an owned window topmost when it is moved below the topmost windows (it
+    // places it beside its owner's neighbours); without its owner it goes down as asked.
+    const HWND owner = GetWindow(dialog, GW_OWNER);
+    SetWindowLongPtrA(dialog, GWLP_HWNDPARENT, 0);
+    SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowLongPtrA(dialog, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+}
+
+void SessionLoginUi::showLoginForLastAccount() {
+    session_.showLogin(session_.lastFileName(), session_.lastAccountName());
+}
+
+void SessionLoginUi::endProcessMode() {
+    if (start_.processMode && window_.mainWindowVisible()) window_.hideToTray();
+    start_.processMode = false;
+}
+
+} // namespace kh

@@ -1,0 +1,62 @@
+// What the browser requests need of the program, on the program's own objects: the entry
+// list and session as the store of logins, the session and login dialog as the prompt.
+#pragma once
+
+#include "app_context.h"
+#include "entry_list.h"
+#include "request_server.h"
+#include "session.h"
+
+#include <windows.h>
+
+#include <functional>
+
+namespace kh {
+
+// Stored logins are the rows of lvPassword with their records.
+class EntryLoginStore : public browser::LoginStore {
+  public:
+    EntryLoginStore(Session& session, EntryList& entries) : session_(session), entries_(entries) {}
+
+    bool isLoggedIn() override { return session_.noteActivity(); }
+    std::size_t rowCount() const override;
+    std::optional<browser::StoredRow> row(std::size_t index) const override;
+    bool replaceData(std::size_t index, std::string_view data) override;
+    bool addLink(std::string_view title, std::string_view data, std::string_view whatsThis,
+                 std::string_view description) override;
+    bool hasFileName() const override { return !session_.fileName().empty(); }
+    // As the Save command does it: the last account is remembered when Remember is on.
+    bool saveNow() override { return session_.saveAccount(false, session_.settings().remember); }
+
+  private:
+    Session& session_;
+    EntryList& entries_;
+};
+
+// The login on demand: the session's login dialog and the main window's place.
+class SessionLoginUi : public browser::LoginUi {
+  public:
+    SessionLoginUi(Session& session, SessionUi& ui, MainWindowControl& window, StartState& start,
+                   std::function<HWND()> loginWindow)
+        : session_(session), ui_(ui), window_(window), start_(start),
+          loginWindow_(std::move(loginWindow)) {}
+
+    bool isLoggedIn() override { return session_.noteActivity(); }
+    bool loginDialogOnScreen() override { return ui_.loginDialogShowing(); }
+    void waitForLoginDialog() override;
+    void completePendingLogin() override;
+    void setLoginStayOnTop(bool onTop) override;
+    void showLoginForLastAccount() override;
+    void endProcessMode() override;
+
+  private:
+    Session& session_;
+    SessionUi& ui_;
+    MainWindowControl& window_;
+    StartState& start_;
+    std::function<HWND()> loginWindow_;
+    // What the dialog held when the wait ended; its password is gone as soon as it is used.
+    LoginPrompt held_;
+};
+
+} // namespace kh

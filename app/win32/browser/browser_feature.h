@@ -1,0 +1,55 @@
+// The browser integration: the requests of a browser bridge answered on the login window,
+// the browser's context-menu entries kept in step with the WithIE setting and the
+// language, and the browser pages built after every language load.
+#pragma once
+
+#include "app_context.h"
+#include "browser_adapters.h"
+#include "browser_win32.h"
+
+#include <memory>
+
+namespace kh {
+
+class TfrmMain;
+
+class BrowserFeature : public FeatureHandler {
+  public:
+    // Registers the context-menu entries when WithIE is on, as the main window is built.
+    // `loginWindow` is the window the requests arrive at.
+    BrowserFeature(AppContext& context, SessionUi& sessionUi, std::function<HWND()> loginWindow);
+    ~BrowserFeature() override;
+    BrowserFeature(const BrowserFeature&) = delete;
+    BrowserFeature& operator=(const BrowserFeature&) = delete;
+
+    // The feature has no commands of its own.
+    void run(CommandId) override {}
+    // The entries carry the captions of the language in force: they go before it does
+    // and come back under the new captions, with the pages.
+    void languageChanging() override;
+    void languageLoaded() override;
+
+    // Added when `add` and WithIE are on, removed when `add` is off. Never fails aloud.
+    void updateMenu(bool add);
+    // The pages from the templates in the program folder's html\, with the current texts.
+    int buildPages();
+    // One of the four request messages; the message result.
+    std::intptr_t serve(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool serving() const { return gate_.serving(); }
+
+  private:
+    AppContext& context_;
+    EntryLoginStore store_;
+    SessionLoginUi loginUi_;
+    browser::LoginGate gate_;
+    browser::WindowsProcessMemory memory_;
+    browser::RequestServer server_;
+    // The login window and the slots outlive this handler; they find it through here.
+    std::shared_ptr<BrowserFeature*> self_;
+};
+
+// Installs the feature on the main window (its session prompt is the window itself).
+BrowserFeature& installBrowser(TfrmMain& main);
+BrowserFeature* browserFeature(TfrmMain& main);
+
+} // namespace kh
