@@ -18,13 +18,20 @@ inline constexpr std::size_t kMaxSearchText = 192;
 
 // Defaults are those of the find dialog's boxes.
 struct SearchRequest {
-    std::string text;
+    std::string text; // may be a piece of a password: wiped when it goes
     bool caseSensitive = false;
     bool inWhatsThis = false;
     bool inTitle = true;
     bool inPassword = true;
     bool findAll = false;
     bool inDetail = true;
+
+    SearchRequest() = default;
+    SearchRequest(const SearchRequest&) = default;
+    SearchRequest(SearchRequest&&) = default;
+    SearchRequest& operator=(const SearchRequest&) = default;
+    SearchRequest& operator=(SearchRequest&&) = default;
+    ~SearchRequest() { wipeString(text); }
 };
 
 // What the search sees of one row of the shown list. The views and the pointer must stay

@@ -20,12 +20,30 @@ kh_wine_env() {
     if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
         cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
     fi
+    # Test programs that open windows run inside a Wine virtual desktop: without a window
+    # manager, every top-level X window that is shown or hidden makes Wine wait for a
+    # reply that never comes (about two seconds each). Keyhaven.exe itself keeps real X
+    # windows, which the end-to-end tests find and drive with xdotool.
+    if [ ! -f "$WINEPREFIX/.kh-desktops" ]; then
+        local reg="$WINEPREFIX/kh-desktops.reg"
+        {
+            printf 'REGEDIT4\n\n'
+            printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"KhTests"="1280x900"\n\n'
+            local exe
+            for exe in main_window_tests ui_tests diag_window_tests app_win32_tests i18n_tests; do
+                printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s.exe\\Explorer]\n"Desktop"="KhTests"\n\n' "$exe"
+            done
+        } >"$reg"
+        wine regedit /S "$reg" >/dev/null 2>&1 && touch "$WINEPREFIX/.kh-desktops"
+    fi
     # One server for the whole run, with Wine's own background processes (services,
     # device host) started here. Started by the first test instead, they would inherit
     # that test's output pipe and keep ctest waiting for it to close.
     wineserver -k 2>/dev/null || true # a server left from an earlier run may hold an old display
     wineserver -p30 2>/dev/null || true
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # The tests' desktop too, so that it does not hang on the first test's output pipe.
+    (wine explorer /desktop=KhTests,1280x900 </dev/null >/dev/null 2>&1 &)
 }
 
 # Starts Xvfb on the first free display from 90 on; sets DISPLAY and KH_XVFB_PID.

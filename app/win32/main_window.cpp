@@ -789,8 +789,11 @@ void TfrmMain::pushSelection(EntryView view) {
     pushingSelection_ = true;
     const std::vector<int> selected = list_.selectedRows(view);
     const int count = list_.rowCount(view);
-    if (count > 0 && static_cast<int>(selected.size()) == count) {
+    // One call for the whole list, then one per row that differs from it.
+    if (count > 0 && static_cast<int>(selected.size()) * 2 > count) {
         ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+        for (int row = 0; row < count; ++row)
+            if (!list_.isSelected(view, row)) ListView_SetItemState(list, row, 0, LVIS_SELECTED);
     } else {
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
         for (int row : selected)
