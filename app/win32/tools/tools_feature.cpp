@@ -32,6 +32,7 @@ class BusyCursor {
 
 ToolsFeature::ToolsFeature(AppContext& context)
     : context_(context), fileDialogs_(&context.fileDialogs) {
+    if (!context_.hookMainWindow) return;
     context_.hookMainWindow([removing = removing_](UINT msg, WPARAM, LPARAM, LRESULT& result) {
         if (msg != WM_SETCURSOR || !*removing) return false;
         SetCursor(LoadCursorA(nullptr, IDC_WAIT));
