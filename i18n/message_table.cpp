@@ -113,6 +113,9 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(generatorstrength, "Strength: %d bits"),
     KH_MESSAGE(queryreplacefile, "The file %s already exists.\nDo you want to replace it?"),
     KH_MESSAGE(hotkeyinvalid, "A hotkey needs Ctrl or Alt together with a key."),
+    KH_MESSAGE(taball, "ALL"),
+    KH_MESSAGE(slogan, "Simple is the Best."),
+    KH_MESSAGE(loginhint, "Click Login Account For Login"),
 }};
 
 #undef KH_MESSAGE

@@ -98,9 +98,12 @@ enum class Msg : std::size_t {
     generatorstrength,
     queryreplacefile,
     hotkeyinvalid,
+    taball,
+    slogan,
+    loginhint,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::hotkeyinvalid) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::loginhint) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

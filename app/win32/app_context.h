@@ -41,6 +41,9 @@ class FeatureHandler {
     virtual void run(CommandId action) = 0;
     // The account was logged out (by the user or the idle timer).
     virtual void sessionEnded() {}
+    // Creates the feature's windows now (hidden), so that the translators' template holds
+    // their texts; they are otherwise made on first use.
+    virtual void createWindows() {}
     // A language is about to replace the messages (they still hold the old texts).
     virtual void languageChanging() {}
     // A language was loaded: texts that the windows do not translate themselves.

@@ -314,7 +314,7 @@ void TfrmMain::onCreate() {
     auto& tabs = get<QTabControl>("mTabType");
     tabs.setOrientation(TabOrientation::Vertical);
     tabs.setTabWidth(kTabLength);
-    tabs.setTabs({"ALL", "Password", "Link", "Text"});
+    tabs.setTabs(tabCaptions());
     tabs.setTabIndex(0);
     tabs.OnChanging = [this](int index) { return chooseTab(index); };
     tabs.OnDrawTab = [this](HDC dc, int index, const RECT& area, bool selected, bool hot) {
@@ -329,7 +329,7 @@ void TfrmMain::onCreate() {
         if (chooseTab(sub)) get<QTabControl>("mTabType").setTabIndex(sub);
     }
     banner_ = messages_.text(Msg::prompting);
-    status_ = "Click Login Account For Login";
+    status_ = messages_.text(Msg::loginhint);
     updateToolButtons();
     layoutControls();
 }
@@ -550,8 +550,11 @@ void TfrmMain::languageLoaded() {
     // are withdrawn under their old captions), then the new ones.
     for (auto& feature : features_)
         if (feature) feature->languageChanging();
+    const bool showingLoginHint = status_ == messages_.text(Msg::loginhint);
     messages_.refreshFrom(mLanguage);
     setColumnCaptions();
+    get<QTabControl>("mTabType").setTabs(tabCaptions());
+    if (showingLoginHint) setStatusText(messages_.text(Msg::loginhint));
     list_.setTypeNames({messages_.text(Msg::passwordtext), messages_.text(Msg::linktext),
                         messages_.text(Msg::texttext), messages_.text(Msg::unknowntext)});
     if (session_.isLoggedIn()) {
@@ -565,6 +568,7 @@ void TfrmMain::languageLoaded() {
         mLanguage.translateWindow(form, form->className(), false);
     for (auto& feature : features_)
         if (feature) feature->languageLoaded();
+    layoutControls(); // captions of another length
     rowsChanged(RowsChange::Updated);
 }
 
@@ -691,7 +695,7 @@ void TfrmMain::paintBanner(HDC dc, const RECT& r) {
         SetTextColor(dc, kOlive);
         RECT area = r;
         area.right -= scale(4);
-        drawText(dc, "Simple is the Best.", area, DT_RIGHT | DT_VCENTER);
+        drawText(dc, messages_.text(Msg::slogan), area, DT_RIGHT | DT_VCENTER);
     }
 }
 
@@ -968,6 +972,11 @@ std::string TfrmMain::fitToColumn(HWND list, int column, std::string_view text) 
     std::string fitted(text.substr(0, low));
     fitted += kEllipsis;
     return fitted;
+}
+
+std::vector<std::string> TfrmMain::tabCaptions() const {
+    return {messages_.text(Msg::taball), messages_.text(Msg::passwordtext),
+            messages_.text(Msg::linktext), messages_.text(Msg::texttext)};
 }
 
 int TfrmMain::tabStripWidth() {

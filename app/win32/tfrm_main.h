@@ -171,6 +171,7 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     bool closeRequested();
     std::string fitToColumn(HWND list, int column, std::string_view text);
     int tabStripWidth();
+    std::vector<std::string> tabCaptions() const;
     void applySettingsToSession();
 
     AppPaths paths_;

@@ -102,6 +102,9 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "generatorstrength",
         "queryreplacefile",
         "hotkeyinvalid",
+        "taball",
+        "slogan",
+        "loginhint",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

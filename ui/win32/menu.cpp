@@ -29,7 +29,20 @@ UINT itemState(HMENU menu, UINT position) {
 TMenuItem::TMenuItem(TMenu& menu, const MenuItemDef& def, HMENU parent, UINT position)
     : menu_(menu), name_(def.name), caption_(def.caption), commandId_(def.commandId), tag_(def.tag),
       imageIndex_(def.imageIndex), radio_((def.options & menuopt::radio) != 0), parent_(parent),
-      position_(position) {}
+      position_(position) {
+    // The shortcut shown after a tab is no text to translate: a language replaces the
+    // caption before it and the shortcut stays.
+    const std::size_t tab = caption_.find('\t');
+    if (tab != std::string::npos) {
+        shortcut_ = caption_.substr(tab + 1);
+        caption_.resize(tab);
+    }
+    shown_ = displayed();
+}
+
+std::string TMenuItem::displayed() const {
+    return shortcut_.empty() ? caption_ : caption_ + "\t" + shortcut_;
+}
 
 bool TMenuItem::checked() const {
     return (itemState(parent_, position_) & MFS_CHECKED) != 0;
@@ -56,11 +69,12 @@ void TMenuItem::setEnabled(bool enabled) {
 void TMenuItem::setText(const std::string& text) {
     if (isSeparator()) return;
     caption_ = text;
+    shown_ = displayed();
     MENUITEMINFOA info{};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_STRING;
-    info.dwTypeData = caption_.data();
-    info.cch = static_cast<UINT>(caption_.size());
+    info.dwTypeData = shown_.data();
+    info.cch = static_cast<UINT>(shown_.size());
     SetMenuItemInfoA(parent_, position_, TRUE, &info);
 }
 
@@ -86,8 +100,8 @@ TMenu::TMenu(std::string name, std::span<const MenuItemDef> items, bool menuBar)
             info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_FTYPE;
             info.fType = item->radio_ ? MFT_RADIOCHECK : 0;
             info.wID = static_cast<UINT>(def.commandId);
-            info.dwTypeData = item->caption_.data();
-            info.cch = static_cast<UINT>(item->caption_.size());
+            info.dwTypeData = item->shown_.data();
+            info.cch = static_cast<UINT>(item->shown_.size());
             info.fState = ((def.options & menuopt::checked) ? MFS_CHECKED : 0) |
                           ((def.options & menuopt::disabled) ? MFS_DISABLED : 0);
         }

@@ -72,8 +72,12 @@ class TMenuItem : public TranslatableComponent {
   private:
     friend class TMenu;
     TMenu& menu_;
+    std::string displayed() const;
+
     std::string name_;
-    std::string caption_;
+    std::string caption_;  // without the shortcut
+    std::string shortcut_; // "Ctrl+S": shown after a tab, never translated
+    std::string shown_;    // what the menu holds
     int commandId_;
     int tag_;
     int imageIndex_;

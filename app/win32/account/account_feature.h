@@ -18,6 +18,11 @@ class AccountFeature : public FeatureHandler {
     void run(CommandId action) override;
     void sessionEnded() override;
     void languageLoaded() override;
+    void createWindows() override {
+        wizard().create();
+        changePasswordDialog().create();
+        accountDialog().create();
+    }
 
     // The windows, each made on first use and then reused.
     TfrmWizard& wizard();

@@ -22,6 +22,11 @@ ClipboardFeature::ClipboardFeature(AppContext& context)
     });
 }
 
+void ClipboardFeature::createWindows() {
+    if (!guardWindow_) guardWindow_ = std::make_unique<TfrmGuard>(context_.guard);
+    guardWindow_->create();
+}
+
 ClipboardFeature::~ClipboardFeature() {
     context_.services.rowDoubleClicked = nullptr;
     context_.guard.detach();

@@ -16,6 +16,7 @@ class ClipboardFeature : public FeatureHandler {
     explicit ClipboardFeature(AppContext& context);
     ~ClipboardFeature() override;
     void run(CommandId action) override;
+    void createWindows() override;
     ClipboardCommands& commands() { return commands_; }
     // The guard's window once a copy has created it; null before.
     TfrmGuard* guardWindow() const { return guardWindow_.get(); }

@@ -18,6 +18,7 @@ class EntriesFeature : public FeatureHandler {
     // An open wizard is cancelled when the account goes: what it holds belongs to a
     // session that has ended.
     void sessionEnded() override;
+    void createWindows() override { wizard_->create(); }
 
     // The wizard the commands run; tests put their own in its place.
     void setEditor(EntryEditor& editor);

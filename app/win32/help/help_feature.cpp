@@ -19,14 +19,23 @@ HelpFeature::~HelpFeature() {
     context_.services.showTip = nullptr;
 }
 
-bool HelpFeature::showTip(int index) {
+void HelpFeature::createWindows() {
+    tipWindow();
+}
+
+TfrmTip& HelpFeature::tipWindow() {
     if (!tip_) {
         tip_ = std::make_unique<TfrmTip>(context_.language, context_.settings.tip, [this] {
             return context_.services.servingBrowserRequest &&
                    context_.services.servingBrowserRequest();
         });
+        tip_->create();
     }
-    return tip_->showTip(index);
+    return *tip_;
+}
+
+bool HelpFeature::showTip(int index) {
+    return tipWindow().showTip(index);
 }
 
 void HelpFeature::run(CommandId action) {

@@ -14,10 +14,12 @@ class HelpFeature : public FeatureHandler {
     explicit HelpFeature(AppContext& context);
     ~HelpFeature() override;
     void run(CommandId action) override;
+    void createWindows() override;
 
     // The tip window at a tip; created on first use.
     bool showTip(int index);
-    TfrmTip* tipWindow() const { return tip_.get(); }
+    // The tip window, made on first use.
+    TfrmTip& tipWindow();
 
   private:
     AppContext& context_;

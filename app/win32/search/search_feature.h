@@ -17,6 +17,7 @@ class SearchFeature : public FeatureHandler {
     void run(CommandId action) override;
     // The search text must not outlive the account it searched.
     void sessionEnded() override;
+    void createWindows() override { dialog_->create(); }
 
     void openFinder();
     Finder& finder() { return finder_; }

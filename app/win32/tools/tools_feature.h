@@ -31,6 +31,10 @@ class ToolsFeature : public FeatureHandler {
     // The windows, each made on first use and then reused.
     TfrmGenerator& generator();
     TfrmSetting& settingsDialog();
+    void createWindows() override {
+        generator().create();
+        settingsDialog().create();
+    }
 
     // The remover asks for its file through the main window's open-file dialog; tests
     // answer it themselves.

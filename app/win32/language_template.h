@@ -1,0 +1,17 @@
+// The translators' template (example.lng): the texts of every window of the program, of
+// every message and of every tip, in the language file's own form, built from the
+// program itself so that it never misses a text.
+#pragma once
+
+#include <string>
+
+namespace kh {
+
+class TfrmMain;
+
+// Creates every window of the program hidden (their texts enter the language's default
+// template as they are created) and returns the whole template file. `main` must have
+// been created.
+std::string languageTemplateFile(TfrmMain& main);
+
+} // namespace kh
