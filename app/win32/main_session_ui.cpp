@@ -145,8 +145,17 @@ LoginPrompt TfrmMain::waitForLoginDialog(const std::function<bool()>& done) {
 }
 
 void TfrmMain::setLoginDialogOnTop(bool onTop) {
-    SetWindowPos(login_->handle(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND login = login_->handle();
+    if (onTop) {
+        SetWindowPos(login, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return;
+    }
+    // An owned window can stay topmost through its owner: leave the owner out while the
+    // topmost state goes.
+    const HWND owner = GetWindow(login, GW_OWNER);
+    if (owner) SetWindowLongPtrA(login, GWLP_HWNDPARENT, 0);
+    SetWindowPos(login, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (owner) SetWindowLongPtrA(login, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
 }
 
 std::optional<WizardAccount> TfrmMain::runAccountWizard(bool import) {

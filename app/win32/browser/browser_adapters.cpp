@@ -50,15 +50,6 @@ void SessionLoginUi::completePendingLogin() {
 
 void SessionLoginUi::setLoginStayOnTop(bool onTop) {
     ui_.setLoginDialogOnTop(onTop);
-    if (onTop || !loginWindow_) return;
-    const HWND dialog = loginWindow_();
-    if (!dialog || !(GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST)) return;
-    // Wine keeps an owned window topmost when it is moved below the topmost windows (it
-    // places it beside its owner's neighbours); without its owner it goes down as asked.
-    const HWND owner = GetWindow(dialog, GW_OWNER);
-    SetWindowLongPtrA(dialog, GWLP_HWNDPARENT, 0);
-    SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SetWindowLongPtrA(dialog, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
 }
 
 void SessionLoginUi::showLoginForLastAccount() {

@@ -36,10 +36,8 @@ class EntryLoginStore : public browser::LoginStore {
 // The login on demand: the session's login dialog and the main window's place.
 class SessionLoginUi : public browser::LoginUi {
   public:
-    SessionLoginUi(Session& session, SessionUi& ui, MainWindowControl& window, StartState& start,
-                   std::function<HWND()> loginWindow)
-        : session_(session), ui_(ui), window_(window), start_(start),
-          loginWindow_(std::move(loginWindow)) {}
+    SessionLoginUi(Session& session, SessionUi& ui, MainWindowControl& window, StartState& start)
+        : session_(session), ui_(ui), window_(window), start_(start) {}
 
     bool isLoggedIn() override { return session_.noteActivity(); }
     bool loginDialogOnScreen() override { return ui_.loginDialogShowing(); }
@@ -54,7 +52,6 @@ class SessionLoginUi : public browser::LoginUi {
     SessionUi& ui_;
     MainWindowControl& window_;
     StartState& start_;
-    std::function<HWND()> loginWindow_;
     // What the dialog held when the wait ended; its password is gone as soon as it is used.
     LoginPrompt held_;
 };

@@ -1,16 +1,13 @@
 #include "browser_feature.h"
 
-#include "tfrm_login.h"
 #include "tfrm_main.h"
 
 namespace kh {
 
-BrowserFeature::BrowserFeature(AppContext& context, SessionUi& sessionUi,
-                               std::function<HWND()> loginWindow)
+BrowserFeature::BrowserFeature(AppContext& context, SessionUi& sessionUi)
     : context_(context), store_(context.session, context.entries),
-      loginUi_(context.session, sessionUi, context.window, context.start, std::move(loginWindow)),
-      gate_(loginUi_), server_(store_, gate_, memory_),
-      self_(std::make_shared<BrowserFeature*>(this)) {
+      loginUi_(context.session, sessionUi, context.window, context.start), gate_(loginUi_),
+      server_(store_, gate_, memory_), self_(std::make_shared<BrowserFeature*>(this)) {
     FeatureServices& services = context_.services;
     services.servingBrowserRequest = [self = self_] { return *self && (*self)->serving(); };
     services.updateBrowserMenu = [self = self_](bool add) {
@@ -67,8 +64,7 @@ std::intptr_t BrowserFeature::serve(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BrowserFeature& installBrowser(TfrmMain& main) {
-    auto owned = std::make_unique<BrowserFeature>(main.context(), main,
-                                                  [&main] { return main.loginDialog().handle(); });
+    auto owned = std::make_unique<BrowserFeature>(main.context(), main);
     BrowserFeature& feature = *owned;
     main.setFeature(Feature::Browser, std::move(owned));
     return feature;

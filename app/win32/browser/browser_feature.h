@@ -16,8 +16,8 @@ class TfrmMain;
 class BrowserFeature : public FeatureHandler {
   public:
     // Registers the context-menu entries when WithIE is on, as the main window is built.
-    // `loginWindow` is the window the requests arrive at.
-    BrowserFeature(AppContext& context, SessionUi& sessionUi, std::function<HWND()> loginWindow);
+    // Requests arrive at the login window (through the context's hook on it).
+    BrowserFeature(AppContext& context, SessionUi& sessionUi);
     ~BrowserFeature() override;
     BrowserFeature(const BrowserFeature&) = delete;
     BrowserFeature& operator=(const BrowserFeature&) = delete;
