@@ -12,6 +12,9 @@
 
 namespace {
 
+// A request may bring up the login dialog: the user gets this long to log in.
+constexpr UINT kWaitForTheUser = 10 * 60 * 1000;
+
 BOOL CALLBACK matchLoginWindow(HWND window, LPARAM found) {
     char name[128] = {};
     if (GetClassNameA(window, name, sizeof name) == 0) return TRUE;
@@ -62,8 +65,14 @@ int main(int argc, char** argv) {
 
     kh::browser::RequestBlock block = requestBlock(inv);
     const LPARAM address = sendsBlock(inv.command) ? reinterpret_cast<LPARAM>(block.data()) : 0;
-    const LRESULT answer =
-        SendMessageA(window, requestMessage(inv.command), GetCurrentProcessId(), address);
+    // A vault that stops answering (hung, not merely waiting for the user to log in) must
+    // not hang the bridge: the system gives up on a window that processes no messages.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(window, requestMessage(inv.command), GetCurrentProcessId(), address,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, kWaitForTheUser, &answer)) {
+        print(stderr, "khbridge: the vault did not answer\n");
+        return kExitNegative;
+    }
     const Report report = reportAnswer(inv, static_cast<std::intptr_t>(answer), block);
     print(stdout, report.text.view());
     return report.exitCode;
