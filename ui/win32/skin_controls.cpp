@@ -347,6 +347,29 @@ void QSkinButton::paint(HDC dc, const RECT& client) {
 
 // ---- QBitmapButton -------------------------------------------------------------------
 
+void QBitmapButton::setGlyphFrom(HIMAGELIST images, int index) {
+    int size = 0;
+    int height = 0;
+    if (!images || !ImageList_GetIconSize(images, &size, &height) || size <= 0) return;
+    const COLORREF faces[] = {skin::kFormFace, skin::kButtonHot, skin::kButtonPressed,
+                              skin::kFormFace};
+    void* bits = nullptr;
+    Bitmap strip(createDib32(size * 4, height, &bits));
+    if (!strip) return;
+    HDC dc = CreateCompatibleDC(nullptr);
+    {
+        SelectGuard select(dc, strip.get());
+        for (int frame = 0; frame < 4; ++frame) {
+            const RECT area{frame * size, 0, (frame + 1) * size, height};
+            Brush face(CreateSolidBrush(faces[frame]));
+            FillRect(dc, &area, face.get());
+            ImageList_Draw(images, index, dc, area.left, 0, frame == 3 ? ILD_BLEND50 : ILD_NORMAL);
+        }
+    }
+    DeleteDC(dc);
+    setGlyph(std::move(strip), 4);
+}
+
 void QBitmapButton::setGlyph(Bitmap strip, int frames, COLORREF transparent) {
     glyph_ = std::move(strip);
     frames_ = std::max(1, frames);

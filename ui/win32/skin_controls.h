@@ -110,6 +110,8 @@ class QBitmapButton : public QSkinButton {
     using QSkinButton::QSkinButton;
     // Takes the bitmap; pixels of `transparent` (CLR_INVALID: none) show the face.
     void setGlyph(Bitmap strip, int frames, COLORREF transparent = CLR_INVALID);
+    // The four faces (normal, hot, pressed, inactive) of one picture of an image list.
+    void setGlyphFrom(HIMAGELIST images, int index);
     int frameShown() const;
 
   protected:

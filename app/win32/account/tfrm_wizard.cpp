@@ -548,29 +548,6 @@ FormDesign wizardDesign() {
     return design;
 }
 
-// A flat button's picture: one image of the 16-pixel tool bar strip on each face the
-// button shows (normal, hot, pressed, inactive); the button copies it without alpha.
-Bitmap glyphStrip(HIMAGELIST images, int index) {
-    constexpr int size = images::kMenuSize;
-    constexpr COLORREF faces[] = {skin::kFormFace, skin::kButtonHot, skin::kButtonPressed,
-                                  skin::kFormFace};
-    void* bits = nullptr;
-    Bitmap strip(createDib32(size * 4, size, &bits));
-    if (!strip || !images) return strip;
-    HDC dc = CreateCompatibleDC(nullptr);
-    {
-        SelectGuard select(dc, strip.get());
-        for (int frame = 0; frame < 4; ++frame) {
-            const RECT area{frame * size, 0, (frame + 1) * size, size};
-            Brush face(CreateSolidBrush(faces[frame]));
-            FillRect(dc, &area, face.get());
-            ImageList_Draw(images, index, dc, area.left, 0, frame == 3 ? ILD_BLEND50 : ILD_NORMAL);
-        }
-    }
-    DeleteDC(dc);
-    return strip;
-}
-
 void setSecretText(TNativeControl& control, const SecretString& text) {
     control.wipeText();
     SetWindowTextA(control.handle(), text.c_str());
@@ -591,8 +568,8 @@ void TfrmWizard::onCreate() {
     Bitmap strip(static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_TOOLBAR16),
                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (glyphs_ && strip) ImageList_Add(glyphs_.get(), strip.get(), nullptr);
-    sbPaste->setGlyph(glyphStrip(glyphs_.get(), images::kImgPaste), 4);
-    sbView->setGlyph(glyphStrip(glyphs_.get(), images::kImgFind), 4);
+    sbPaste->setGlyphFrom(glyphs_.get(), images::kImgPaste);
+    sbView->setGlyphFrom(glyphs_.get(), images::kImgFind);
 
     sbNext->OnClick = [this] { nextClick(); };
     sbBack->OnClick = [this] { backClick(); };

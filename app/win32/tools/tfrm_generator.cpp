@@ -98,28 +98,6 @@ FormDesign generatorDesign() {
     return design;
 }
 
-// The copy button's picture on each face it shows (normal, hot, pressed, inactive).
-Bitmap glyphStrip(HIMAGELIST images, int index) {
-    constexpr int size = images::kMenuSize;
-    constexpr COLORREF faces[] = {skin::kFormFace, skin::kButtonHot, skin::kButtonPressed,
-                                  skin::kFormFace};
-    void* bits = nullptr;
-    Bitmap strip(createDib32(size * 4, size, &bits));
-    if (!strip || !images) return strip;
-    HDC dc = CreateCompatibleDC(nullptr);
-    {
-        SelectGuard select(dc, strip.get());
-        for (int frame = 0; frame < 4; ++frame) {
-            const RECT area{frame * size, 0, (frame + 1) * size, size};
-            Brush face(CreateSolidBrush(faces[frame]));
-            FillRect(dc, &area, face.get());
-            ImageList_Draw(images, index, dc, area.left, 0, frame == 3 ? ILD_BLEND50 : ILD_NORMAL);
-        }
-    }
-    DeleteDC(dc);
-    return strip;
-}
-
 } // namespace
 
 TfrmGenerator::TfrmGenerator(const MessageTable& messages, Clipboard& clipboard,
@@ -139,7 +117,7 @@ void TfrmGenerator::onCreate() {
     Bitmap strip(static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_TOOLBAR16),
                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (glyphs_ && strip) ImageList_Add(glyphs_.get(), strip.get(), nullptr);
-    sbCopy->setGlyph(glyphStrip(glyphs_.get(), images::kImgCopy), 4);
+    sbCopy->setGlyphFrom(glyphs_.get(), images::kImgCopy);
 
     sbGenerate->OnClick = [this] { generateClick(); };
     sbCopy->OnClick = [this] { copyClick(); };

@@ -71,10 +71,12 @@ TEST_F(LanguageFilesTest, TheTemplateHoldsEveryTextTheProgramLooksUp) {
             if (part->componentName().empty()) continue;
             // Edits, lists and notebook pages keep their texts: only hints count for them.
             const bool textCounts = part->componentKind() != ComponentKind::Other;
-            if (textCounts && !part->text().empty() && part->text() != "-")
+            if (textCounts && !part->text().empty() && part->text() != "-") {
                 EXPECT_EQ(1u, keys.count(key)) << key;
-            if (part->isVisualControl() && !part->hint().empty())
+            }
+            if (part->isVisualControl() && !part->hint().empty()) {
                 EXPECT_EQ(1u, keys.count(key + ".Hint")) << key;
+            }
         }
     }
     for (std::size_t i = 0; i < kMsgCount; ++i)
