@@ -226,11 +226,61 @@ TEST_F(TrayWindowTest, ASecondStartsMessageBringsTheProgramBack) {
     EXPECT_TRUE(main_->loginAnswers.empty());
 }
 
+TEST_F(TrayWindowTest, TheFirstShowWaitsForTheFirstRestoreOrSkipsTheLoginForTheBrowser) {
+    struct Case {
+        const char* what;
+        bool startHidden, processMode;
+        int logins;
+    };
+    const Case cases[] = {
+        {"normal start", false, false, 1},
+        {"\"/start\": at the first restore, once", true, false, 1},
+        {"\"/Process\"", false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rememberLastAccount();
+        openWindow();
+        ShowWindow(mainWindow(), SW_HIDE);
+        int tips = 0;
+        main_->context().services.showTip = [&tips](int) { return ++tips > 0; };
+        StartState& start = main_->startState();
+        start.startHidden = c.startHidden;
+        start.processMode = c.processMode;
+        for (int i = 0; i < c.logins; ++i)
+            expectCancelledLogin();
+        if (c.startHidden) {
+            tray().deferFirstShow([this] { return main_->firstShow(""); });
+            EXPECT_FALSE(IsWindowVisible(mainWindow()));
+            main_->restoreFromTray();
+        } else {
+            EXPECT_TRUE(main_->firstShow(""));
+        }
+        EXPECT_TRUE(shown());
+        EXPECT_TRUE(main_->loginAnswers.empty());
+        EXPECT_EQ(tips, c.processMode ? 0 : 1);
+        // Later restores offer the login (not in process mode's first show: there the
+        // browser's request asks for it).
+        main_->hideToTray();
+        expectCancelledLogin();
+        main_->restoreFromTray();
+        EXPECT_TRUE(main_->loginAnswers.empty());
+        EXPECT_EQ(tips, c.processMode ? 0 : 1);
+        closeWindow();
+    }
+}
+
 TEST_F(TrayWindowTest, TrayMenuItemsInOrderWithSeparatorsAndShortcuts) {
     openWindow();
+    // As the menu shows them: caption, then the shortcut after a tab.
     Texts captions;
-    for (TMenuItem* item : trayMenu().items())
-        captions.push_back(std::string(item->submenu() ? "> " : "") + item->text());
+    for (TMenuItem* item : trayMenu().items()) {
+        char shown[128] = "-";
+        if (!item->isSeparator())
+            GetMenuStringA(item->parentMenu(), static_cast<UINT>(item->commandId()), shown,
+                           sizeof shown, MF_BYCOMMAND);
+        captions.push_back(std::string(item->submenu() ? "> " : "") + shown);
+    }
     EXPECT_EQ(captions, (Texts{
                             "&Open Keyhaven...",
                             "-",
