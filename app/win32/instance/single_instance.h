@@ -22,7 +22,8 @@ HWND findRunningInstance();
 
 // The check that runs before any window exists. True when the running instance took
 // over (it was posted the activation message) and this process should end with 0;
-// false for a normal start, also when the running one cannot be found or reached.
+// false for a normal start, also when the running one cannot be found or reached, and
+// when it is the process that started this one (a restart).
 bool handOverToRunningInstance();
 
 } // namespace kh

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,59 @@ TEST_F(TrayWindowTest, TheFirstShowWaitsForTheFirstRestoreOrSkipsTheLoginForTheB
         EXPECT_EQ(tips, c.processMode ? 0 : 1);
         closeWindow();
     }
+}
+
+// Keyhaven.exe started while this process holds the instance mutex and a login window
+// with the marker: straight from here (as an ending instance restarts the program) and
+// through cmd (as a user's second start).
+TEST(SecondStart, HandsOverToARunningInstanceButNotToTheOneThatStartedIt) {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, instanceMutexName().c_str());
+    ASSERT_NE(mutex, nullptr);
+    MessageTable messages;
+    TfrmKeyhavenLogin login(messages);
+    ASSERT_TRUE(login.create());
+    int activations = 0;
+    login.addMessageHook([&](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&) {
+        if (msg == kActivationMessage && wParam == kActivationMarker && lParam == 0) ++activations;
+        return false;
+    });
+    std::string exe = std::string("Z:") + KH_KEYHAVEN_EXE;
+    std::replace(exe.begin(), exe.end(), '/', '\\');
+
+    struct Case {
+        const char* what;
+        std::string commandLine;
+        bool handsOver;
+    };
+    const Case cases[] = {
+        {"started by this process", "\"" + exe + "\"", false},
+        {"started by another", "cmd.exe /c \"\"" + exe + "\"\"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        activations = 0;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        std::string commandLine = c.commandLine;
+        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        // A hand-over arrives here as the activation message; a normal start keeps running.
+        const DWORD until = GetTickCount() + (c.handsOver ? 10000 : 4000);
+        while (activations == 0 && GetTickCount() < until)
+            pumpFor(100);
+        EXPECT_EQ(activations, c.handsOver ? 1 : 0);
+        if (!c.handsOver) {
+            EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), WAIT_TIMEOUT)
+                << "a normal start, still running";
+            TerminateProcess(process.hProcess, 1);
+        }
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    login.destroy();
+    CloseHandle(mutex);
 }
 
 TEST_F(TrayWindowTest, TrayMenuItemsInOrderWithSeparatorsAndShortcuts) {
