@@ -10,8 +10,6 @@
 namespace kh {
 namespace {
 
-constexpr int kMenuCommandBase = 100;
-
 std::vector<MenuItemDef> trayMenuItems(std::deque<std::string>& captions) {
     std::vector<MenuItemDef> items;
     const auto add = [&](const CommandDef& command, int level) {
@@ -24,7 +22,7 @@ std::vector<MenuItemDef> trayMenuItems(std::deque<std::string>& captions) {
         }
         items.push_back({.name = command.name.data(),
                          .caption = caption.c_str(),
-                         .commandId = kMenuCommandBase + static_cast<int>(command.id),
+                         .commandId = kTrayMenuCommandBase + static_cast<int>(command.id),
                          .tag = command.tag,
                          .imageIndex = command.image,
                          .level = level});
@@ -62,7 +60,7 @@ TrayFeature& installTray(TfrmMain& main) {
     TMenu& menu = main.addMenu("pmTray", trayMenuItems(captions));
     for (TMenuItem* item : menu.items()) {
         if (item->isSeparator() || item->submenu()) continue;
-        const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
+        const auto id = static_cast<CommandId>(item->commandId() - kTrayMenuCommandBase);
         item->OnClick = [&main, id](TMenuItem&) { main.runCommand(id); };
     }
     setMenuImages(menu);

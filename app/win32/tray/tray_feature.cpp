@@ -10,12 +10,6 @@
 #include <shlobj.h>
 
 namespace kh {
-namespace {
-
-// Items of pmTray are numbered by command, as the main window numbers its menus.
-constexpr int kMenuCommandBase = 100;
-
-} // namespace
 
 TrayFeature::TrayFeature(AppContext& context)
     : context_(context), resident_(*this, context.settings, context.start.startHidden),
@@ -145,8 +139,8 @@ void TrayFeature::menuPopup() {
     updateIcon();
     if (!menu_) return;
     for (TMenuItem* item : menu_->items()) {
-        if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
-        const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
+        if (item->isSeparator() || item->commandId() < kTrayMenuCommandBase) continue;
+        const auto id = static_cast<CommandId>(item->commandId() - kTrayMenuCommandBase);
         item->setEnabled(isEnabled(commandDef(id).rule, state));
     }
 }
