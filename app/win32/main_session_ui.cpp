@@ -71,6 +71,7 @@ void TfrmMain::sessionStarted(bool) {
     SetTimer(handle(), kGuardTimer, kGuardInterval, nullptr);
     updateToolButtons();
     InvalidateRect(get<TControl>("pbAccount").handle(), nullptr, FALSE);
+    if (services_.sessionStarted) services_.sessionStarted(); // the tray icon, say
 }
 
 void TfrmMain::sessionEnded() {

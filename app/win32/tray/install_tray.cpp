@@ -75,14 +75,6 @@ TrayFeature& installTray(TfrmMain& main) {
     main.OnRestoreFromTray = [&main] {
         if (TrayFeature* feature = trayFeature(main)) feature->resident().restoreFromTray();
     };
-    // Until the window tells its features of every login, its guard timer (which runs
-    // while an account is open) brings the icon up to date.
-    main.addMessageHook([&main](UINT msg, WPARAM wParam, LPARAM, LRESULT&) {
-        if (msg == WM_TIMER && wParam == TfrmMain::kGuardTimer) {
-            if (TrayFeature* feature = trayFeature(main)) feature->updateIcon();
-        }
-        return false;
-    });
     main.setFeature(Feature::Tray, std::move(owned));
     return tray;
 }
