@@ -15,38 +15,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-
-failures = []
-
-
-def check(condition, what):
-    print(("ok:   " if condition else "FAIL: ") + what)
-    if not condition:
-        failures.append(what)
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return result.stdout.strip()
-
-
-def wait_for_window(name, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = xdotool("search", "--name", name)
-        if found:
-            return found.splitlines()[0]
-        time.sleep(0.3)
-    return None
-
-
-def wait_until(condition, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.3)
-    return False
+from desktop import check, failures, wait_for_window, wait_until, xdotool  # noqa: E402
 
 
 def geometry(window):

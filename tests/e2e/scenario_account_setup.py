@@ -18,45 +18,10 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
+from desktop import check, failures, keys, type_text, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
 
-failures = []
 WIZARD = "^Keyhaven Account Wizard$"
 MAIN = "^Remember One Password"
-
-
-def check(condition, what):
-    print(("ok:   " if condition else "FAIL: ") + what)
-    if not condition:
-        failures.append(what)
-    return condition
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return result.stdout.strip()
-
-
-def visible(name):
-    return xdotool("search", "--onlyvisible", "--name", name)
-
-
-def wait_for_window(name, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = visible(name)
-        if found:
-            return found.splitlines()[0]
-        time.sleep(0.3)
-    return None
-
-
-def wait_until(condition, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.3)
-    return False
 
 
 def geometry(window):
@@ -77,23 +42,6 @@ class Shots:
         x, y, w, h = geometry(window)
         path = os.path.join(self.folder, name + ".png")
         subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), path])
-
-
-def keys(window, *names):
-    xdotool("windowfocus", "--sync", window)
-    for name in names:
-        xdotool("key", "--delay", "60", name)
-        time.sleep(0.3)
-
-
-def type_text(window, text):
-    xdotool("windowfocus", "--sync", window)
-    xdotool("type", "--delay", "50", text)
-    time.sleep(0.3)
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def answer_yes():

@@ -22,76 +22,12 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
+from desktop import check, clipboard, failures, keys, passed, set_clipboard, type_text, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
 
 MAIN = "^Remember One Password"
 LOGIN = "^Welcome To Keyhaven$"
 WIZARD = "^Add New Entry$"
 GUARD = "^Password Guard$"
-
-failures = []
-passed = []
-
-
-def check(condition, what):
-    print(("ok:   " if condition else "FAIL: ") + what)
-    (passed if condition else failures).append(what)
-    return condition
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return result.stdout.strip()
-
-
-def visible(name):
-    return xdotool("search", "--onlyvisible", "--name", name)
-
-
-def wait_for_window(name, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = visible(name)
-        if found:
-            return found.splitlines()[0]
-        time.sleep(0.3)
-    return None
-
-
-def wait_until(condition, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.2)
-    return False
-
-
-def keys(window, *names):
-    xdotool("windowfocus", "--sync", window)
-    for name in names:
-        xdotool("key", "--delay", "60", name)
-        time.sleep(0.3)
-
-
-def type_text(window, text):
-    xdotool("windowfocus", "--sync", window)
-    xdotool("type", "--delay", "50", text)
-    time.sleep(0.3)
-
-
-def clipboard():
-    result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True)
-    return result.stdout if result.returncode == 0 else b""
-
-
-def set_clipboard(text):
-    # xclip stays in the background to serve the selection.
-    subprocess.Popen(["xclip", "-i", "-selection", "clipboard"], stdin=subprocess.PIPE,
-                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).communicate(text)
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def login(window):
@@ -203,7 +139,7 @@ def main():
         keys(wizard, "ctrl+Return")  # moves on
         time.sleep(0.5)
         type_text(wizard, "pw-forum-7")
-        keys(wizard, "Tab", "Tab")  # past the paste button
+        keys(wizard, "Tab")  # to the confirmation
         type_text(wizard, "pw-forum-7")
         time.sleep(0.3)
         screenshot(wizard, shots("entry-wizard-3-pass.png"))

@@ -19,69 +19,11 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
+from desktop import check, clipboard, failures, keys, type_text, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
 
 MAIN = "^Remember One Password"
 LOGIN = "^Welcome To Keyhaven$"
 FINDER = "^Find Password$"
-
-failures = []
-
-
-def check(condition, what):
-    print(("ok:   " if condition else "FAIL: ") + what)
-    if not condition:
-        failures.append(what)
-    return condition
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return result.stdout.strip()
-
-
-def visible(name):
-    return xdotool("search", "--onlyvisible", "--name", name)
-
-
-def wait_for_window(name, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = visible(name)
-        if found:
-            return found.splitlines()[0]
-        time.sleep(0.3)
-    return None
-
-
-def wait_until(condition, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.3)
-    return False
-
-
-def keys(window, *names):
-    xdotool("windowfocus", "--sync", window)
-    for name in names:
-        xdotool("key", "--delay", "60", name)
-        time.sleep(0.3)
-
-
-def type_text(window, text):
-    xdotool("windowfocus", "--sync", window)
-    xdotool("type", "--delay", "50", text)
-    time.sleep(0.3)
-
-
-def clipboard():
-    result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True)
-    return result.stdout if result.returncode == 0 else None
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def login(window):

@@ -1,0 +1,83 @@
+"""What the end-to-end scenarios share: checks that are counted, and the user's hands on
+the Wine desktop (xdotool for windows and keys, xclip for the clipboard)."""
+
+import subprocess
+import time
+
+failures = []
+passed = []
+
+
+def check(condition, what):
+    print(("ok:   " if condition else "FAIL: ") + what)
+    (passed if condition else failures).append(what)
+    return condition
+
+
+def xdotool(*args):
+    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    return result.stdout.strip()
+
+
+def visible(name):
+    return xdotool("search", "--onlyvisible", "--name", name)
+
+
+def wait_for_window(name, timeout=60):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        found = visible(name)
+        if found:
+            return found.splitlines()[0]
+        time.sleep(0.3)
+    return None
+
+
+def wait_until(condition, timeout=30):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def geometry(window):
+    """x, y, width and height of a window on the screen."""
+    values = {}
+    for line in xdotool("getwindowgeometry", "--shell", window).splitlines():
+        key, _, value = line.partition("=")
+        values[key] = int(value)
+    return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
+
+
+def keys(window, *names):
+    xdotool("windowfocus", "--sync", window)
+    for name in names:
+        xdotool("key", "--delay", "60", name)
+        time.sleep(0.3)
+
+
+def type_text(window, text):
+    xdotool("windowfocus", "--sync", window)
+    xdotool("type", "--delay", "50", text)
+    time.sleep(0.3)
+
+
+def clipboard():
+    result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True)
+    return result.stdout if result.returncode == 0 else b""
+
+
+def set_clipboard(text):
+    # xclip stays in the background to serve the selection.
+    subprocess.Popen(["xclip", "-i", "-selection", "clipboard"], stdin=subprocess.PIPE,
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).communicate(text)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def snapshot(path):
+    subprocess.run(["import", "-window", "root", path])
