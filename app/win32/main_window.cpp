@@ -707,7 +707,12 @@ void TfrmMain::paintStatus(HDC dc, const RECT& r) {
     SelectGuard font(dc, this->font());
     RECT area = r;
     area.left = scale(5);
-    drawText(dc, status_, area, DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+    // One line: a message written for a box shows its line breaks as spaces here.
+    std::string line = status_;
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    drawText(dc, line, area, DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
 }
 
 void TfrmMain::paintFrame() {
