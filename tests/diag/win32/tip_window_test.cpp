@@ -189,5 +189,33 @@ TEST_F(TipWindowTest, NoTipWhileABrowserRequestIsServed) {
     EXPECT_EQ(1, tip().tips().current());
 }
 
+// The label is fixed in size; a long tip takes a smaller font rather than losing its end,
+// and a short one after it gets the message font back.
+TEST_F(TipWindowTest, EveryDefaultTipFitsItsLabel) {
+    ASSERT_TRUE(tip().showTip(0));
+    HWND label = control("stTip");
+    RECT box{};
+    GetClientRect(label, &box);
+    bool someTipNeededASmallerFont = false;
+    for (int index = 0; index < tip().tips().count(); ++index) {
+        SCOPED_TRACE(index);
+        ASSERT_TRUE(tip().showTip(index));
+        const auto labelFont = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
+        someTipNeededASmallerFont |= labelFont != tip().font();
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, labelFont);
+        const std::string text = shownTip();
+        RECT need{0, 0, box.right, 0};
+        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &need,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        EXPECT_LE(need.bottom, box.bottom);
+    }
+    EXPECT_TRUE(someTipNeededASmallerFont); // else this shows nothing
+    ASSERT_TRUE(tip().showTip(0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(tip().font()), SendMessageA(label, WM_GETFONT, 0, 0));
+}
+
 } // namespace
 } // namespace kh::test
