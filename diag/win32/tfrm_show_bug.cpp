@@ -86,15 +86,7 @@ constexpr ControlDef kShowBugControls[] = {
 };
 
 FormDesign showBugDesign() {
-    FormDesign design;
-    design.className = "TfrmShowBug";
-    design.caption = "Oops";
-    design.clientWidth = kClientWidth;
-    design.clientHeight = kClientHeight;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmShowBug", "Oops", kClientWidth, kClientHeight);
 }
 
 // The window that was active when the error came: the report is modal to it.

@@ -74,15 +74,7 @@ constexpr ControlDef kTipControls[] = {
 };
 
 FormDesign tipDesign() {
-    FormDesign design;
-    design.className = "TfrmTip";
-    design.caption = "Tip of the Day";
-    design.clientWidth = 342;
-    design.clientHeight = 187;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmTip", "Tip of the Day", 342, 187);
 }
 
 } // namespace

@@ -25,48 +25,13 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
+from desktop import check, failures, visible, wait_for_window, wait_until, xdotool  # noqa: E402
 
-failures = []
 LOGIN = "^Welcome To Keyhaven$"
 MAIN = "^Remember One Password"
 WIZARD = "^Keyhaven Account Wizard$"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 CLASSES = r"HKCU\Software\Classes"
-
-
-def check(condition, what):
-    print(("ok:   " if condition else "FAIL: ") + what)
-    if not condition:
-        failures.append(what)
-    return condition
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return result.stdout.strip()
-
-
-def visible(name):
-    return xdotool("search", "--onlyvisible", "--name", name)
-
-
-def wait_for_window(name, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = visible(name)
-        if found:
-            return found.splitlines()[0]
-        time.sleep(0.3)
-    return None
-
-
-def wait_until(condition, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.3)
-    return False
 
 
 def geometry(window):

@@ -7,7 +7,25 @@
 
 #include "win32/form.h"
 
+#include <string>
+#include <utility>
+
 namespace kh {
+
+// The design most dialogs share: a fixed dialog frame with a caption and a close box,
+// centred on the screen. Sizes are in 96-DPI units.
+inline FormDesign fixedDialogDesign(std::string className, std::string caption, int clientWidth,
+                                    int clientHeight) {
+    FormDesign design;
+    design.className = std::move(className);
+    design.caption = std::move(caption);
+    design.clientWidth = clientWidth;
+    design.clientHeight = clientHeight;
+    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    design.exStyle = WS_EX_DLGMODALFRAME;
+    design.centered = true;
+    return design;
+}
 
 class TDialog : public TForm {
   public:

@@ -67,15 +67,7 @@ constexpr ControlDef kChangePasswordControls[] = {
 };
 
 FormDesign changePasswordDesign() {
-    FormDesign design;
-    design.className = "TfrmChangePassword";
-    design.caption = "Change Password";
-    design.clientWidth = 352;
-    design.clientHeight = 156;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmChangePassword", "Change Password", 352, 156);
 }
 
 } // namespace

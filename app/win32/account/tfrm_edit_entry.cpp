@@ -64,15 +64,7 @@ constexpr ControlDef kEditAccountControls[] = {
 };
 
 FormDesign editAccountDesign() {
-    FormDesign design;
-    design.className = "TfrmEditEntry";
-    design.caption = "Edit Account";
-    design.clientWidth = 360;
-    design.clientHeight = 264;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmEditEntry", "Edit Account", 360, 264);
 }
 
 } // namespace

@@ -537,15 +537,7 @@ constexpr ControlDef kWizardControls[] = {
 };
 
 FormDesign wizardDesign() {
-    FormDesign design;
-    design.className = "TfrmWizard";
-    design.caption = "Keyhaven Account Wizard";
-    design.clientWidth = kClientWidth;
-    design.clientHeight = kClientHeight;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmWizard", "Keyhaven Account Wizard", kClientWidth, kClientHeight);
 }
 
 void setSecretText(TNativeControl& control, const SecretString& text) {

@@ -257,15 +257,7 @@ constexpr ControlDef kWizardControls[] = {
 };
 
 FormDesign wizardDesign() {
-    FormDesign design;
-    design.className = "TfrmAddItem";
-    design.caption = "Add New Entry";
-    design.clientWidth = kClientWidth;
-    design.clientHeight = kClientHeight;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmAddItem", "Add New Entry", kClientWidth, kClientHeight);
 }
 
 // Puts a secret into an edit without passing it through a plain string.

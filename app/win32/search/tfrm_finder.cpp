@@ -64,15 +64,7 @@ const ControlDef kFinderControls[] = {
 };
 
 FormDesign finderDesign() {
-    FormDesign design;
-    design.className = "TfrmFinder";
-    design.caption = "Find Password";
-    design.clientWidth = kClientWidth;
-    design.clientHeight = kClientHeight;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
+    return fixedDialogDesign("TfrmFinder", "Find Password", kClientWidth, kClientHeight);
 }
 
 } // namespace

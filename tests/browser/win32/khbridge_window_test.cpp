@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace kh::browser {
@@ -89,33 +90,59 @@ RunResult runBridge(const std::vector<std::string>& args, const std::string& inp
     startup.hStdError = outWrite;
     PROCESS_INFORMATION info{};
     RunResult result;
-    const BOOL started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    // Wine now and then refuses a process start under load; a second try tells that apart
+    // from a missing or broken executable.
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 2 && !started; ++attempt) {
+        if (attempt) Sleep(500);
+        started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                 CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+        if (!started) startError = GetLastError();
+    }
     CloseHandle(outWrite);
     CloseHandle(inRead);
     if (!started) {
         CloseHandle(outRead);
-        ADD_FAILURE() << "cannot start " << exe;
+        ADD_FAILURE() << "cannot start " << exe << ": error " << startError;
         return result;
     }
-    // The bridge blocks in SendMessage until this thread answers.
+    // The bridge blocks in SendMessage until this thread answers. The output is read as it
+    // comes and never by a blocking read: a console helper that outlives the bridge may
+    // still hold the pipe's other end. One deadline covers the whole run, however many
+    // messages wake the wait.
+    const auto drain = [&] {
+        DWORD available = 0;
+        char buffer[4096];
+        while (PeekNamedPipe(outRead, nullptr, 0, nullptr, &available, nullptr) && available) {
+            DWORD got = 0;
+            if (!ReadFile(outRead, buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                          nullptr) ||
+                got == 0)
+                break;
+            result.out.append(buffer, got);
+        }
+    };
+    const ULONGLONG deadline = GetTickCount64() + 30000;
     for (;;) {
-        const DWORD wait = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 30000, QS_ALLINPUT);
-        if (wait == WAIT_OBJECT_0) break;
-        if (wait == WAIT_TIMEOUT) {
+        drain();
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
             TerminateProcess(info.hProcess, 99);
+            WaitForSingleObject(info.hProcess, 5000);
             ADD_FAILURE() << "khbridge did not finish";
             break;
         }
+        const DWORD wait = MsgWaitForMultipleObjects(
+            1, &info.hProcess, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100)),
+            QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0) break;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
     }
     GetExitCodeProcess(info.hProcess, &result.exitCode);
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(outRead, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        result.out.append(buffer, got);
+    drain();
     CloseHandle(outRead);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
