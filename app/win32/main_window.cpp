@@ -1019,6 +1019,10 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
                 std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             text.copy(item.pszText, n);
             item.pszText[n] = '\0';
+            // A row has one line: line breaks and tabs of a text would show as boxes.
+            for (std::size_t i = 0; i < n; ++i)
+                if (item.pszText[i] == '\r' || item.pszText[i] == '\n' || item.pszText[i] == '\t')
+                    item.pszText[i] = ' ';
             wipeString(fitted); // a decrypted text
         }
         if (item.mask & LVIF_IMAGE) item.iImage = list_.row(view, item.iItem).icon;

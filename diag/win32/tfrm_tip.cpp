@@ -119,41 +119,10 @@ bool TfrmTip::showTip(int index) {
 
 void TfrmTip::displayTip() {
     if (tips_.count() == 0) return;
+    // The label has a fixed size and no scroll bar; a tip longer than it holds at the
+    // message font takes a smaller one (the framework fits every caption).
     stTip->setText(tips_.currentText());
-    fitTipText();
     cbStartup->setChecked(showAtStartup_);
-}
-
-// The label has a fixed size and no scroll bar, and several tips (and many translated
-// ones) take more lines than it has at the message font. Such a tip is shown in the
-// largest smaller font, down to three quarters of the message font, in which it fits.
-void TfrmTip::fitTipText() {
-    HWND label = stTip->handle();
-    RECT box{};
-    GetClientRect(label, &box);
-    LOGFONTA base{};
-    if (!GetObjectA(font(), sizeof base, &base)) return;
-    const int fullHeight = base.lfHeight < 0 ? -base.lfHeight : base.lfHeight;
-    const std::string text = tips_.currentText();
-    Font fitted; // stays empty while the message font does
-    HDC dc = GetDC(label);
-    for (int height = fullHeight; height > 0 && height * 4 >= fullHeight * 3; --height) {
-        LOGFONTA attempt = base;
-        attempt.lfHeight = -height;
-        attempt.lfWidth = 0;
-        Font candidate(height == fullHeight ? nullptr : CreateFontIndirectA(&attempt));
-        HGDIOBJ old = SelectObject(dc, candidate ? candidate.get() : font());
-        RECT need{0, 0, box.right, 0};
-        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &need,
-                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-        SelectObject(dc, old);
-        if (height != fullHeight && !candidate) break;
-        fitted = std::move(candidate);
-        if (need.bottom <= box.bottom) break;
-    }
-    ReleaseDC(label, dc);
-    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(fitted ? fitted.get() : font()), TRUE);
-    tipFont_ = std::move(fitted); // the label no longer uses the one it had
 }
 
 void TfrmTip::previousClick() {

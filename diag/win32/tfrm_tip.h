@@ -46,7 +46,6 @@ class TfrmTip : public TDialog {
 
   private:
     void displayTip();
-    void fitTipText();
     static bool press(QBaseControl& control);
     void paint(HDC dc);
 
@@ -55,7 +54,6 @@ class TfrmTip : public TDialog {
     std::function<bool()> servingBrowserRequest_;
     TipList tips_;
     ImageList bulb_;
-    Font tipFont_; // a smaller font for a tip too long for the label at the message font
     Ctl<TNativeControl> stTip{*this, "stTip"};
     Ctl<QCheckBox> cbStartup{*this, "cbStartup"};
     Ctl<QSkinButton> sbPrevious{*this, "sbPrevious"};

@@ -65,7 +65,14 @@ def type_text(window, text):
 
 
 def clipboard():
-    result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True)
+    # The owner of the selection may not answer (Wine's clipboard thread busy or gone):
+    # xclip would then wait for ever. A read that takes too long gives None, which equals
+    # no text (not even the empty one), and the caller's wait_until asks again.
+    try:
+        result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                                timeout=5)
+    except subprocess.TimeoutExpired:
+        return None
     return result.stdout if result.returncode == 0 else b""
 
 

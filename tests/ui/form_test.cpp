@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -517,6 +518,63 @@ TEST(Form, BoldTextIsDrawnBoldAtLargerSizesToo) {
         SCOPED_TRACE(size);
         EXPECT_GE(inkOf(form.font(size | opt::bold)) * 10, inkOf(form.font(size)) * 12);
     }
+}
+
+// A caption wider than its control takes a smaller font, never below three quarters of
+// the form's, and gives it back when a shorter caption or a larger control lets it.
+TEST(Form, CaptionsTooLongForTheirControlsTakeASmallerFont) {
+    TestForm form;
+    ASSERT_TRUE(form.create());
+    HDC dc = CreateCompatibleDC(nullptr);
+    const auto heightOf = [](HFONT font) {
+        LOGFONTA face{};
+        GetObjectA(font, sizeof face, &face);
+        return face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
+    };
+    const int full = heightOf(form.font());
+    auto& label = form.get<TNativeControl>("lbTitle");
+    auto& button = form.get<QSkinButton>("sbOk");
+    auto& group = form.get<TNativeControl>("gbBox");
+    for (TControl* control : {static_cast<TControl*>(&label), static_cast<TControl*>(&button),
+                              static_cast<TControl*>(&group)})
+        EXPECT_EQ(form.font(), control->captionFont()) << control->name();
+
+    struct Case {
+        TControl* control;
+        std::string caption;
+        bool fitsAtFull;
+    };
+    const Case cases[] = {
+        {&label, "Name of your account file:", false}, // wraps: two lines are too tall
+        {&button, "&Durchsuchen...", false},
+        {&group, "A group caption far too long for its frame at all", false},
+        {&label, "Name:", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        c.control->setText(c.caption);
+        const std::optional<CaptionRoom> room = c.control->captionRoom();
+        ASSERT_TRUE(room);
+        EXPECT_EQ(c.fitsAtFull, captionOverflow(dc, form.font(), c.caption, *room) == 0);
+        EXPECT_EQ(c.fitsAtFull, c.control->captionFont() == form.font());
+        const int height = heightOf(c.control->captionFont());
+        EXPECT_GE(height * 4, full * 3);
+        if (!c.fitsAtFull && captionOverflow(dc, c.control->captionFont(), c.caption, *room) == 0) {
+            // The largest font that fits: one size up does not.
+            LOGFONTA face{};
+            GetObjectA(c.control->captionFont(), sizeof face, &face);
+            face.lfHeight += face.lfHeight < 0 ? -1 : 1;
+            const Font larger(CreateFontIndirectA(&face));
+            EXPECT_GT(captionOverflow(dc, larger.get(), c.caption, *room), 0);
+        }
+    }
+    // The native control draws with the font chosen for it.
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(group.handle(), WM_GETFONT, 0, 0)),
+              group.captionFont());
+    // Room enough again: the form's font comes back.
+    button.setBounds(90, 90, 200, 25);
+    EXPECT_EQ(form.font(), button.captionFont());
+    DeleteDC(dc);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 namespace kh {
 
@@ -171,11 +172,35 @@ void TControl::setBounds(int x, int y, int width, int height) {
     width_ = width;
     height_ = height;
     const RECT r = scaledBounds();
-    if (hwnd_) MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    if (!hwnd_) return;
+    MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    fitCaption();
 }
 
 void TControl::setBoundsPx(int x, int y, int width, int height) {
-    if (hwnd_) MoveWindow(hwnd_, x, y, width, height, TRUE);
+    if (!hwnd_) return;
+    MoveWindow(hwnd_, x, y, width, height, TRUE);
+    fitCaption();
+}
+
+HFONT TControl::captionFont() const {
+    return fittedFont_ ? fittedFont_.get() : form_.font(options_ & opt::fontMask);
+}
+
+void TControl::fitCaption() {
+    if (!hwnd_) return;
+    const std::optional<CaptionRoom> room = captionRoom();
+    if (!room) return;
+    Font fitted;
+    {
+        WindowDc dc(hwnd_);
+        if (!dc.get()) return;
+        fitted = fitCaptionFont(dc.get(), form_.font(options_ & opt::fontMask), text(), *room);
+    }
+    if (!fitted && !fittedFont_) return;
+    // The control lets go of the old font before it is deleted.
+    Font old = std::exchange(fittedFont_, std::move(fitted));
+    applyCaptionFont();
 }
 
 void TControl::setFocus() {
@@ -221,6 +246,44 @@ void TNativeControl::setText(const std::string& text) {
         return;
     }
     SetWindowTextA(hwnd_, text.c_str());
+    fitCaption();
+}
+
+std::optional<CaptionRoom> TNativeControl::captionRoom() const {
+    if (!hwnd_) return std::nullopt;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    CaptionRoom room{client.right, client.bottom, DT_SINGLELINE};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE));
+    switch (kind_) {
+    case ControlKind::Label:
+    case ControlKind::StaticText: {
+        // Pictures and frames have no caption; a label that cuts with an ellipsis is
+        // meant to be cut.
+        const DWORD type = style & SS_TYPEMASK;
+        if ((type > SS_RIGHT && type != SS_LEFTNOWORDWRAP) || (style & SS_ELLIPSISMASK))
+            return std::nullopt;
+        room.format = type == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK | DT_EXPANDTABS;
+        if (style & SS_NOPREFIX) room.format |= DT_NOPREFIX;
+        if (style & SS_EDITCONTROL) room.format |= DT_EDITCONTROL;
+        return room;
+    }
+    case ControlKind::CheckBox:
+        room.width -= GetSystemMetrics(SM_CXMENUCHECK) + form_.scale(4);
+        return room;
+    case ControlKind::Button:
+        room.width -= form_.scale(8);
+        return room;
+    case ControlKind::GroupBox:
+        room.width -= form_.scale(16);
+        return room;
+    default:
+        return std::nullopt;
+    }
+}
+
+void TNativeControl::applyCaptionFont() {
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(captionFont()), TRUE);
 }
 
 SecretString TNativeControl::secretText() const {
@@ -639,6 +702,7 @@ bool TForm::create(HWND owner) {
             parent = parentControl->handle();
         }
         control->create(parent);
+        control->fitCaption();
         // Windows stacks a new child below its older siblings; a later row of the table
         // lies on top, as it does in the designer (buttons on a painted caption bar).
         if (control->handle())

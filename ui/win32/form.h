@@ -6,6 +6,8 @@
 
 #include "translatable.h"
 
+#include "win32/caption_fit.h"
+
 #include "win32/gdi.h"
 
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -122,6 +125,14 @@ class TControl : public TranslatableComponent {
     // Takes part in Tab navigation now.
     virtual bool canFocus() const;
 
+    // The room the control gives its caption; none for controls without a caption of
+    // fixed size (edits, lists, containers, tabs and tool buttons, which size their own).
+    virtual std::optional<CaptionRoom> captionRoom() const { return std::nullopt; }
+    // The font the caption is drawn in: the form's, or the smaller one it takes to fit.
+    HFONT captionFont() const;
+    // Chooses the caption's font again for its present text and size.
+    void fitCaption();
+
     std::string componentName() const override { return name_; }
     bool isVisualControl() const override { return true; }
     std::string hint() const override { return hint_; }
@@ -133,6 +144,8 @@ class TControl : public TranslatableComponent {
     // Creates the window inside `parent`; geometry and font from the form.
     virtual void create(HWND parent) = 0;
     RECT scaledBounds() const;
+    // Puts captionFont() into use.
+    virtual void applyCaptionFont() {}
 
     TForm& form_;
     HWND hwnd_ = nullptr;
@@ -147,6 +160,7 @@ class TControl : public TranslatableComponent {
     COLORREF textColor_;
     int maxLength_;
     bool toolAdded_ = false;
+    Font fittedFont_; // empty while the form's font fits the caption
 };
 
 // Labels, edits, memos, lists and the other standard controls.
@@ -165,9 +179,11 @@ class TNativeControl : public TControl {
     void wipeText();
     bool checked() const; // standard check box
     void setChecked(bool checked);
+    std::optional<CaptionRoom> captionRoom() const override;
 
   protected:
     void create(HWND parent) override;
+    void applyCaptionFont() override;
 
   private:
     static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

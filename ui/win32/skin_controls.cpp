@@ -145,7 +145,7 @@ LRESULT QBaseControl::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         GetClientRect(hwnd_, &client);
         MemoryDc buffer(target.get(), client.right, client.bottom);
         FillRect(buffer.get(), &client, form_.faceBrush());
-        SelectGuard font(buffer.get(), form_.font(options_ & opt::fontMask));
+        SelectGuard font(buffer.get(), captionFont());
         SetBkMode(buffer.get(), TRANSPARENT);
         paint(buffer.get(), client);
         buffer.copyTo(target.get());
@@ -210,6 +210,7 @@ void QBaseControl::setCaption(std::string caption) {
     caption_ = std::move(caption);
     // The window text follows too, for accessibility tools and the test scripts.
     if (hwnd_) DefWindowProcA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption_.c_str()));
+    fitCaption();
     repaint();
 }
 
@@ -335,6 +336,13 @@ void QSkinButton::paintFace(HDC dc, const RECT& client) const {
     drawBox(dc, client, fill, border, scale(6));
 }
 
+std::optional<CaptionRoom> QSkinButton::captionRoom() const {
+    if (!hwnd_) return std::nullopt;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    return CaptionRoom{client.right - scale(6), client.bottom, DT_SINGLELINE};
+}
+
 void QSkinButton::paint(HDC dc, const RECT& client) {
     paintFace(dc, client);
     RECT text = client;
@@ -374,6 +382,7 @@ void QBitmapButton::setGlyph(Bitmap strip, int frames, COLORREF transparent) {
     glyph_ = std::move(strip);
     frames_ = std::max(1, frames);
     transparent_ = transparent;
+    fitCaption(); // the glyph takes room from the caption
     repaint();
 }
 
@@ -386,6 +395,21 @@ int QBitmapButton::frameShown() const {
     else if (hot_)
         frame = 1;
     return frame < frames_ ? frame : 0;
+}
+
+std::optional<CaptionRoom> QBitmapButton::captionRoom() const {
+    if (!hwnd_) return std::nullopt;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int glyph = glyphWidth();
+    const int left = scale(4) + (glyph ? glyph + scale(4) : 0);
+    return CaptionRoom{client.right - scale(2) - left, client.bottom, DT_SINGLELINE};
+}
+
+int QBitmapButton::glyphWidth() const {
+    BITMAP info{};
+    if (!glyph_ || !GetObjectA(glyph_.get(), sizeof(info), &info)) return 0;
+    return scale(info.bmWidth / frames_);
 }
 
 void QBitmapButton::paint(HDC dc, const RECT& client) {
@@ -458,6 +482,13 @@ void QCheckBox::paintMark(HDC dc, const RECT& box) const {
                            {box.left + w * 4 / 9, box.top + w * 3 / 4 - 1},
                            {box.left + w * 7 / 9, box.top + w / 4}};
     Polyline(dc, mark, 3);
+}
+
+std::optional<CaptionRoom> QCheckBox::captionRoom() const {
+    if (!hwnd_) return std::nullopt;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    return CaptionRoom{client.right - 1 - scale(14) - scale(6), client.bottom, DT_SINGLELINE};
 }
 
 // The caption right of the box, with the focus rectangle around the text alone.

@@ -40,6 +40,7 @@ class QBaseControl : public TControl {
 
   protected:
     void create(HWND parent) override;
+    void applyCaptionFont() override { repaint(); }
     virtual const char* windowClass() const = 0;
     virtual bool focusable() const { return false; }
     virtual void paint(HDC dc, const RECT& client) = 0;
@@ -92,6 +93,8 @@ class QSkinButton : public QBaseControl {
     void setModalResult(ModalResult result) { modalResult_ = result; }
     void click() override;
 
+    std::optional<CaptionRoom> captionRoom() const override;
+
   protected:
     friend class TForm;
     const char* windowClass() const override { return "QSkinButton"; }
@@ -113,6 +116,10 @@ class QBitmapButton : public QSkinButton {
     // The four faces (normal, hot, pressed, inactive) of one picture of an image list.
     void setGlyphFrom(HIMAGELIST images, int index);
     int frameShown() const;
+    // The width one frame of the glyph takes on screen; 0 without a glyph.
+    int glyphWidth() const;
+
+    std::optional<CaptionRoom> captionRoom() const override;
 
   protected:
     const char* windowClass() const override { return "QBitmapButton"; }
@@ -132,6 +139,8 @@ class QCheckBox : public QBaseControl {
     virtual void setChecked(bool checked);
     void click() override;
     std::function<void()> OnChange;
+
+    std::optional<CaptionRoom> captionRoom() const override;
 
   protected:
     const char* windowClass() const override { return "QCheckBox"; }

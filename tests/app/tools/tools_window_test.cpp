@@ -452,7 +452,9 @@ TEST_F(SettingsDialogTest, HotkeyFieldTakesOnlyCtrlOrAltChords) {
             chord(field, c.key, c.ctrl, c.alt, c.shift);
             EXPECT_EQ(c.shown, windowText(field));
             EXPECT_EQ(c.refused, control("lbHotkeyInvalid").isShowing()) << c.shown;
-            if (c.refused) EXPECT_EQ(refusal, text(dialog(), "lbHotkeyInvalid"));
+            if (c.refused) {
+                EXPECT_EQ(refusal, text(dialog(), "lbHotkeyInvalid"));
+            }
         }
         EXPECT_EQ(ModalResult::None, dialog().modalResult());
         SetFocus(field);

@@ -8,13 +8,16 @@
 #include "help/help_feature.h"
 #include "language/language_feature.h"
 #include "language_template.h"
+#include "tfrm_show_bug.h"
 #include "tfrm_tip.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -165,6 +168,56 @@ TEST_F(LanguageFilesTest, GermanAndBackReachEveryWindowAlsoOnesMadeAfterTheSwitc
     EXPECT_EQ("Welcome To Keyhaven", windowText(main_->loginDialog().handle()));
     EXPECT_EQ("&Back", entries.wizard().get<QSkinButton>("sbBack").caption());
     EXPECT_EQ("Tip of the Day", windowText(tip.handle()));
+}
+
+// Every caption of every window fits its control in the font the control chose, and at
+// 144 DPI the same choice made over the form's scaled geometry and font fits too.
+TEST_F(LanguageFilesTest, CaptionsFitTheirControlsAt96And144DpiInEnglishAndGerman) {
+    openWindow();
+    for (int f = 0; f < static_cast<int>(Feature::Count); ++f) {
+        if (FeatureHandler* handler = main_->feature(static_cast<Feature>(f)))
+            handler->createWindows();
+    }
+    TfrmShowBug bug(main_->messages());
+    bug.create();
+    ASSERT_GE(TForm::openForms().size(), 12u);
+    HDC dc = CreateCompatibleDC(nullptr);
+    const auto checkAll = [dc](const char* language) {
+        int checked = 0;
+        int shrunk = 0;
+        for (TForm* form : TForm::openForms()) {
+            for (const auto& control : form->controls()) {
+                const std::string caption = control->text();
+                const std::optional<CaptionRoom> room = control->captionRoom();
+                if (caption.empty() || !room) continue;
+                ++checked;
+                const std::string what = std::string(language) + ": " + form->className() + "." +
+                                         control->name() + " \"" + caption + "\"";
+                EXPECT_EQ(0, captionOverflow(dc, control->captionFont(), caption, *room))
+                    << what << " at " << form->dpi() << " DPI";
+                if (control->captionFont() != form->font(control->options() & opt::fontMask))
+                    ++shrunk;
+
+                LOGFONTA face{};
+                GetObjectA(form->font(control->options() & opt::fontMask), sizeof face, &face);
+                face.lfHeight = MulDiv(face.lfHeight, 144, form->dpi());
+                const Font base(CreateFontIndirectA(&face));
+                const CaptionRoom large = scaleRoom(*room, form->dpi(), 144);
+                const Font fitted = fitCaptionFont(dc, base.get(), caption, large);
+                EXPECT_EQ(0,
+                          captionOverflow(dc, fitted ? fitted.get() : base.get(), caption, large))
+                    << what << " at 144 DPI";
+            }
+        }
+        EXPECT_GT(checked, 100) << language;
+        // The shipped texts are chosen to fit; a smaller font is the exception.
+        EXPECT_LE(shrunk, 3) << language;
+    };
+    checkAll("English");
+    dynamic_cast<LanguageFeature&>(*main_->feature(Feature::Language)).chooseLanguage(germanFile());
+    ASSERT_EQ("Wollen Sie das aktuelle Konto speichern?", main_->messages().text(Msg::querysave));
+    checkAll("German");
+    DeleteDC(dc);
 }
 
 TEST_F(LanguageFilesTest, AFileThatLacksKeysLeavesThoseInEnglish) {

@@ -226,5 +226,28 @@ TEST_F(MainWindowViewTest, TheBannerNamesTheOpenAccountFileAndBackupsHaveTheirOw
     EXPECT_EQ("", banner.hint());
 }
 
+TEST_F(MainWindowViewTest, LineBreaksAndTabsInATextShowAsSpacesInTheList) {
+    Account account;
+    account.name = kAccountName;
+    account.password = kAccountPassword;
+    AccountEntry entry;
+    entry.type = kEntryText;
+    entry.title = std::string("Two\tlines");
+    entry.data = std::string("x");
+    entry.description = std::string("first line\r\nsecond line");
+    std::vector<AccountEntry> entries{entry};
+    ASSERT_EQ(SaveOutcome::Saved, writeAccountFile(accountFile_, account, entries));
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    ASSERT_EQ(1, rowCount(all));
+    for (const int style : {3, 2}) { // Details (centred, fitted) and List
+        SCOPED_TRACE(style);
+        main_->setViewStyle(style);
+        EXPECT_EQ("Two lines", cell(all, 0, 0));
+        EXPECT_EQ("first line  second line", cell(all, 0, kColumnDetails));
+    }
+}
+
 } // namespace
 } // namespace kh::test
