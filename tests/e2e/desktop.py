@@ -1,8 +1,15 @@
 """What the end-to-end scenarios share: checks that are counted, and the user's hands on
 the Wine desktop (xdotool for windows and keys, xclip for the clipboard)."""
 
+import os
 import subprocess
 import time
+
+# Window titles the scenarios look for.
+MAIN = "^Remember One Password"
+LOGIN = "^Welcome To Keyhaven$"
+TIP = "^Tip of the Day$"
+HINT = "^Hint$"
 
 failures = []
 passed = []
@@ -83,8 +90,58 @@ def set_clipboard(text):
 
 
 def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def snapshot(path):
     subprocess.run(["import", "-window", "root", path])
+
+
+def screenshot(path, *windows):
+    """The smallest part of the screen that shows every one of the windows."""
+    boxes = []
+    for window in windows:
+        x, y, width, height = geometry(window)
+        boxes.append((x, y, x + width, y + height))
+    left = min(b[0] for b in boxes)
+    top = min(b[1] for b in boxes)
+    right = max(b[2] for b in boxes)
+    bottom = max(b[3] for b in boxes)
+    subprocess.run(["import", "-window", "root", "-crop",
+                    "%dx%d+%d+%d" % (right - left, bottom - top, left, top), path])
+
+
+def answer_hint(key):
+    """Presses a key in the next "Hint" box; True once the box has gone."""
+    box = wait_for_window(HINT, 20)
+    if not box:
+        return False
+    keys(box, key)
+    return wait_until(lambda: not visible(HINT), 20)
+
+
+def close_tip():
+    # A profile with the tip on shows the tip of the day after the first show's work.
+    tip = wait_for_window(TIP, 3)
+    if tip:
+        keys(tip, "Escape")
+        wait_until(lambda: not visible(TIP), 10)
+
+
+def login(window, name, password):
+    """Types name and password into the login dialog until it closes."""
+    # Keys typed before the dialog takes input are lost; an empty password keeps it open.
+    for _ in range(3):
+        time.sleep(1)
+        xdotool("windowfocus", "--sync", window)
+        for _ in range(2):  # name box, then password box: empty both
+            xdotool("key", "ctrl+a", "BackSpace")
+            xdotool("key", "Tab")
+        xdotool("key", "shift+Tab", "shift+Tab")
+        xdotool("type", "--delay", "40", name)
+        xdotool("key", "Tab")
+        xdotool("type", "--delay", "40", password)
+        xdotool("key", "Return")
+        if wait_until(lambda: not visible(LOGIN), 10):
+            return True
+    return False

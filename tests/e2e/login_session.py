@@ -15,28 +15,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-from desktop import check, failures, wait_for_window, wait_until, xdotool  # noqa: E402
-
-
-def geometry(window):
-    values = {}
-    for line in xdotool("getwindowgeometry", "--shell", window).splitlines():
-        key, _, value = line.partition("=")
-        values[key] = int(value)
-    return values["X"], values["Y"]
-
-
-def snapshot(work, name):
-    subprocess.run(["import", "-window", "root", os.path.join(work, name + ".png")])
-
-
-def answer_yes():
-    box = wait_for_window("^Hint$", 20)
-    if not box:
-        return False
-    xdotool("windowfocus", "--sync", box)
-    xdotool("key", "y")
-    return wait_until(lambda: not xdotool("search", "--name", "^Hint$"), 20)
+from desktop import answer_hint, check, failures, geometry, snapshot, wait_for_window, wait_until, xdotool  # noqa: E402
 
 
 def main():
@@ -104,7 +83,7 @@ def main():
         if not main_window:
             return 1
         time.sleep(3)
-        x, y = geometry(main_window)
+        x, y, _, _ = geometry(main_window)
         subprocess.run(["import", "-window", "root", "-crop", "640x460+%d+%d" % (x, y), args.screenshot])
         colours = int(subprocess.run(["convert", args.screenshot, "-format", "%k", "info:"],
                                      capture_output=True, text=True).stdout or 0)
@@ -117,9 +96,9 @@ def main():
         time.sleep(1)
         xdotool("mousemove", str(x + 100), str(y + 128), "click", "1")  # first row: Alpha
         time.sleep(1)
-        snapshot(args.work, "before-delete")
+        snapshot(os.path.join(args.work, "before-delete.png"))
         xdotool("key", "ctrl+Delete")
-        check(answer_yes(), "deleting the selected row asks, and Yes is taken")
+        check(answer_hint("y"), "deleting the selected row asks, and Yes is taken")
         xdotool("windowfocus", "--sync", main_window)
         xdotool("key", "ctrl+s")
         check(wait_until(lambda: os.path.getmtime(vault) != before), "Ctrl+S writes the account file")
@@ -137,7 +116,7 @@ def main():
 
         xdotool("windowfocus", "--sync", main_window)
         xdotool("key", "ctrl+q")
-        check(answer_yes(), "logout asks, and Yes is taken")
+        check(answer_hint("y"), "logout asks, and Yes is taken")
         time.sleep(1)
 
         # Quit from the Account menu: its last item.

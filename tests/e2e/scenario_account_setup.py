@@ -18,18 +18,11 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-from desktop import check, failures, keys, type_text, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
+from desktop import (MAIN, answer_hint, check, close_tip, failures, geometry, keys,  # noqa: E402
+                     screenshot, type_text, visible, wait_for_window, wait_until, windows_path,
+                     xdotool)
 
 WIZARD = "^Keyhaven Account Wizard$"
-MAIN = "^Remember One Password"
-
-
-def geometry(window):
-    values = {}
-    for line in xdotool("getwindowgeometry", "--shell", window).splitlines():
-        key, _, value = line.partition("=")
-        values[key] = int(value)
-    return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
 
 
 class Shots:
@@ -39,25 +32,7 @@ class Shots:
 
     def take(self, window, name):
         time.sleep(0.8)  # let the page paint
-        x, y, w, h = geometry(window)
-        path = os.path.join(self.folder, name + ".png")
-        subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), path])
-
-
-def answer_yes():
-    box = wait_for_window("^Hint$", 20)
-    if not box:
-        return False
-    keys(box, "y")
-    return wait_until(lambda: not visible("^Hint$"), 20)
-
-
-def close_tip():
-    # A fresh profile shows the tip of the day after the first show's work.
-    tip = wait_for_window("^Tip of the Day$", 3)
-    if tip:
-        keys(tip, "Escape")
-        wait_until(lambda: not visible("^Tip of the Day$"), 10)
+        screenshot(os.path.join(self.folder, name + ".png"), window)
 
 
 def account_menu(main, *names):
@@ -194,7 +169,7 @@ def main():
         copy = os.path.join(args.work, "copy.khk")
         shutil.copyfile(vault, copy)
         account_menu(main_window, "i")
-        check(answer_yes(), "importing asks to log out, and Yes is taken")
+        check(answer_hint("y"), "importing asks to log out, and Yes is taken")
         wizard = wait_for_window(WIZARD, 20)
         if not check(wizard is not None, "Import Existing Account opens the wizard"):
             return 1

@@ -22,10 +22,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-from desktop import check, failures, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
+from desktop import MAIN, LOGIN, check, failures, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
 
-LOGIN = "^Welcome To Keyhaven$"
-MAIN = "^Remember One Password"
 MENU_EXT = r"HKCU\Software\Microsoft\Internet Explorer\MenuExt"
 ENGLISH = {"Get Password From Keyhaven": "KHGet.htm",
            "Generate Password By Keyhaven": "KHGen.htm",

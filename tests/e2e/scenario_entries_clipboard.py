@@ -22,46 +22,12 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-from desktop import check, clipboard, failures, keys, passed, set_clipboard, type_text, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
+from desktop import (MAIN, LOGIN, check, clipboard, close_tip, failures, keys, login, passed,  # noqa: E402
+                     screenshot, set_clipboard, type_text, visible, wait_for_window, wait_until,
+                     windows_path, xdotool)
 
-MAIN = "^Remember One Password"
-LOGIN = "^Welcome To Keyhaven$"
 WIZARD = "^Add New Entry$"
 GUARD = "^Password Guard$"
-
-
-def login(window):
-    # Keys typed before the dialog takes input are lost; an empty password keeps it open.
-    for _ in range(3):
-        time.sleep(1)
-        xdotool("windowfocus", "--sync", window)
-        for _ in range(2):  # name box, then password box: empty both
-            xdotool("key", "ctrl+a", "BackSpace")
-            xdotool("key", "Tab")
-        xdotool("key", "shift+Tab", "shift+Tab")
-        xdotool("type", "--delay", "40", "alice")
-        xdotool("key", "Tab")
-        xdotool("type", "--delay", "40", "s3cret!")
-        xdotool("key", "Return")
-        if wait_until(lambda: not visible(LOGIN), 10):
-            return True
-    return False
-
-
-def close_tip():
-    tip = wait_for_window("^Tip of the Day$", 3)
-    if tip:
-        keys(tip, "Escape")
-        wait_until(lambda: not visible("^Tip of the Day$"), 10)
-
-
-def screenshot(window, path):
-    values = {}
-    for line in xdotool("getwindowgeometry", "--shell", window).splitlines():
-        key, _, value = line.partition("=")
-        values[key] = int(value)
-    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-        values["WIDTH"], values["HEIGHT"], values["X"], values["Y"]), path])
 
 
 def main():
@@ -106,7 +72,7 @@ def main():
     shots = lambda name: os.path.join(args.screenshots, name)  # noqa: E731
     try:
         window = wait_for_window(LOGIN)
-        if not check(window is not None and login(window), "the account logs in"):
+        if not check(window is not None and login(window, "alice", "s3cret!"), "the account logs in"):
             return 1
         main_window = wait_for_window(MAIN)
         if not check(main_window is not None, "the main window is there"):
@@ -128,24 +94,24 @@ def main():
         keys(wizard, "Tab")
         type_text(wizard, "board login")
         time.sleep(0.3)
-        screenshot(wizard, shots("entry-wizard-1-welcome.png"))
+        screenshot(shots("entry-wizard-1-welcome.png"), wizard)
         keys(wizard, "Return")
         time.sleep(0.5)
         type_text(wizard, "https://forum.example.net")
         keys(wizard, "Return")  # a new line in the description
         type_text(wizard, "second line")
         time.sleep(0.3)
-        screenshot(wizard, shots("entry-wizard-2-new.png"))
+        screenshot(shots("entry-wizard-2-new.png"), wizard)
         keys(wizard, "ctrl+Return")  # moves on
         time.sleep(0.5)
         type_text(wizard, "pw-forum-7")
         keys(wizard, "Tab")  # to the confirmation
         type_text(wizard, "pw-forum-7")
         time.sleep(0.3)
-        screenshot(wizard, shots("entry-wizard-3-pass.png"))
+        screenshot(shots("entry-wizard-3-pass.png"), wizard)
         keys(wizard, "Return")
         time.sleep(0.5)
-        screenshot(wizard, shots("entry-wizard-4-finished.png"))
+        screenshot(shots("entry-wizard-4-finished.png"), wizard)
         keys(wizard, "Return")
         check(wait_until(lambda: not visible(WIZARD), 10), "Finish closes the wizard")
 
@@ -181,7 +147,7 @@ def main():
         check(guard is not None, "the guard window shows")
         if guard:
             time.sleep(0.3)
-            screenshot(guard, shots("password-guard.png"))
+            screenshot(shots("password-guard.png"), guard)
         check(wait_until(lambda: clipboard() == b"", 10),
               "the clipboard is empty after the count (%r)" % clipboard())
         check(wait_until(lambda: not visible(GUARD), 5), "the guard window goes")

@@ -19,64 +19,10 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-from desktop import check, clipboard, failures, keys, type_text, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
+from desktop import (MAIN, LOGIN, answer_hint, check, clipboard, close_tip, failures, keys, login,  # noqa: E402
+                     screenshot, type_text, visible, wait_for_window, wait_until, windows_path)
 
-MAIN = "^Remember One Password"
-LOGIN = "^Welcome To Keyhaven$"
 FINDER = "^Find Password$"
-
-
-def login(window):
-    # Keys typed before the dialog takes input are lost; an empty password keeps it open.
-    for _ in range(3):
-        time.sleep(1)
-        xdotool("windowfocus", "--sync", window)
-        for _ in range(2):  # name box, then password box: empty both
-            xdotool("key", "ctrl+a", "BackSpace")
-            xdotool("key", "Tab")
-        xdotool("key", "shift+Tab", "shift+Tab")
-        xdotool("type", "--delay", "40", "alice")
-        xdotool("key", "Tab")
-        xdotool("type", "--delay", "40", "s3cret!")
-        xdotool("key", "Return")
-        if wait_until(lambda: not visible(LOGIN), 10):
-            return True
-    return False
-
-
-def close_tip():
-    tip = wait_for_window("^Tip of the Day$", 3)
-    if tip:
-        keys(tip, "Escape")
-        wait_until(lambda: not visible("^Tip of the Day$"), 10)
-
-
-def dismiss_hint():
-    box = wait_for_window("^Hint$", 20)
-    if not box:
-        return None
-    text = xdotool("getwindowname", box)
-    keys(box, "Return")
-    wait_until(lambda: not visible("^Hint$"), 10)
-    return text
-
-
-def screenshot_of(windows, path):
-    """The smallest part of the screen that shows every one of the windows."""
-    boxes = []
-    for window in windows:
-        values = {}
-        for line in xdotool("getwindowgeometry", "--shell", window).splitlines():
-            key, _, value = line.partition("=")
-            values[key] = int(value)
-        boxes.append((values["X"], values["Y"], values["X"] + values["WIDTH"],
-                      values["Y"] + values["HEIGHT"]))
-    left = min(b[0] for b in boxes)
-    top = min(b[1] for b in boxes)
-    right = max(b[2] for b in boxes)
-    bottom = max(b[3] for b in boxes)
-    subprocess.run(["import", "-window", "root", "-crop",
-                    "%dx%d+%d+%d" % (right - left, bottom - top, left, top), path])
 
 
 def main():
@@ -114,7 +60,7 @@ def main():
                                stderr=subprocess.DEVNULL)
     try:
         window = wait_for_window(LOGIN)
-        if not check(window is not None and login(window), "the account logs in"):
+        if not check(window is not None and login(window, "alice", "s3cret!"), "the account logs in"):
             return 1
         main_window = wait_for_window(MAIN)
         if not check(main_window is not None, "the main window is there"):
@@ -130,7 +76,7 @@ def main():
         time.sleep(0.5)
         type_text(finder, "KIWI")
         time.sleep(0.5)
-        screenshot_of([main_window, finder], os.path.join(args.screenshots, "find.png"))
+        screenshot(os.path.join(args.screenshots, "find.png"), main_window, finder)
         keys(finder, "Return")
         check(wait_until(lambda: not visible(FINDER), 10), "Enter finds and closes the dialog")
 
@@ -150,7 +96,7 @@ def main():
         type_text(dialog, windows_path(os.path.join(args.work, "export")))
         keys(dialog, "Return")
         check(wait_until(lambda: os.path.exists(exported), 20), "the export is written as export.xml")
-        check(dismiss_hint() is not None, "the export says where it went, in a box")
+        check(answer_hint("Return"), "the export says where it went, in a box")
 
         with open(exported, "rb") as f:
             text = f.read()

@@ -25,10 +25,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import khformat  # noqa: E402
-from desktop import check, failures, visible, wait_for_window, wait_until, xdotool  # noqa: E402
+from desktop import MAIN, LOGIN, check, failures, visible, wait_for_window, wait_until, windows_path, xdotool  # noqa: E402
 
-LOGIN = "^Welcome To Keyhaven$"
-MAIN = "^Remember One Password"
 WIZARD = "^Keyhaven Account Wizard$"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 CLASSES = r"HKCU\Software\Classes"
@@ -293,10 +291,6 @@ def tray_menu(args, profile, vault, screenshot):
             desktop.wait(timeout=20)
         except subprocess.TimeoutExpired:
             desktop.kill()
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def main():
