@@ -4,6 +4,7 @@
 // pages through WithIE and a language change.
 #include "browser/browser_feature.h"
 #include "main_window_fixture.h"
+#include "modal_steps.h"
 #include "request_block.h"
 
 #include <cstring>
@@ -37,43 +38,6 @@ bool sameBytes(const RequestBlock& a, const RequestBlock& b) {
 std::string field(const RequestBlock& block, browser::BlockField f) {
     return std::string(browser::fieldText(block, f));
 }
-
-// Steps run one per timer tick while `dialog` is modal; a step may itself wait in a nested
-// loop, and the later steps still run.
-class ModalSteps {
-  public:
-    ModalSteps(TForm& dialog, std::vector<std::function<void()>> steps)
-        : dialog_(dialog), steps_(std::move(steps)) {
-        current_ = this;
-        timer_ = SetTimer(nullptr, 0, 30, &ModalSteps::tick);
-    }
-    ~ModalSteps() {
-        KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
-    ModalSteps(const ModalSteps&) = delete;
-    ModalSteps& operator=(const ModalSteps&) = delete;
-    bool finished() const { return next_ == steps_.size(); }
-
-  private:
-    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-        ModalSteps* self = current_;
-        if (!self || !self->dialog_.isVisible()) return;
-        if (self->next_ < self->steps_.size()) {
-            self->steps_[self->next_++]();
-        } else if (++self->idleTicks_ > 20) {
-            ADD_FAILURE() << "the dialog stayed open after the last step";
-            self->dialog_.setModalResult(ModalResult::Cancel);
-        }
-    }
-
-    static inline ModalSteps* current_ = nullptr;
-    TForm& dialog_;
-    std::vector<std::function<void()>> steps_;
-    std::size_t next_ = 0;
-    int idleTicks_ = 0;
-    UINT_PTR timer_ = 0;
-};
 
 // A value of HKEY_CURRENT_USER\...\MenuExt\<entry>; none when the entry is missing.
 std::optional<std::string> menuEntryPage(const std::string& entry) {
@@ -244,7 +208,8 @@ TEST_F(BrowserWindowTest, LoggedOutRequestsPromptOnTopAndAnswerAfterTheLogin) {
                          servingWhilePrompting = serving();
                          loginBox("edPassword").setText(kAccountPassword);
                          keyDown(loginBox("edPassword").handle(), VK_RETURN);
-                     }});
+                     }},
+                     ModalSteps::Nested::RunInside);
     RequestBlock block = makeBlock("Bank", "https://bank.example.org/login");
     EXPECT_EQ(1, send(kGet, block));
     EXPECT_TRUE(steps.finished());
@@ -301,7 +266,8 @@ TEST_F(BrowserWindowTest, ARequestWhileTheUserIsLoggingInWaitsForThatLogin) {
                           EXPECT_FALSE(loginOnTop()); // the user's own dialog stays as it is
                           loginBox("edPassword").setText(kAccountPassword);
                           keyDown(loginBox("edPassword").handle(), VK_RETURN);
-                      }});
+                      }},
+                     ModalSteps::Nested::RunInside);
     main_->session().showLogin(accountFile_, kAccountName);
     EXPECT_TRUE(steps.finished());
     EXPECT_TRUE(main_->session().isLoggedIn());

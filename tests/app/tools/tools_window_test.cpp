@@ -2,6 +2,7 @@
 // strength line and its copy under the Password Guard; the Secure File Remover on real
 // files; the Settings dialog from a fresh profile to config.ini.
 #include "main_window_fixture.h"
+#include "modal_steps.h"
 #include "tools/tools_feature.h"
 
 #include <gtest/gtest.h>
@@ -17,44 +18,6 @@ namespace kh::test {
 namespace {
 
 using Texts = std::vector<std::string>;
-
-// Runs one step per tick of a thread timer, inside the modal loop of the window under
-// test. A window still open after the last step fails the test and is cancelled.
-class ModalSteps {
-  public:
-    ModalSteps(TForm& window, std::vector<std::function<void()>> steps)
-        : window_(window), steps_(std::move(steps)) {
-        current_ = this;
-        timer_ = SetTimer(nullptr, 0, 30, &ModalSteps::tick);
-    }
-    ~ModalSteps() {
-        KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
-    ModalSteps(const ModalSteps&) = delete;
-    ModalSteps& operator=(const ModalSteps&) = delete;
-
-    bool finished() const { return next_ == steps_.size(); }
-
-  private:
-    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-        ModalSteps* self = current_;
-        if (!self || !self->window_.isModal()) return;
-        if (self->next_ < self->steps_.size()) {
-            self->steps_[self->next_++]();
-        } else if (++self->idleTicks_ > 5) {
-            ADD_FAILURE() << "the window stayed open after the last step";
-            self->window_.setModalResult(ModalResult::Cancel);
-        }
-    }
-
-    static inline ModalSteps* current_ = nullptr;
-    TForm& window_;
-    std::vector<std::function<void()>> steps_;
-    std::size_t next_ = 0;
-    int idleTicks_ = 0;
-    UINT_PTR timer_ = 0;
-};
 
 // A key with Ctrl and Shift held in this thread's keyboard state; Alt as Windows sends it.
 void chord(HWND target, UINT key, bool ctrl, bool alt, bool shift) {
