@@ -4,6 +4,7 @@
 #pragma once
 
 #include "../../support/test_files.h"
+#include "../session_fakes.h"
 #include "account_file.h"
 #include "entry_list.h"
 #include "message_table.h"
@@ -23,43 +24,8 @@
 // Its own namespace: other test folders of the same program have fakes of these names.
 namespace kh::test::vault {
 
-class FakeSessionUi : public SessionUi {
-  public:
-    std::deque<bool> answers; // No when empty
-    std::vector<std::string> questions, warnings;
-    std::string status;
-
-    bool yesNoBox(const std::string& caption, const std::string& text) override {
-        EXPECT_EQ("Hint", caption);
-        questions.push_back(text);
-        if (answers.empty()) return false;
-        const bool yes = answers.front();
-        answers.pop_front();
-        return yes;
-    }
-    void warningBox(const std::string& caption, const std::string& text) override {
-        EXPECT_EQ("Hint", caption);
-        warnings.push_back(text);
-    }
-    void setStatusText(const std::string& text) override { status = text; }
-    void setBanner(const std::string&) override {}
-    void setBusyCursor(bool) override {}
-    std::optional<std::string> saveFileDialog(const std::string&, bool) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFileDialog(const std::string&) override { return std::nullopt; }
-    void sessionStarted(bool) override {}
-    void sessionEnded() override {}
-    void modifiedChanged(bool) override {}
-    void setLogoRunning(bool) override {}
-    bool loginDialogShowing() override { return false; }
-    void bringLoginDialogToFront() override {}
-    LoginPrompt runLoginDialog(const std::string&, const std::string&) override { return {}; }
-    LoginPrompt waitForLoginDialog(const std::function<bool()>&) override { return {}; }
-    void setLoginDialogOnTop(bool) override {}
-    std::optional<WizardAccount> runAccountWizard(bool) override { return std::nullopt; }
-    void showMainWindow() override {}
-};
+using test::FakeClipboard;
+using test::FakeSessionUi;
 
 // File dialogs and a dialog's own boxes: answers from a queue, requests recorded.
 class FakeDialogs : public FileDialogs, public Prompts {
@@ -97,24 +63,6 @@ class FakeDialogs : public FileDialogs, public Prompts {
         std::optional<std::string> next = answers.front();
         answers.pop_front();
         return next;
-    }
-};
-
-class FakeClipboard : public Clipboard {
-  public:
-    std::optional<std::string> content;
-    bool hasText() override { return content && !content->empty(); }
-    std::optional<SecretString> text() override {
-        if (!content) return std::nullopt;
-        return SecretString(*content);
-    }
-    bool setText(std::string_view text) override {
-        content = std::string(text);
-        return true;
-    }
-    bool clear() override {
-        content.reset();
-        return true;
     }
 };
 
