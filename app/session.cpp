@@ -273,24 +273,8 @@ bool Session::showLogin(const std::string& file, const std::string& name) {
     return false;
 }
 
-bool Session::ensureLoggedIn() {
-    if (noteActivity()) return true;
-    const bool wasSuppressed = suppressWarnings_;
-    suppressWarnings_ = true;
-    bool onTop = false;
-    if (ui_.loginDialogShowing()) {
-        ui_.bringLoginDialogToFront();
-        LoginPrompt held = ui_.waitForLoginDialog([this] { return loggedIn(); });
-        if (!loggedIn() && held.choice == LoginPrompt::Choice::Login && !held.password.empty())
-            loginAccount(held.file, trimLoginName(held.name), held.password.view());
-    } else {
-        ui_.setLoginDialogOnTop(true);
-        onTop = true;
-        showLogin(lastFileName_, lastAccountName_);
-    }
-    suppressWarnings_ = wasSuppressed;
-    if (onTop) ui_.setLoginDialogOnTop(false);
-    return noteActivity();
+bool Session::showLastLogin() {
+    return showLogin(lastFileName_, lastAccountName_);
 }
 
 bool Session::askYesNo(const std::string& text) {
@@ -300,7 +284,7 @@ bool Session::askYesNo(const std::string& text) {
 }
 
 void Session::showWarning(const std::string& text) {
-    if (suppressWarnings_ || (SilenceWarnings && SilenceWarnings())) return;
+    if (SilenceWarnings && SilenceWarnings()) return;
     ui_.setStatusText(text);
     ui_.warningBox(msg(Msg::warning), text);
 }
@@ -354,7 +338,7 @@ void Session::backupCommand() {
 
 void Session::openExistingCommand() {
     if (isLoggedIn()) logoutCommand();
-    if (!loggedIn()) showLogin(lastFileName_, lastAccountName_);
+    if (!loggedIn()) showLastLogin();
 }
 
 void Session::loginExistingCommand() {

@@ -122,7 +122,8 @@ class Session {
     bool saveAccount(bool logoutAfter, bool remember);
     void logoutCommand();
     bool showLogin(const std::string& file, const std::string& name);
-    bool ensureLoggedIn();
+    // The login dialog for the last account used.
+    bool showLastLogin();
 
     bool askYesNo(const std::string& text);
     void showWarning(const std::string& text);
@@ -178,7 +179,6 @@ class Session {
     const std::string& backupFolder() const { return backupFolder_; }
     // From the setting Backup/Path; empty: decided at the first backup.
     void setBackupFolder(std::string folder);
-    bool warningsSuppressed() const { return suppressWarnings_; }
 
   private:
     bool loggedIn() const;
@@ -213,7 +213,6 @@ class Session {
     std::string lastAccountName_;
     std::string backupFolder_;
     int crcFailures_ = 0;
-    bool suppressWarnings_ = false;
     bool logoRunning_ = false;
     bool fileUnconfirmed_ = false;
 };

@@ -39,6 +39,8 @@ class FeatureHandler {
     virtual ~FeatureHandler() = default;
     // `action` is the command whose action runs (a twin's target already resolved).
     virtual void run(CommandId action) = 0;
+    // An account was opened.
+    virtual void sessionStarted() {}
     // The account was logged out (by the user or the idle timer).
     virtual void sessionEnded() {}
     // Creates the feature's windows now (hidden), so that the translators' template holds
@@ -86,9 +88,6 @@ struct FeatureServices {
     std::function<void(bool add)> updateBrowserMenu;
     // The autorun value written when the Autorun setting is on, deleted when it is off.
     std::function<void()> applyAutorun;
-    // An account was opened (the notification-area icon shows it); the main window calls
-    // it from its sessionStarted, as it tells the handlers of a logout.
-    std::function<void()> sessionStarted;
 };
 
 struct AppContext {

@@ -50,20 +50,23 @@ FolderMaker& win32Folders() {
     return folders;
 }
 
-std::string programFolder() {
+std::string executablePath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
             GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return std::string();
-        if (length < buffer.size()) {
-            std::string path(buffer.data(), length);
-            const std::size_t cut = path.find_last_of("\\/");
-            path.resize(cut == std::string::npos ? 0 : cut + 1);
-            return withTrailingBackslash(path);
-        }
+        if (length < buffer.size()) return std::string(buffer.data(), length);
         buffer.resize(buffer.size() * 2); // the name was cut: try a larger buffer
     }
+}
+
+std::string programFolder() {
+    std::string path = executablePath();
+    if (path.empty()) return path;
+    const std::size_t cut = path.find_last_of("\\/");
+    path.resize(cut == std::string::npos ? 0 : cut + 1);
+    return withTrailingBackslash(path);
 }
 
 std::string appDataFolder() {

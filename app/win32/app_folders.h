@@ -20,6 +20,9 @@ FolderMaker& win32Folders();
 // A plain file (not a folder) exists at `path`.
 bool fileExists(const std::string& path);
 
+// The full path of the running executable.
+std::string executablePath();
+
 // The executable's folder, ending with "\".
 std::string programFolder();
 

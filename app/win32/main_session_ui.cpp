@@ -71,7 +71,8 @@ void TfrmMain::sessionStarted(bool) {
     SetTimer(handle(), kGuardTimer, kGuardInterval, nullptr);
     updateToolButtons();
     InvalidateRect(get<TControl>("pbAccount").handle(), nullptr, FALSE);
-    if (services_.sessionStarted) services_.sessionStarted(); // the tray icon, say
+    for (auto& feature : features_)
+        if (feature) feature->sessionStarted();
 }
 
 void TfrmMain::sessionEnded() {

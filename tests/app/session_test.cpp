@@ -884,24 +884,6 @@ TEST_F(SessionTest, LoginExistingAccountOpensTheChosenFile) {
     EXPECT_TRUE(session_.isLoggedIn());
 }
 
-TEST_F(SessionTest, BrowserLoginShowsNoWarnings) {
-    writeAccount(file());
-    session_.setLast(file(), "alice");
-    ui_.logins.push_back({LoginPrompt::Choice::Login, file(), "alice", "wrong"});
-    EXPECT_FALSE(session_.ensureLoggedIn());
-    EXPECT_TRUE(ui_.warnings.empty());
-    EXPECT_FALSE(ui_.onTop);
-    EXPECT_FALSE(session_.warningsSuppressed());
-
-    // With the dialog already open, what it holds is used.
-    ui_.loginShowing = true;
-    ui_.logins.push_back({LoginPrompt::Choice::Login, file(), "alice", "s3cret!"});
-    EXPECT_TRUE(session_.ensureLoggedIn());
-
-    session_.showWarning("visible again");
-    EXPECT_EQ(ui_.warnings, std::vector<std::string>{"visible again"});
-}
-
 TEST_F(SessionTest, WarningsStaySilentWhileTheHookSaysSo) {
     // A browser request that logs in with a wrong password and one whose save fails: the
     // user sees neither, in a box or in the status bar.

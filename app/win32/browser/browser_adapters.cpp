@@ -3,20 +3,13 @@
 #include <limits>
 
 namespace kh {
-namespace {
-
-bool validIndex(const EntryList& entries, std::size_t index) {
-    return index < static_cast<std::size_t>(entries.rowCount(EntryView::lvPassword));
-}
-
-} // namespace
 
 std::size_t EntryLoginStore::rowCount() const {
     return static_cast<std::size_t>(entries_.rowCount(EntryView::lvPassword));
 }
 
 std::optional<browser::StoredRow> EntryLoginStore::row(std::size_t index) const {
-    if (!validIndex(entries_, index)) return std::nullopt;
+    if (index >= rowCount()) return std::nullopt;
     const EntryRow& r = entries_.row(EntryView::lvPassword, static_cast<int>(index));
     if (!r.record) return std::nullopt;
     return browser::StoredRow{r.caption, r.details, r.record->type, r.record->fileOffset,
@@ -24,7 +17,7 @@ std::optional<browser::StoredRow> EntryLoginStore::row(std::size_t index) const 
 }
 
 bool EntryLoginStore::replaceData(std::size_t index, std::string_view data) {
-    if (!validIndex(entries_, index)) return false;
+    if (index >= rowCount()) return false;
     return entries_.replaceRowData(static_cast<int>(index), data);
 }
 
@@ -53,7 +46,7 @@ void SessionLoginUi::setLoginStayOnTop(bool onTop) {
 }
 
 void SessionLoginUi::showLoginForLastAccount() {
-    session_.showLogin(session_.lastFileName(), session_.lastAccountName());
+    session_.showLastLogin();
 }
 
 void SessionLoginUi::endProcessMode() {

@@ -70,8 +70,4 @@ BrowserFeature& installBrowser(TfrmMain& main) {
     return feature;
 }
 
-BrowserFeature* browserFeature(TfrmMain& main) {
-    return dynamic_cast<BrowserFeature*>(main.feature(Feature::Browser));
-}
-
 } // namespace kh

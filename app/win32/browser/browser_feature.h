@@ -50,6 +50,5 @@ class BrowserFeature : public FeatureHandler {
 
 // Installs the feature on the main window (its session prompt is the window itself).
 BrowserFeature& installBrowser(TfrmMain& main);
-BrowserFeature* browserFeature(TfrmMain& main);
 
 } // namespace kh

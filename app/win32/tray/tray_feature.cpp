@@ -1,5 +1,6 @@
 #include "tray_feature.h"
 
+#include "app_folders.h"
 #include "hotkey.h"
 #include "image_ids.h"
 #include "resource_ids.h"
@@ -30,7 +31,6 @@ TrayFeature::TrayFeature(AppContext& context)
     FeatureServices& services = context.services;
     services.setHotkeyRegistered = [this](bool registered) { setHotkeyRegistered(registered); };
     services.applyAutorun = [this] { applyAutorun(); };
-    services.sessionStarted = [this] { updateIcon(); };
     hookWindows();
 
     // What loading config.ini sets off (the settings are in by now).
@@ -45,7 +45,6 @@ TrayFeature::~TrayFeature() {
     FeatureServices& services = context_.services;
     services.setHotkeyRegistered = nullptr;
     services.applyAutorun = nullptr;
-    services.sessionStarted = nullptr;
     if (hotkeyRegistered_) UnregisterHotKey(context_.mainWindow(), kHotkeyId);
     if (loggedInIcon_) DestroyIcon(loggedInIcon_);
     if (appIcon_) DestroyIcon(appIcon_);
@@ -98,6 +97,10 @@ void TrayFeature::hookWindows() {
 
 void TrayFeature::run(CommandId action) {
     if (action == CommandId::TrayOpenKeyhaven) resident_.restoreFromTray();
+}
+
+void TrayFeature::sessionStarted() {
+    updateIcon();
 }
 
 void TrayFeature::sessionEnded() {
@@ -212,7 +215,7 @@ bool TrayFeature::loggedIn() {
 
 void TrayFeature::showLastLogin() {
     Session& session = context_.session;
-    session.showLogin(session.lastFileName(), session.lastAccountName());
+    session.showLastLogin();
 }
 
 } // namespace kh

@@ -23,6 +23,7 @@ class TrayFeature : public FeatureHandler, private ResidentHost {
     ~TrayFeature() override;
 
     void run(CommandId action) override;
+    void sessionStarted() override;
     void sessionEnded() override;
 
     Resident& resident() { return resident_; }

@@ -74,15 +74,4 @@ bool Win32Registry::deleteValue(Hive hive, std::string_view key, std::string_vie
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
-std::string executablePath() {
-    std::vector<char> path(MAX_PATH);
-    while (true) {
-        const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) return std::string(path.data(), length);
-        path.resize(path.size() * 2);
-    }
-}
-
 } // namespace kh

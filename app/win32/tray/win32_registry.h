@@ -13,7 +13,4 @@ class Win32Registry final : public Registry {
     bool deleteValue(Hive hive, std::string_view key, std::string_view name) override;
 };
 
-// The running executable's full path.
-std::string executablePath();
-
 } // namespace kh

@@ -5,6 +5,7 @@
 // registry values a start writes.
 #include "main_window_fixture.h"
 
+#include "app_folders.h"
 #include "hotkey.h"
 #include "instance/single_instance.h"
 #include "tray/install_tray.h"
