@@ -21,7 +21,6 @@ enum class AccountWizardPage {
     Password = 4,
     Comment = 5
 };
-inline constexpr int kAccountWizardPageCount = 6;
 
 // The fields of the pages.
 enum class AccountWizardField {

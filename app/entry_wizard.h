@@ -18,7 +18,6 @@ inline constexpr int kWizardWelcome = 0;  // "Welcome": title and what's this
 inline constexpr int kWizardNew = 1;      // "New": description and type
 inline constexpr int kWizardPass = 2;     // "Pass": password twice
 inline constexpr int kWizardFinished = 3; // "Finished"
-inline constexpr int kWizardPageCount = 4;
 
 // The type the type buttons stand for: "Web Account" first, then "Text Message".
 std::int32_t typeFromButtons(bool webAccount, bool textMessage);

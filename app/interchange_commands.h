@@ -52,8 +52,7 @@ class InterchangeCommands {
 
   private:
     bool sameSession(int session) const;
-    bool writtenWhole(const std::string& path, std::string_view fileText,
-                      const InterchangeTexts& texts);
+    bool writtenWhole(const std::string& path, std::string_view fileText);
 
     Session& session_;
     EntryList& list_;

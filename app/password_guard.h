@@ -64,7 +64,6 @@ class PasswordGuard {
     // The window goes away before the guard (the program's end): the count stops and no
     // window is used or created afterwards.
     void detach();
-    bool hasWindow() const { return window_ != nullptr; }
 
     // Callers that took the text from the clipboard themselves leave the main window where
     // it is: the next start does not hide it.
@@ -83,7 +82,6 @@ class PasswordGuard {
     int step() const { return step_; }
     int ticksPerStep() const { return ticksPerStep_; }
     const std::string& label() const { return label_; }
-    const std::string& labelPrefix() const { return labelPrefix_; }
     // The text the count ends with: the first 79 characters of the guarded text.
     std::string_view remembered() const { return remembered_.view(); }
     // The picture shown now: step - 1 while counting, otherwise the first.

@@ -17,6 +17,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 namespace kh {
@@ -950,33 +951,24 @@ void TfrmMain::updateCopyImage() {
     copy.setImageIndex(image);
 }
 
-std::string TfrmMain::fitToColumn(HWND list, int column, std::string_view text) {
+void TfrmMain::fitToColumn(HWND list, int column, char* text, int length, int capacity) {
     const int width = ListView_GetColumnWidth(list, column) - scale(12);
-    if (text.empty()) return {};
+    if (length <= 0) return;
     if (!measureDc_) measureDc_ = CreateCompatibleDC(nullptr);
     SelectGuard font(measureDc_, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
-    const auto extent = [this](std::string_view s) {
-        SIZE size{};
-        GetTextExtentPoint32A(measureDc_, s.data(), static_cast<int>(s.size()), &size);
-        return size.cx;
-    };
-    if (extent(text) <= width) return std::string(text);
-    constexpr std::string_view kEllipsis = "...";
-    std::size_t low = 0;
-    std::size_t high = text.size();
-    while (low < high) {
-        const std::size_t mid = (low + high + 1) / 2;
-        std::string candidate(text.substr(0, mid));
-        candidate += kEllipsis;
-        if (extent(candidate) <= width)
-            low = mid;
-        else
-            high = mid - 1;
-        wipeString(candidate);
-    }
-    std::string fitted(text.substr(0, low));
-    fitted += kEllipsis;
-    return fitted;
+    constexpr char kEllipsis[] = "...";
+    constexpr int kEllipsisLength = 3;
+    SIZE whole{};
+    GetTextExtentPoint32A(measureDc_, text, length, &whole);
+    if (whole.cx <= width) return;
+    SIZE ellipsis{};
+    GetTextExtentPoint32A(measureDc_, kEllipsis, kEllipsisLength, &ellipsis);
+    int fit = 0;
+    GetTextExtentExPointA(measureDc_, text, length,
+                          std::max(0, width - static_cast<int>(ellipsis.cx)), &fit, nullptr,
+                          &whole);
+    fit = std::clamp(fit, 0, std::max(0, capacity - 1 - kEllipsisLength));
+    std::memcpy(text + fit, kEllipsis, kEllipsisLength + 1);
 }
 
 std::vector<std::string> TfrmMain::tabCaptions() const {
@@ -1007,14 +999,7 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
         LVITEMA& item = info.item;
         if (item.iItem < 0 || item.iItem >= list_.rowCount(view)) return 0;
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-            std::string_view text = list_.columnText(view, item.iItem, item.iSubItem);
-            // Centred columns would be clipped at both ends: a text too long for its
-            // column is cut at the end with an ellipsis instead.
-            std::string fitted;
-            if (item.iSubItem > 0 && viewStyle_ == 3) {
-                fitted = fitToColumn(header.hwndFrom, item.iSubItem, text);
-                text = fitted;
-            }
+            const std::string_view text = list_.columnText(view, item.iItem, item.iSubItem);
             const std::size_t n =
                 std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             text.copy(item.pszText, n);
@@ -1023,7 +1008,11 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
             for (std::size_t i = 0; i < n; ++i)
                 if (item.pszText[i] == '\r' || item.pszText[i] == '\n' || item.pszText[i] == '\t')
                     item.pszText[i] = ' ';
-            wipeString(fitted); // a decrypted text
+            // Centred columns would be clipped at both ends: a text too long for its
+            // column is cut at the end with an ellipsis instead.
+            if (item.iSubItem > 0 && viewStyle_ == 3)
+                fitToColumn(header.hwndFrom, item.iSubItem, item.pszText, static_cast<int>(n),
+                            item.cchTextMax);
         }
         if (item.mask & LVIF_IMAGE) item.iImage = list_.row(view, item.iItem).icon;
         return 0;

@@ -169,7 +169,9 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     void updateToolButtons();
     void setColumnCaptions();
     bool closeRequested();
-    std::string fitToColumn(HWND list, int column, std::string_view text);
+    // Cuts the row text in `text` (`length` characters, room for `capacity` with the
+    // terminator) to the column's width with "..." at the end when it is wider.
+    void fitToColumn(HWND list, int column, char* text, int length, int capacity);
     int tabStripWidth();
     std::vector<std::string> tabCaptions() const;
     void applySettingsToSession();

@@ -369,9 +369,13 @@ void QBitmapButton::setGlyphFrom(HIMAGELIST images, int index) {
         SelectGuard select(dc, strip.get());
         for (int frame = 0; frame < 4; ++frame) {
             const RECT area{frame * size, 0, (frame + 1) * size, height};
+            if (frame == 3) { // inactive: as an inactive tool button draws its picture
+                drawInactiveImage(dc, images, index, area.left, 0, size, height, faces[frame]);
+                continue;
+            }
             Brush face(CreateSolidBrush(faces[frame]));
             FillRect(dc, &area, face.get());
-            ImageList_Draw(images, index, dc, area.left, 0, frame == 3 ? ILD_BLEND50 : ILD_NORMAL);
+            ImageList_Draw(images, index, dc, area.left, 0, ILD_NORMAL);
         }
     }
     DeleteDC(dc);

@@ -28,8 +28,6 @@ class TfrmSetting : public TDialog {
               const std::string& programFolder);
 
     void browseClick();
-    // The hotkey field's shortcut code.
-    std::uint16_t hotkey() const { return hotkey_; }
 
     // Its folder browser belongs to the dialog itself; tests replace it.
     void setFileDialogs(FileDialogs& dialogs) { fileDialogs_ = &dialogs; }
