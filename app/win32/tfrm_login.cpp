@@ -99,7 +99,7 @@ constexpr ControlDef kLoginControls[] = {
 
 FormDesign loginDesign() {
     FormDesign design;
-    design.className = "TfrmKeyhavenLogin";
+    design.className = browser::kLoginWindowClass;
     design.caption = "Welcome To Keyhaven";
     design.clientWidth = 370;
     design.clientHeight = 232;

@@ -2,6 +2,7 @@
 // The login dialog: account file, name and password. It exists, hidden, for the whole
 // run, and its window carries the instance marker that a second start looks for.
 #include "message_table.h"
+#include "request_block.h"
 #include "secure_memory.h"
 #include "services/win32_services.h"
 #include "win32/dialog.h"
@@ -11,7 +12,8 @@
 
 namespace kh {
 
-inline constexpr LONG_PTR kInstanceMarker = 0x12345678;
+// What other processes find the login window by (a second start, a browser bridge).
+inline constexpr LONG_PTR kInstanceMarker = browser::kLoginWindowMarker;
 
 class TfrmKeyhavenLogin : public TDialog {
   public:

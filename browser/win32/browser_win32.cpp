@@ -120,4 +120,24 @@ void removeMenuEntries(const MenuCaptions& captions) {
     removeMenuEntries(registry, captions);
 }
 
+namespace {
+
+BOOL CALLBACK matchLoginWindow(HWND window, LPARAM found) {
+    if (static_cast<std::uint32_t>(GetWindowLongPtrA(window, GWLP_USERDATA)) != kLoginWindowMarker)
+        return TRUE;
+    char name[128] = {};
+    if (GetClassNameA(window, name, sizeof name) == 0) return TRUE;
+    if (std::string_view(name) != kLoginWindowClass) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+} // namespace
+
+HWND findLoginWindow() {
+    HWND found = nullptr;
+    EnumWindows(matchLoginWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 } // namespace kh::browser

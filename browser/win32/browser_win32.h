@@ -7,9 +7,15 @@
 #include "pages.h"
 #include "request_server.h"
 
+#include <windows.h>
+
 #include <string>
 
 namespace kh::browser {
+
+// The running program's login window: a window of class kLoginWindowClass carrying
+// kLoginWindowMarker in its user data; null when there is none.
+HWND findLoginWindow();
 
 // OpenProcess with kProcessMemoryAccess, ReadProcessMemory and WriteProcessMemory.
 class WindowsProcessMemory : public ProcessMemory {

@@ -1,6 +1,7 @@
 // khbridge.exe: finds the vault's login window and sends it one request, the way a browser
 // bridge does.
 #include "bridge_client.h"
+#include "browser_win32.h"
 
 #include <windows.h>
 
@@ -14,23 +15,6 @@ namespace {
 
 // A request may bring up the login dialog: the user gets this long to log in.
 constexpr UINT kWaitForTheUser = 10 * 60 * 1000;
-
-BOOL CALLBACK matchLoginWindow(HWND window, LPARAM found) {
-    char name[128] = {};
-    if (GetClassNameA(window, name, sizeof name) == 0) return TRUE;
-    if (std::string_view(name) != kh::browser::kLoginWindowClass) return TRUE;
-    if (static_cast<std::uint32_t>(GetWindowLongPtrA(window, GWLP_USERDATA)) !=
-        kh::browser::kLoginWindowMarker)
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-HWND findLoginWindow() {
-    HWND found = nullptr;
-    EnumWindows(matchLoginWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
 
 void print(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
@@ -57,7 +41,7 @@ int main(int argc, char** argv) {
         inv.password = std::move(*password);
     }
 
-    const HWND window = findLoginWindow();
+    const HWND window = kh::browser::findLoginWindow();
     if (!window) {
         print(stderr, "khbridge: the vault is not running (no login window found)\n");
         return kExitNegative;

@@ -1,6 +1,6 @@
 #include "single_instance.h"
 
-#include "tfrm_login.h"
+#include "browser_win32.h"
 #include "version.h"
 
 #include <tlhelp32.h>
@@ -9,15 +9,6 @@
 
 namespace kh {
 namespace {
-
-BOOL CALLBACK matchLoginWindow(HWND window, LPARAM found) {
-    if (GetWindowLongPtrA(window, GWLP_USERDATA) != kInstanceMarker) return TRUE;
-    char name[128] = {};
-    if (GetClassNameA(window, name, sizeof name) == 0) return TRUE;
-    if (std::strcmp(name, "TfrmKeyhavenLogin") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
 
 // The process that started this one; 0 when it cannot be told.
 DWORD parentProcess() {
@@ -44,17 +35,11 @@ std::string instanceMutexName() {
     return "Keyhaven " KH_VERSION_TEXT " single instance";
 }
 
-HWND findRunningInstance() {
-    HWND found = nullptr;
-    EnumWindows(&matchLoginWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 bool handOverToRunningInstance() {
     // Held until the process ends; never closed.
     HANDLE mutex = CreateMutexA(nullptr, FALSE, instanceMutexName().c_str());
     if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    HWND running = findRunningInstance();
+    HWND running = browser::findLoginWindow();
     if (!running) return false;
     DWORD process = 0;
     GetWindowThreadProcessId(running, &process);

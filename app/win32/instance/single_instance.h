@@ -2,6 +2,8 @@
 // One instance per user. The first start holds a named mutex for its whole run; a later
 // start finds the running instance's login window by its class and the marker in its
 // user data, asks it to come forward and ends.
+#include "request_block.h"
+
 #include <windows.h>
 
 #include <string>
@@ -11,14 +13,10 @@ namespace kh {
 // What a second start posts to the running instance's login window: the message, and the
 // marker it carries as wParam (lParam 0), which the login window's answer repeats.
 inline constexpr UINT kActivationMessage = 0x543;
-inline constexpr WPARAM kActivationMarker = 0x12345678;
+inline constexpr WPARAM kActivationMarker = browser::kLoginWindowMarker;
 
 // "Keyhaven" and the version: one instance per version.
 std::string instanceMutexName();
-
-// The running instance's login window (class TfrmKeyhavenLogin carrying the marker
-// 0x12345678 in GWLP_USERDATA), or null.
-HWND findRunningInstance();
 
 // The check that runs before any window exists. True when the running instance took
 // over (it was posted the activation message) and this process should end with 0;

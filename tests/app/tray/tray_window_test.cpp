@@ -6,6 +6,7 @@
 #include "main_window_fixture.h"
 
 #include "app_folders.h"
+#include "browser_win32.h"
 #include "hotkey.h"
 #include "instance/single_instance.h"
 #include "tray/install_tray.h"
@@ -208,7 +209,7 @@ TEST_F(TrayWindowTest, ASecondStartsMessageBringsTheProgramBack) {
     rememberLastAccount();
     openWindow();
     HWND login = main_->loginDialog().handle();
-    EXPECT_EQ(findRunningInstance(), login) << "the login window is what a second start finds";
+    EXPECT_EQ(browser::findLoginWindow(), login) << "the login window is what a second start finds";
 
     main_->hideToTray();
     // Only the message with its marker counts.
