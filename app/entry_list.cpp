@@ -1,5 +1,7 @@
 #include "entry_list.h"
 
+#include "busy_cursor.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -39,23 +41,6 @@ constexpr std::array<unsigned char, 256> makeFoldTable() {
 }
 
 constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
-
-// Shows the hourglass for the lifetime of the object when asked to.
-class BusyCursor {
-  public:
-    BusyCursor(EntryListHost& host, bool busy) : host_(host), busy_(busy) {
-        if (busy_) host_.setBusyCursor(true);
-    }
-    ~BusyCursor() {
-        if (busy_) host_.setBusyCursor(false);
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-  private:
-    EntryListHost& host_;
-    bool busy_;
-};
 
 std::string_view rowText(const EntryRow& r, int column) {
     switch (column) {
@@ -313,7 +298,8 @@ void EntryList::addToTypeList(int index) {
 
 bool EntryList::rebuildTypeList() {
     if (!host_.isLoggedIn()) return true;
-    BusyCursor busy(host_, master_.size() > kBusyRebuildRows || sub_.size() > kBusyRebuildRows);
+    BusyCursor busy(
+        busyCursorIf(master_.size() > kBusyRebuildRows || sub_.size() > kBusyRebuildRows));
     BatchUpdate batch(*this);
     changed(RowsChange::TypeListRebuilt);
     try {
@@ -352,7 +338,7 @@ void EntryList::syncTwinRow(EntryView list, int index) {
 
 void EntryList::purgeTypeList() {
     if (visibleList() != EntryView::lvSub || sub_.empty()) return;
-    BusyCursor busy(host_, true);
+    BusyCursor busy(busyCursorIf(true));
     // One pass from the front keeps the survivors in order without quadratic erasing.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < sub_.size(); ++i) {
@@ -511,7 +497,7 @@ bool EntryList::sortByColumn(int column) {
         sorted.push_back(std::move(v[i]));
     v = std::move(sorted);
 
-    BusyCursor busy(host_, v.size() > kBusySortRows);
+    BusyCursor busy(busyCursorIf(v.size() > kBusySortRows));
     for (std::size_t i = 0; i < v.size(); ++i) {
         if (!v[i].record) continue;
         RowRecord& record = *v[i].record;

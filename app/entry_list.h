@@ -233,6 +233,11 @@ class EntryList : public SessionEntries {
     bool takeSavedOffsets(std::span<const AccountEntry> written);
 
   private:
+    // The host's hourglass while the object lives, when `busy`.
+    std::function<void(bool)> busyCursorIf(bool busy) {
+        if (!busy) return nullptr;
+        return [this](bool on) { host_.setBusyCursor(on); };
+    }
     std::vector<EntryRow>& rows(EntryView list) {
         return list == EntryView::lvSub ? sub_ : master_;
     }

@@ -1,5 +1,6 @@
 #include "interchange_commands.h"
 
+#include "busy_cursor.h"
 #include "text_format.h"
 
 #include <numeric>
@@ -22,22 +23,6 @@ int exportableCount(const EntryList& list, bool selectedOnly) {
         if (list.row(view, row).record) ++count;
     return count;
 }
-
-// The hourglass for as long as the object lives, also when an error leaves early.
-class BusyCursor {
-  public:
-    explicit BusyCursor(const std::function<void(bool)>& busy) : busy_(busy) {
-        if (busy_) busy_(true);
-    }
-    ~BusyCursor() {
-        if (busy_) busy_(false);
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-  private:
-    const std::function<void(bool)>& busy_;
-};
 
 } // namespace
 
