@@ -10,10 +10,15 @@ namespace kh {
 // The identifier the program registers its hotkey under.
 inline constexpr int kHotkeyId = 0xB001;
 
+// Bits of the shortcut code above the virtual-key byte.
+inline constexpr std::uint16_t kHotkeyShift = 0x2000;
+inline constexpr std::uint16_t kHotkeyCtrl = 0x4000;
+inline constexpr std::uint16_t kHotkeyAlt = 0x8000;
+
 // Modifier bits of RegisterHotKey.
-inline constexpr unsigned kHotkeyAlt = 1;
-inline constexpr unsigned kHotkeyControl = 2;
-inline constexpr unsigned kHotkeyShift = 4;
+inline constexpr unsigned kModAlt = 1;
+inline constexpr unsigned kModControl = 2;
+inline constexpr unsigned kModShift = 4;
 
 struct HotkeyChord {
     unsigned modifiers = 0;

@@ -3,6 +3,7 @@
 // rules; and the backup folder browser's. The window binds its controls to these rows.
 #pragma once
 
+#include "hotkey.h"
 #include "settings.h"
 
 #include <cstdint>
@@ -14,11 +15,6 @@
 namespace kh {
 
 // --- Hotkey field ---
-
-// Shortcut-code bits above the virtual-key byte (`HotkeyValue`).
-inline constexpr std::uint16_t kHotkeyShift = 0x2000;
-inline constexpr std::uint16_t kHotkeyCtrl = 0x4000;
-inline constexpr std::uint16_t kHotkeyAlt = 0x8000;
 
 std::uint16_t hotkeyCode(std::uint8_t key, bool ctrl, bool alt, bool shift);
 // What the field accepts: a key that is not itself a modifier, held with Ctrl or Alt (Shift

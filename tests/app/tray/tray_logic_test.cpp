@@ -22,9 +22,9 @@ TEST(Hotkey, ShortcutCodeToModifiersAndKey) {
         std::optional<HotkeyChord> chord;
     };
     const Case cases[] = {
-        {0xC04D, HotkeyChord{kHotkeyAlt | kHotkeyControl, 0x4D}}, // the default: Ctrl+Alt+M
-        {0x2070, HotkeyChord{kHotkeyShift, 0x70}},
-        {0xE041, HotkeyChord{kHotkeyAlt | kHotkeyControl | kHotkeyShift, 0x41}},
+        {0xC04D, HotkeyChord{kModAlt | kModControl, 0x4D}}, // the default: Ctrl+Alt+M
+        {0x2070, HotkeyChord{kModShift, 0x70}},
+        {0xE041, HotkeyChord{kModAlt | kModControl | kModShift, 0x41}},
         {0x0041, HotkeyChord{0, 0x41}},
         {0x1041, HotkeyChord{0, 0x41}}, // other high bits are no modifier
         {0xC000, std::nullopt},         // no key: nothing is registered
