@@ -39,7 +39,6 @@ constexpr int kMenuImageGap = 6; // between a menu item's picture and its text
 
 constexpr int kIdListPassword = 2001;
 constexpr int kIdListSub = 2002;
-constexpr int kMenuCommandBase = 100;
 
 constexpr COLORREF kCaptionBlue = RGB(0x10, 0x30, 0xA0);
 constexpr COLORREF kBannerBlue = RGB(0x00, 0x20, 0xC0);
@@ -371,97 +370,81 @@ void TfrmMain::loadImages() {
     }
 }
 
-void TfrmMain::buildMenus() {
-    struct MenuPlan {
-        const char* name;
-        MenuId menu;
-        MenuId submenuOf; // items of this menu go below the Submenu item of `menu`
-    };
-    // One item row; its caption text lives in menuCaptions_ while the menu is built.
-    const auto addItem = [this](const CommandDef& command, int level,
-                                std::vector<MenuItemDef>& out) {
-        if (command.separatorBefore && !out.empty()) {
-            out.push_back({.name = "", .caption = kMenuSeparator, .level = level});
-        }
-        std::string& caption = menuCaptions_.emplace_back(command.caption);
-        if (command.shortcut.key != 0) {
-            caption.push_back('\t');
-            caption.append(shortcutText(command.shortcut));
-        }
-        out.push_back({.name = command.name.data(),
-                       .caption = caption.c_str(),
-                       .commandId = kMenuCommandBase + static_cast<int>(command.id),
-                       .tag = command.tag,
-                       .imageIndex = command.image,
-                       .level = level,
-                       .options = command.style == ItemStyle::Radio ? menuopt::radio : 0u});
-    };
-    const auto itemsOf = [&addItem](MenuId menu, MenuId nested, std::vector<MenuItemDef>& out) {
-        for (const CommandDef& command : commandTable()) {
-            if (command.menu != menu) continue;
-            addItem(command, 0, out);
-            if (command.style != ItemStyle::Submenu) continue;
-            for (const CommandDef& inner : commandTable()) {
-                if (inner.menu == nested) addItem(inner, 1, out);
-            }
-            // The language files found at the first show are listed after this line.
-            if (nested == MenuId::Language) {
-                out.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
-            }
-        }
-    };
-    const MenuPlan plans[] = {
-        {"pmAccount", MenuId::Account, MenuId::ManageAccount},
-        {"pmOperation", MenuId::Operation, MenuId::Operation},
-        {"pmEntries", MenuId::Entries, MenuId::Entries},
-        {"pmTools", MenuId::Tools, MenuId::Language},
-        {"pmHelp", MenuId::Help, MenuId::Help},
-        {"pmCopy", MenuId::ListContext, MenuId::ListContext},
-        {"pmView", MenuId::View, MenuId::View},
-    };
-    for (const MenuPlan& plan : plans) {
-        std::vector<MenuItemDef> items;
-        itemsOf(plan.menu, plan.submenuOf, items);
-        TMenu& menu = addMenu(plan.name, items);
-        for (TMenuItem* item : menu.items()) {
-            if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
-            const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            if (commandDef(id).style == ItemStyle::Submenu) continue;
-            item->OnClick = [this, id](TMenuItem&) { runCommand(id); };
-        }
+void TfrmMain::addCommandItem(const CommandDef& command, int level, std::vector<MenuItemDef>& out) {
+    if (command.separatorBefore && !out.empty()) {
+        out.push_back({.name = "", .caption = kMenuSeparator, .level = level});
     }
-    setMenuImages();
+    // The caption text lives in menuCaptions_ while the menu is built.
+    std::string& caption = menuCaptions_.emplace_back(command.caption);
+    if (command.shortcut.key != 0) {
+        caption.push_back('\t');
+        caption.append(shortcutText(command.shortcut));
+    }
+    out.push_back({.name = command.name.data(),
+                   .caption = caption.c_str(),
+                   .commandId = kMenuCommandBase + static_cast<int>(command.id),
+                   .tag = command.tag,
+                   .imageIndex = command.image,
+                   .level = level,
+                   .options = command.style == ItemStyle::Radio ? menuopt::radio : 0u});
 }
 
-void TfrmMain::setMenuImages() {
+TMenu& TfrmMain::addCommandMenu(const char* name, MenuId menuId, MenuId submenuOf) {
+    std::vector<MenuItemDef> items;
+    for (const CommandDef& command : commandTable()) {
+        if (command.menu != menuId) continue;
+        addCommandItem(command, 0, items);
+        if (command.style != ItemStyle::Submenu) continue;
+        for (const CommandDef& inner : commandTable()) {
+            if (inner.menu == submenuOf) addCommandItem(inner, 1, items);
+        }
+        // The language files found at the first show are listed after this line.
+        if (submenuOf == MenuId::Language) {
+            items.push_back({.name = "", .caption = kMenuSeparator, .level = 1});
+        }
+    }
+    TMenu& menu = addMenu(name, items);
+    for (TMenuItem* item : menu.items()) {
+        if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
+        const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
+        if (commandDef(id).style == ItemStyle::Submenu) continue;
+        item->OnClick = [this, id](TMenuItem&) { runCommand(id); };
+    }
+    setMenuImages(menu);
+    return menu;
+}
+
+void TfrmMain::buildMenus() {
+    addCommandMenu("pmAccount", MenuId::Account, MenuId::ManageAccount);
+    addCommandMenu("pmOperation", MenuId::Operation, MenuId::Operation);
+    addCommandMenu("pmEntries", MenuId::Entries, MenuId::Entries);
+    addCommandMenu("pmTools", MenuId::Tools, MenuId::Language);
+    addCommandMenu("pmHelp", MenuId::Help, MenuId::Help);
+    addCommandMenu("pmCopy", MenuId::ListContext, MenuId::ListContext);
+    addCommandMenu("pmView", MenuId::View, MenuId::View);
+}
+
+void TfrmMain::setMenuImages(TMenu& menu) {
     // The pictures are drawn by the window (HBMMENU_CALLBACK): with their transparency,
     // a gap before the text, and greyed when the item is disabled.
-    for (const char* name :
-         {"pmAccount", "pmOperation", "pmEntries", "pmTools", "pmHelp", "pmCopy", "pmView"}) {
-        TMenu* menu = this->menu(name);
-        if (!menu) continue;
-        for (TMenuItem* item : menu->items()) {
-            if (item->isSeparator() || item->commandId() < kMenuCommandBase) continue;
-            const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
-            const int image = commandDef(id).image;
-            if (image < 0) continue;
-            MENUITEMINFOA info{};
-            info.cbSize = sizeof info;
-            info.fMask = MIIM_BITMAP | MIIM_DATA;
-            info.hbmpItem = HBMMENU_CALLBACK;
-            info.dwItemData = static_cast<ULONG_PTR>(image) + 1;
-            if (item->submenu()) {
-                // A submenu item is found by its position.
-                const int count = GetMenuItemCount(item->parentMenu());
-                for (int i = 0; i < count; ++i) {
-                    if (GetSubMenu(item->parentMenu(), i) == item->submenu()) {
-                        SetMenuItemInfoA(item->parentMenu(), static_cast<UINT>(i), TRUE, &info);
-                    }
+    for (TMenuItem* item : menu.items()) {
+        if (item->isSeparator() || item->imageIndex() < 0) continue;
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_BITMAP | MIIM_DATA;
+        info.hbmpItem = HBMMENU_CALLBACK;
+        info.dwItemData = static_cast<ULONG_PTR>(item->imageIndex()) + 1;
+        if (item->submenu()) {
+            // A submenu item is found by its position.
+            const int count = GetMenuItemCount(item->parentMenu());
+            for (int i = 0; i < count; ++i) {
+                if (GetSubMenu(item->parentMenu(), i) == item->submenu()) {
+                    SetMenuItemInfoA(item->parentMenu(), static_cast<UINT>(i), TRUE, &info);
                 }
-            } else {
-                SetMenuItemInfoA(item->parentMenu(), static_cast<UINT>(item->commandId()), FALSE,
-                                 &info);
             }
+        } else {
+            SetMenuItemInfoA(item->parentMenu(), static_cast<UINT>(item->commandId()), FALSE,
+                             &info);
         }
     }
 }

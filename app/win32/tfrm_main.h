@@ -122,6 +122,11 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
     // Clicking a list row: the banner shows the current entry's password for a while.
     void listClicked();
     void passwordTimerTick();
+    // Menu items of commands carry this plus the command's id.
+    static constexpr int kMenuCommandBase = 100;
+    // A popup menu of the command table's items for `menuId` (those of `submenuOf` below
+    // its submenu item), with their pictures, each running its command.
+    TMenu& addCommandMenu(const char* name, MenuId menuId, MenuId submenuOf);
     // Sends the menu of a command's drop-down or the view menu below a control.
     void popupMenu(const char* menuName, HWND below);
     // Items of the language menu after its fixed ones (language\*.lng, found at the first
@@ -143,8 +148,9 @@ class TfrmMain : public TForm, public SessionUi, public EntryListHost, public Ma
   private:
     void loadImages();
     void buildMenus();
+    void addCommandItem(const CommandDef& command, int level, std::vector<MenuItemDef>& out);
     void buildToolBars();
-    void setMenuImages();
+    void setMenuImages(TMenu& menu);
     bool measureMenuImage(MEASUREITEMSTRUCT& measure);
     bool drawMenuImage(const DRAWITEMSTRUCT& draw);
     void layoutControls();

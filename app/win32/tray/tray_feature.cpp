@@ -4,6 +4,7 @@
 #include "hotkey.h"
 #include "image_ids.h"
 #include "resource_ids.h"
+#include "tfrm_main.h"
 #include "win32/image_strip.h"
 #include "win32/menu.h"
 
@@ -142,8 +143,8 @@ void TrayFeature::menuPopup() {
     updateIcon();
     if (!menu_) return;
     for (TMenuItem* item : menu_->items()) {
-        if (item->isSeparator() || item->commandId() < kTrayMenuCommandBase) continue;
-        const auto id = static_cast<CommandId>(item->commandId() - kTrayMenuCommandBase);
+        if (item->isSeparator() || item->commandId() < TfrmMain::kMenuCommandBase) continue;
+        const auto id = static_cast<CommandId>(item->commandId() - TfrmMain::kMenuCommandBase);
         item->setEnabled(isEnabled(commandDef(id).rule, state));
     }
 }

@@ -14,9 +14,6 @@
 
 namespace kh {
 
-// pmTray's items are numbered by command, as the main window numbers its menus.
-inline constexpr int kTrayMenuCommandBase = 100;
-
 class TrayFeature : public FeatureHandler, private ResidentHost {
   public:
     explicit TrayFeature(AppContext& context);
