@@ -1,6 +1,8 @@
 #include "system_console.h"
 #include "stream_console.h"
 
+#include "secure_memory.h"
+
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -69,24 +71,23 @@ class Win32Console final : public StreamConsole {
         wchar_t buffer[256];
         DWORD read = 0;
         bool ok = false;
-        // Room for any line one types, so that growing never leaves a copy behind.
-        std::wstring typed;
-        typed.reserve(4096);
+        // Its memory is wiped whenever it grows or goes, so a line of any length is read
+        // whole and leaves no copy behind (nor a rest for the next prompt to read).
+        std::basic_string<wchar_t, std::char_traits<wchar_t>, WipingAllocator<wchar_t>> typed;
         while (ReadConsoleW(in, buffer, 256, &read, nullptr) && read > 0) {
             ok = true;
-            if (typed.size() + read > typed.capacity()) break;
             typed.append(buffer, read);
-            if (typed.find(L'\n') != std::wstring::npos) break;
+            if (typed.find(L'\n') != typed.npos) break;
         }
         SecureZeroMemory(buffer, sizeof buffer);
         SetConsoleMode(in, mode);
         WriteConsoleA(out, "\r\n", 2, &written, nullptr);
         const auto end = typed.find_first_of(L"\r\n");
-        if (end != std::wstring::npos) typed.resize(end);
+        if (end != typed.npos) typed.resize(end);
         std::string utf8 = toUtf8(typed.data(), static_cast<int>(typed.size()));
         answer.assign(utf8);
-        SecureZeroMemory(utf8.data(), utf8.capacity());
-        SecureZeroMemory(typed.data(), typed.capacity() * sizeof(wchar_t));
+        wipeString(utf8);
+        secureWipe(typed.data(), typed.size() * sizeof(wchar_t));
         CloseHandle(in);
         CloseHandle(out);
         return ok;
