@@ -57,11 +57,17 @@ int inkOf(const LOGFONTA& font) {
     return ink;
 }
 
-// Whether the bold of a font is really heavier than its regular weight.
+// Whether the bold of a font is really heavier than its regular weight. The answer
+// depends on the face and size alone; every form asks the same, so it is kept.
 bool drawsBold(const LOGFONTA& bold) {
+    static std::map<std::pair<std::string, LONG>, bool> known;
+    const auto key = std::make_pair(std::string(bold.lfFaceName), bold.lfHeight);
+    if (const auto found = known.find(key); found != known.end()) return found->second;
     LOGFONTA regular = bold;
     regular.lfWeight = FW_NORMAL;
-    return inkOf(bold) * 10 >= inkOf(regular) * 12;
+    const bool heavier = inkOf(bold) * 10 >= inkOf(regular) * 12;
+    known.emplace(key, heavier);
+    return heavier;
 }
 
 void forgetForm(TForm* form) {
@@ -306,6 +312,13 @@ void TNativeControl::wipeText() {
         SetWindowTextA(hwnd_, filler.c_str());
     }
     SetWindowTextA(hwnd_, "");
+}
+
+void TNativeControl::setSecretText(std::string_view text) {
+    wipeText();
+    if (!hwnd_) return;
+    const SecretString copy(text); // the window wants a terminated text
+    SetWindowTextA(hwnd_, copy.c_str());
 }
 
 bool TNativeControl::checked() const {

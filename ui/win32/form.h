@@ -177,6 +177,8 @@ class TNativeControl : public TControl {
     // Overwrites the edit's text before emptying it, so the old secret is not left
     // behind in the control's buffer.
     void wipeText();
+    // Puts a secret into the edit, wiping what it held first; no plain copy is made.
+    void setSecretText(std::string_view text);
     bool checked() const; // standard check box
     void setChecked(bool checked);
     std::optional<CaptionRoom> captionRoom() const override;

@@ -92,7 +92,7 @@ std::optional<SecretString> TfrmChangePassword::changePassword(const std::string
     current_ = current;
     accepted_.wipe();
     wipeBoxes();
-    SetWindowTextA(edOldPassword->handle(), current_.c_str());
+    edOldPassword->setSecretText(current_.view());
     const ModalResult result = execute(owner);
     wipeBoxes();
     current_.wipe();

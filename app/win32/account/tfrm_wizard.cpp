@@ -540,11 +540,6 @@ FormDesign wizardDesign() {
     return fixedDialogDesign("TfrmWizard", "Keyhaven Account Wizard", kClientWidth, kClientHeight);
 }
 
-void setSecretText(TNativeControl& control, const SecretString& text) {
-    control.wipeText();
-    SetWindowTextA(control.handle(), text.c_str());
-}
-
 } // namespace
 
 TfrmWizard::TfrmWizard(const MessageTable& messages, Clipboard& clipboard, PasswordGuard& guard)
@@ -717,8 +712,8 @@ void TfrmWizard::pasteClick() {
     std::optional<SecretString> pasted = clipboardText(clipboard_);
     const SecretString text = pasted ? std::move(*pasted) : SecretString();
     // An empty clipboard empties both fields.
-    setSecretText(*edPassword, text);
-    setSecretText(*edComfirm, text);
+    edPassword->setSecretText(text.view());
+    edComfirm->setSecretText(text.view());
     // The text came from the clipboard: the guard clears it later and leaves the main
     // window where it is.
     guard_.keepMainWindow();
@@ -731,7 +726,7 @@ void TfrmWizard::viewClick() {
 }
 
 void TfrmWizard::reveal(const SecretString& text) {
-    setSecretText(*stClipboard, text);
+    stClipboard->setSecretText(text.view());
     // The line empties 2 s after the first click; a second one does not extend it.
     if (!text.empty() && !timer1Running_) {
         timer1Running_ = SetTimer(handle(), kTimer1, kTimer1Interval, nullptr) != 0;

@@ -261,12 +261,6 @@ FormDesign wizardDesign() {
 }
 
 // Puts a secret into an edit without passing it through a plain string.
-void setSecretText(TNativeControl& edit, std::string_view text) {
-    edit.wipeText();
-    SecretString copy(text);
-    SetWindowTextA(edit.handle(), copy.c_str());
-}
-
 } // namespace
 
 TfrmAddItem::TfrmAddItem(const MessageTable& messages, Clipboard& clipboard, PasswordGuard& guard,
@@ -323,8 +317,8 @@ bool TfrmAddItem::editEntryValues(EntryDraft& draft, bool isNew) {
     edTitle->setText(draft.title);
     edWhat->setText(draft.whatsThis);
     mmComment->setText(draft.description);
-    setSecretText(*edPassword, draft.data.view());
-    setSecretText(*edComfirm, draft.data.view());
+    edPassword->setSecretText(draft.data.view());
+    edComfirm->setSecretText(draft.data.view());
     clearClipboardLine();
     QRadioBox& checked = draft.type == kEntryLink   ? *rbWebAddress
                          : draft.type == kEntryText ? *rbText
@@ -436,8 +430,8 @@ void TfrmAddItem::pasteClick() {
         guard_.guardClipboard(""); // stops a running count
         return;
     }
-    setSecretText(*edPassword, text->view());
-    setSecretText(*edComfirm, text->view());
+    edPassword->setSecretText(text->view());
+    edComfirm->setSecretText(text->view());
     guard_.guardClipboard(text->view());
     showInClipboardLine(text->view());
     text->wipe();
@@ -450,8 +444,7 @@ void TfrmAddItem::viewClick() {
 }
 
 void TfrmAddItem::showInClipboardLine(std::string_view text) {
-    SecretString copy(text);
-    SetWindowTextA(stClipboard->handle(), copy.c_str());
+    stClipboard->setSecretText(text);
     if (text.empty() || clipboardTimer_) return;
     clipboardTimer_ = SetTimer(handle(), kClipboardTimer, kClipboardInterval, nullptr) != 0;
 }

@@ -147,8 +147,7 @@ void TfrmGenerator::generateClick() {
     std::optional<SecretString> password =
         generatePassword(options(), parseGeneratorLength(edLength->text()));
     if (!password) return;
-    edPassword->wipeText();
-    SetWindowTextA(edPassword->handle(), password->c_str());
+    edPassword->setSecretText(password->view());
 }
 
 void TfrmGenerator::copyClick() {
