@@ -576,7 +576,7 @@ std::optional<WizardAccount> TfrmWizard::runAccountWizard(bool import, HWND owne
     showPage();
     const ModalResult result = execute(owner);
     // However it closed: nothing typed stays in the window.
-    endReveal();
+    revealLine_.end();
     emptyFields();
     WizardAccount taken = flow_.takeResults();
     if (result != ModalResult::Ok || !flow_.finished()) return std::nullopt;
@@ -586,7 +586,7 @@ std::optional<WizardAccount> TfrmWizard::runAccountWizard(bool import, HWND owne
 void TfrmWizard::onShow() {
     (flow_.newMode() ? rbNew : rbImport)->setChecked(true);
     emptyFields();
-    endReveal();
+    revealLine_.end();
     (flow_.newMode() ? rbNew : rbImport)->setFocus();
 }
 
@@ -718,29 +718,16 @@ void TfrmWizard::pasteClick() {
     // window where it is.
     guard_.keepMainWindow();
     guard_.guardClipboard(text.view());
-    reveal(text);
+    revealLine_.show(text.view());
 }
 
 void TfrmWizard::viewClick() {
-    reveal(edPassword->secretText());
-}
-
-void TfrmWizard::reveal(const SecretString& text) {
-    stClipboard->setSecretText(text.view());
-    // The line empties 2 s after the first click; a second one does not extend it.
-    if (!text.empty() && !timer1Running_) {
-        timer1Running_ = SetTimer(handle(), kTimer1, kTimer1Interval, nullptr) != 0;
-    }
+    const SecretString typed = edPassword->secretText();
+    revealLine_.show(typed.view());
 }
 
 void TfrmWizard::timer1Timer() {
-    endReveal();
-}
-
-void TfrmWizard::endReveal() {
-    if (timer1Running_) KillTimer(handle(), kTimer1);
-    timer1Running_ = false;
-    stClipboard->wipeText();
+    revealLine_.end();
 }
 
 bool TfrmWizard::press(QBaseControl& button) {

@@ -5,6 +5,7 @@
 #include "account_wizard.h"
 #include "message_table.h"
 #include "password_guard.h"
+#include "reveal_line.h"
 #include "services.h"
 #include "services/win32_services.h"
 #include "win32/dialog.h"
@@ -36,7 +37,7 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
     void viewClick();
     // Timer1: the reveal line has been shown long enough.
     void timer1Timer();
-    bool timer1Running() const { return timer1Running_; }
+    bool timer1Running() const { return revealLine_.running(); }
 
     // Boxes and file dialogs belong to the wizard; tests replace them.
     void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
@@ -61,8 +62,6 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
     TNativeControl* field(AccountWizardField which);
     void showPage();
     void showProblem(const AccountWizardProblem& problem);
-    void reveal(const SecretString& text);
-    void endReveal();
     void emptyFields();
     bool press(QBaseControl& button);
     void paint(HDC dc);
@@ -77,7 +76,6 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
     FileDialogs* fileDialogs_ = &ownFileDialogs_;
     Bitmap picture_;
     ImageList glyphs_;
-    bool timer1Running_ = false;
 
     Ctl<TContainer> nbWizard{*this, "nbWizard"};
     Ctl<QRadioBox> rbNew{*this, "rbNew"};
@@ -95,6 +93,8 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
     Ctl<QBitmapButton> sbPaste{*this, "sbPaste"};
     Ctl<QBitmapButton> sbView{*this, "sbView"};
     Ctl<TNativeControl> stClipboard{*this, "stClipboard"};
+    // The reveal line; the Timer1 of the paste and view buttons.
+    RevealLine revealLine_{*this, stClipboard, kTimer1, kTimer1Interval};
     Ctl<TNativeControl> mmComment{*this, "mmComment"};
     Ctl<QSkinButton> sbBack{*this, "sbBack"};
     Ctl<QSkinButton> sbNext{*this, "sbNext"};

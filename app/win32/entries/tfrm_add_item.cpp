@@ -319,7 +319,7 @@ bool TfrmAddItem::editEntryValues(EntryDraft& draft, bool isNew) {
     mmComment->setText(draft.description);
     edPassword->setSecretText(draft.data.view());
     edComfirm->setSecretText(draft.data.view());
-    clearClipboardLine();
+    revealLine_.end();
     QRadioBox& checked = draft.type == kEntryLink   ? *rbWebAddress
                          : draft.type == kEntryText ? *rbText
                                                     : *rbPassword;
@@ -369,7 +369,7 @@ void TfrmAddItem::onShow() {
 }
 
 void TfrmAddItem::onHide() {
-    clearClipboardLine();
+    revealLine_.end();
     wipePasswordFields();
 }
 
@@ -433,26 +433,14 @@ void TfrmAddItem::pasteClick() {
     edPassword->setSecretText(text->view());
     edComfirm->setSecretText(text->view());
     guard_.guardClipboard(text->view());
-    showInClipboardLine(text->view());
+    revealLine_.show(text->view());
     text->wipe();
 }
 
 void TfrmAddItem::viewClick() {
     SecretString password = edPassword->secretText();
-    showInClipboardLine(password.view());
+    revealLine_.show(password.view());
     password.wipe();
-}
-
-void TfrmAddItem::showInClipboardLine(std::string_view text) {
-    stClipboard->setSecretText(text);
-    if (text.empty() || clipboardTimer_) return;
-    clipboardTimer_ = SetTimer(handle(), kClipboardTimer, kClipboardInterval, nullptr) != 0;
-}
-
-void TfrmAddItem::clearClipboardLine() {
-    if (clipboardTimer_) KillTimer(handle(), kClipboardTimer);
-    clipboardTimer_ = false;
-    if (stClipboard.bound()) stClipboard->wipeText();
 }
 
 void TfrmAddItem::wipePasswordFields() {
@@ -482,10 +470,7 @@ bool TfrmAddItem::onKeyDown(const KeyPress& key) {
 }
 
 LRESULT TfrmAddItem::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_TIMER && wParam == kClipboardTimer) {
-        clearClipboardLine();
-        return 0;
-    }
+    if (msg == WM_TIMER && revealLine_.timerTick(wParam)) return 0;
     return TDialog::handleMessage(msg, wParam, lParam);
 }
 

@@ -8,6 +8,7 @@
 #include "entry_wizard.h"
 #include "message_table.h"
 #include "password_guard.h"
+#include "reveal_line.h"
 #include "services.h"
 #include "services/win32_services.h"
 #include "win32/dialog.h"
@@ -39,7 +40,7 @@ class TfrmAddItem : public TDialog, public EntryEditor {
 
     const EntryWizardFlow& flow() const { return flow_; }
     int page() const { return flow_.page(); }
-    bool clipboardTimerRunning() const { return clipboardTimer_; }
+    bool clipboardTimerRunning() const { return revealLine_.running(); }
     // Its boxes belong to the wizard; tests answer them.
     void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
 
@@ -59,8 +60,6 @@ class TfrmAddItem : public TDialog, public EntryEditor {
     void focusPage();
     void setType(std::int32_t type);
     void typeClicked();
-    void showInClipboardLine(std::string_view text);
-    void clearClipboardLine();
     void wipePasswordFields();
     void paintPicture(HDC dc, const RECT& area);
 
@@ -73,7 +72,6 @@ class TfrmAddItem : public TDialog, public EntryEditor {
     Prompts* prompts_ = &ownPrompts_;
     EntryWizardFlow flow_;
     Bitmap picture_;
-    bool clipboardTimer_ = false;
 
     Ctl<TPaintButton> Image1{*this, "Image1"};
     Ctl<TContainer> nbWizard{*this, "nbWizard"};
@@ -90,6 +88,7 @@ class TfrmAddItem : public TDialog, public EntryEditor {
     Ctl<QSkinButton> sbPaste{*this, "sbPaste"};
     Ctl<QSkinButton> sbView{*this, "sbView"};
     Ctl<TNativeControl> stClipboard{*this, "stClipboard"};
+    RevealLine revealLine_{*this, stClipboard, kClipboardTimer, kClipboardInterval};
     Ctl<QSkinButton> sbBack{*this, "sbBack"};
     Ctl<QSkinButton> sbNext{*this, "sbNext"};
     Ctl<QSkinButton> sbCancel{*this, "sbCancel"};
