@@ -41,6 +41,13 @@ constexpr int kIdListPassword = 2001;
 constexpr int kIdListSub = 2002;
 
 constexpr COLORREF kCaptionBlue = RGB(0x10, 0x30, 0xA0);
+
+// A text for one line (a list row, the status bar): line breaks and tabs become spaces.
+void asOneLine(char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i)
+        if (text[i] == '\r' || text[i] == '\n' || text[i] == '\t') text[i] = ' ';
+}
+
 constexpr COLORREF kBannerBlue = RGB(0x00, 0x20, 0xC0);
 constexpr COLORREF kBannerBorder = RGB(128, 128, 240);
 constexpr COLORREF kOlive = RGB(128, 128, 0);
@@ -693,9 +700,7 @@ void TfrmMain::paintStatus(HDC dc, const RECT& r) {
     area.left = scale(5);
     // One line: a message written for a box shows its line breaks as spaces here.
     std::string line = status_;
-    for (char& c : line) {
-        if (c == '\r' || c == '\n') c = ' ';
-    }
+    asOneLine(line.data(), line.size());
     drawText(dc, line, area, DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
 }
 
@@ -987,10 +992,7 @@ LRESULT TfrmMain::listNotify(EntryView view, NMHDR& header) {
                 std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             text.copy(item.pszText, n);
             item.pszText[n] = '\0';
-            // A row has one line: line breaks and tabs of a text would show as boxes.
-            for (std::size_t i = 0; i < n; ++i)
-                if (item.pszText[i] == '\r' || item.pszText[i] == '\n' || item.pszText[i] == '\t')
-                    item.pszText[i] = ' ';
+            asOneLine(item.pszText, n); // line breaks and tabs would show as boxes
             // Centred columns would be clipped at both ends: a text too long for its
             // column is cut at the end with an ellipsis instead.
             if (item.iSubItem > 0 && viewStyle_ == 3)

@@ -405,9 +405,15 @@ std::optional<CaptionRoom> QBitmapButton::captionRoom() const {
     if (!hwnd_) return std::nullopt;
     RECT client{};
     GetClientRect(hwnd_, &client);
+    const RECT text = captionRect(client);
+    return CaptionRoom{text.right - text.left, text.bottom - text.top, DT_SINGLELINE};
+}
+
+// Right of the glyph (which sits at the left when there is a caption).
+RECT QBitmapButton::captionRect(const RECT& client) const {
     const int glyph = glyphWidth();
-    const int left = scale(4) + (glyph ? glyph + scale(4) : 0);
-    return CaptionRoom{client.right - scale(2) - left, client.bottom, DT_SINGLELINE};
+    const int left = client.left + scale(4) + (glyph ? glyph + scale(4) : 0);
+    return RECT{left, client.top, client.right - scale(2), client.bottom};
 }
 
 int QBitmapButton::glyphWidth() const {
@@ -422,7 +428,6 @@ void QBitmapButton::paint(HDC dc, const RECT& client) {
     else if (hot_ && active_)
         drawBox(dc, client, skin::kButtonHot, skin::kBorderHot, scale(4));
 
-    int textLeft = client.left + scale(4);
     BITMAP info{};
     if (glyph_ && GetObjectA(glyph_.get(), sizeof(info), &info)) {
         const int frameWidth = info.bmWidth / frames_;
@@ -442,12 +447,9 @@ void QBitmapButton::paint(HDC dc, const RECT& client) {
                            SRCCOPY);
         }
         DeleteDC(source);
-        textLeft = x + width + scale(4);
     }
-    if (!caption_.empty()) {
-        RECT text{textLeft, client.top, client.right - scale(2), client.bottom};
-        drawCaption(dc, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, skin::kText);
-    }
+    if (!caption_.empty())
+        drawCaption(dc, captionRect(client), DT_LEFT | DT_VCENTER | DT_SINGLELINE, skin::kText);
     RECT focus = client;
     InflateRect(&focus, -scale(2), -scale(2));
     drawFocus(dc, focus);

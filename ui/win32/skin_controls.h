@@ -126,6 +126,7 @@ class QBitmapButton : public QSkinButton {
     void paint(HDC dc, const RECT& client) override;
 
   private:
+    RECT captionRect(const RECT& client) const;
     Bitmap glyph_;
     int frames_ = 1;
     COLORREF transparent_ = CLR_INVALID;
