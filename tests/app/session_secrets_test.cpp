@@ -7,6 +7,7 @@
 #include "../support/test_files.h"
 #include "entry_list.h"
 #include "session.h"
+#include "session_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,30 +17,8 @@
 namespace kh {
 namespace {
 
+using test::FakeSessionUi;
 using test::FreedMemoryWatch;
-
-// The window's part, doing nothing.
-class QuietUi : public SessionUi {
-  public:
-    bool yesNoBox(const std::string&, const std::string&) override { return false; }
-    void warningBox(const std::string&, const std::string&) override {}
-    void setStatusText(const std::string&) override {}
-    void setBanner(const std::string&) override {}
-    void setBusyCursor(bool) override {}
-    std::optional<std::string> saveFileDialog(const std::string&, bool) override { return {}; }
-    std::optional<std::string> openFileDialog(const std::string&) override { return {}; }
-    void sessionStarted(bool) override {}
-    void sessionEnded() override {}
-    void modifiedChanged(bool) override {}
-    void setLogoRunning(bool) override {}
-    bool loginDialogShowing() override { return false; }
-    void bringLoginDialogToFront() override {}
-    LoginPrompt runLoginDialog(const std::string&, const std::string&) override { return {}; }
-    LoginPrompt waitForLoginDialog(const std::function<bool()>&) override { return {}; }
-    void setLoginDialogOnTop(bool) override {}
-    std::optional<WizardAccount> runAccountWizard(bool) override { return {}; }
-    void showMainWindow() override {}
-};
 
 class SessionHost : public EntryListHost {
   public:
@@ -79,7 +58,7 @@ TEST(SessionSecrets, LoginShowSortEditAndLogoutLeaveNoDecryptedTextBehind) {
         ASSERT_EQ(SaveOutcome::Saved, writeAccountFile(file, account, entries));
     }
 
-    QuietUi ui;
+    FakeSessionUi ui; // answers No to every question
     SessionHost host;
     MessageTable messages;
     EntryList list(host);
