@@ -1,5 +1,7 @@
 #include "text_codec.h"
 
+#include "secure_memory.h"
+
 #include <cstdint>
 
 namespace kh {
@@ -11,11 +13,12 @@ constexpr char32_t kHighBlock[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char toWindows1252(char32_t cp) {
+// The Windows-1252 byte of a code point, or none when the code page lacks it.
+std::optional<char> toWindows1252(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
     for (int i = 0; i < 32; ++i)
         if (kHighBlock[i] == cp) return static_cast<char>(0x80 + i);
-    return '?';
+    return std::nullopt;
 }
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -31,11 +34,10 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-} // namespace
-
-std::string utf8ToWindows1252(std::string_view utf8) {
+// Decodes UTF-8 into Windows-1252. Lossy: a character without a form and each malformed
+// sequence become '?'. Exact: the first of either fails the whole conversion.
+bool convertUtf8(std::string_view utf8, std::string& out, bool exact) {
     // Never longer than the input, so the buffer is never replaced while it fills.
-    std::string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
@@ -54,6 +56,7 @@ std::string utf8ToWindows1252(std::string_view utf8) {
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             extra = 3, cp = lead & 0x07, minimum = 0x10000;
         } else {
+            if (exact) return false;
             out.push_back('?');
             ++i;
             continue;
@@ -66,15 +69,33 @@ std::string utf8ToWindows1252(std::string_view utf8) {
             ++taken;
         }
         if (taken < extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            if (exact) return false;
             // A malformed sequence: one '?' for the lead byte and what it claimed.
             out.push_back('?');
             i += 1 + taken;
             continue;
         }
-        out.push_back(toWindows1252(cp));
+        const std::optional<char> byte = toWindows1252(cp);
+        if (!byte && exact) return false;
+        out.push_back(byte.value_or('?'));
         i += 1 + extra;
     }
+    return true;
+}
+
+} // namespace
+
+std::string utf8ToWindows1252(std::string_view utf8) {
+    std::string out;
+    convertUtf8(utf8, out, false);
     return out;
+}
+
+std::optional<std::string> utf8ToWindows1252Exact(std::string_view utf8) {
+    std::string out;
+    if (convertUtf8(utf8, out, true)) return out;
+    wipeString(out); // part of a secret may already be in it
+    return std::nullopt;
 }
 
 std::string windows1252ToUtf8(std::string_view text) {

@@ -22,6 +22,15 @@ TEST(TextCodec, Utf8ToWindows1252) {
         EXPECT_EQ(utf8ToWindows1252(utf8), expected) << utf8;
 }
 
+TEST(TextCodec, ExactConversionRefusesWhatWouldChange) {
+    EXPECT_EQ(utf8ToWindows1252Exact("caf\xC3\xA9 \xE2\x82\xAC?"), "caf\xE9 \x80?");
+    EXPECT_EQ(utf8ToWindows1252Exact(""), "");
+    for (const std::string bad :
+         {"\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C", // no form
+          "ok\xF0\x9F\x94\x91", "bad\xFF", "cut\xC3", "\xC0\xAF", "\xED\xA0\x80"})
+        EXPECT_FALSE(utf8ToWindows1252Exact(bad)) << bad;
+}
+
 TEST(TextCodec, EveryByteRoundTripsThroughUtf8) {
     std::string all;
     for (int b = 1; b < 256; ++b)
