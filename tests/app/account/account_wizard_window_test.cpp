@@ -26,7 +26,7 @@ class WizardWindowTest : public AccountWindowTest {
 
     std::optional<WizardAccount> run(bool import, std::vector<std::function<void()>> steps) {
         ModalSteps script(wizard(), std::move(steps));
-        std::optional<WizardAccount> result = main_->context().services.runAccountWizard(import);
+        std::optional<WizardAccount> result = main_->accountFeature().runAccountWizard(import);
         EXPECT_TRUE(script.finished());
         return result;
     }
@@ -397,7 +397,7 @@ TEST_F(WizardWindowTest, BrowseButtonsUseTheirFiltersAndTheAccountExtension) {
                 keyDown(GetFocus(), VK_ESCAPE);
             },
         });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(false));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(false));
     EXPECT_TRUE(script.finished());
 }
 
@@ -429,7 +429,7 @@ TEST_F(WizardWindowTest, ForgotYourPasswordShowsTheDescriptionFromTheFile) {
                 keyDown(GetFocus(), VK_ESCAPE);
             },
         });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(true));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(true));
     EXPECT_TRUE(script.finished());
 }
 
@@ -484,7 +484,7 @@ TEST_F(WizardWindowTest, PasteAndViewShowThePasswordForTwoSeconds) {
                               keyDown(GetFocus(), VK_ESCAPE);
                           },
                       });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(false));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(false));
     EXPECT_TRUE(script.finished());
     // Closing ends the display.
     EXPECT_FALSE(wizard().timer1Running());
@@ -498,14 +498,14 @@ TEST_F(WizardWindowTest, ASecondRunWhileOpenBringsItToTheFront) {
                                         enter();
                                         set("edAccountName", "bob");
                                         EXPECT_EQ(std::nullopt,
-                                                  main_->context().services.runAccountWizard(true));
+                                                  main_->accountFeature().runAccountWizard(true));
                                         // The open run goes on where it was.
                                         EXPECT_EQ(Page::NewAccount, page());
                                         EXPECT_EQ("bob", box(wizard(), "edAccountName").text());
                                         keyDown(GetFocus(), VK_ESCAPE);
                                     },
                                 });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(false));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(false));
     EXPECT_TRUE(script.finished());
 }
 

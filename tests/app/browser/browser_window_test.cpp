@@ -2,7 +2,7 @@
 // window by this process (which is then its own bridge), the login on demand with the real
 // dialog, saves that reach the file, the "/Process" hide, and the context-menu entries and
 // pages through WithIE and a language change.
-#include "browser/browser_feature.h"
+#include "browser_feature.h"
 #include "main_window_fixture.h"
 #include "modal_steps.h"
 #include "request_block.h"
@@ -73,10 +73,7 @@ class BrowserWindowTest : public MainWindowFixture {
     }
     LRESULT status() { return SendMessageA(loginWindow(), kCheck, GetCurrentProcessId(), 0); }
 
-    bool serving() {
-        const auto& slot = main_->context().services.servingBrowserRequest;
-        return slot && slot();
-    }
+    bool serving() { return main_->browserFeature().serving(); }
     bool loginOnTop() {
         return (GetWindowLongPtrA(loginWindow(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     }
@@ -312,8 +309,7 @@ TEST_F(BrowserWindowTest, MenuEntriesFollowWithIEAndTheLanguage) {
     EXPECT_EQ(std::optional<DWORD>(4), menuEntryContexts(kSaveCaption));
     EXPECT_FALSE(std::filesystem::exists(getPage));
 
-    const auto& update = main_->context().services.updateBrowserMenu;
-    ASSERT_TRUE(update);
+    const auto update = [this](bool add) { main_->browserFeature().updateMenu(add); };
     update(false);
     EXPECT_FALSE(menuEntryPage(kGetCaption));
     EXPECT_FALSE(menuEntryPage(kGenerateCaption));

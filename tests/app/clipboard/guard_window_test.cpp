@@ -5,8 +5,8 @@
 // window that start it.
 #include "../clipboard/command_fakes.h"
 #include "../win32/main_window_fixture.h"
-#include "clipboard/clipboard_feature.h"
-#include "clipboard/tfrm_guard.h"
+#include "clipboard_feature.h"
+#include "tfrm_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "../../diag/win32/window_script.h"
 #include "../clipboard/command_fakes.h"
 #include "../win32/main_window_fixture.h"
-#include "entries/entries_feature.h"
+#include "entries_feature.h"
 
 #include <gtest/gtest.h>
 

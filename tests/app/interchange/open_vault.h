@@ -4,13 +4,13 @@
 #pragma once
 
 #include "../../support/test_files.h"
-#include "../session_fakes.h"
 #include "account_file.h"
 #include "entry_list.h"
 #include "message_table.h"
 #include "password_guard.h"
 #include "services.h"
 #include "session.h"
+#include "session_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -96,18 +96,9 @@ struct VaultRow {
 // Logged in to an account file holding `rows` (saved, so their file offsets are >= 0).
 class OpenVault : public ::testing::Test {
   protected:
-    struct Host : EntryListHost {
-        Session* session = nullptr;
-        bool isLoggedIn() override { return session && session->isLoggedIn(); }
-        void setModified(bool modified) override {
-            if (session) session->setModified(modified);
-        }
-    };
-
     explicit OpenVault(const std::vector<VaultRow>& rows)
-        : list(host), session(ui, list, messages),
+        : session(ui, ui, messages), list(session.entries()),
           guard(clipboard, window, [this] { return guardOptions; }) {
-        host.session = &session;
         guard.attach(guardWindow, "Guarding...\n.");
         file = dir.file("vault.khk");
         Account account;
@@ -150,9 +141,8 @@ class OpenVault : public ::testing::Test {
     std::string file;
     MessageTable messages;
     FakeSessionUi ui;
-    Host host;
-    EntryList list;
     Session session;
+    EntryList& list;
     FakeClipboard clipboard;
     FakeMainWindow window;
     FakeGuardWindow guardWindow;

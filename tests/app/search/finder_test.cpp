@@ -132,10 +132,10 @@ TEST_F(FinderTest, FindAllSelectsEveryMatchAndFindAgainGoesOnAfterTheLast) {
 
 TEST_F(FinderTest, TheSearchesOwnSelectionDoesNotMoveItsStart) {
     // As the main window does: every selection it shows is reported as the user's.
-    list.OnRowsChanged = [this](RowsChange) {
+    const auto watch = list.OnRowsChanged.subscribe([this](RowsChange) {
         const std::vector<int> selected = list.visibleSelection();
         if (!selected.empty()) finder.rowSelected(selected.front());
-    };
+    });
     EXPECT_EQ(0, finder.findEntries(request("kiwi")));
     EXPECT_EQ(0, finder.state().searchStart());
     findAgain();

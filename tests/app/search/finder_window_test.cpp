@@ -4,7 +4,7 @@
 // the search text gone with the account.
 #include "../win32/main_window_fixture.h"
 
-#include "search/search_feature.h"
+#include "search_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ class FinderWindowTest : public MainWindowFixture {
         SetWindowTextA(textField(), text);
         keyDown(textField(), VK_RETURN);
     }
-    bool searchTextExists() { return main_->context().services.searchTextExists(); }
+    bool searchTextExists() { return main_->searchFeature().searchTextExists(); }
 
     SearchFeature* feature_ = nullptr;
 };

@@ -3,7 +3,7 @@
 // files; the Settings dialog from a fresh profile to config.ini.
 #include "main_window_fixture.h"
 #include "modal_steps.h"
-#include "tools/tools_feature.h"
+#include "tools_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -253,16 +253,32 @@ TEST_F(ToolsWindowTest, RemoverStartedAgainWhileOverwritingReturnsAtOnce) {
 
 class SettingsDialogTest : public ToolsWindowTest {
   protected:
+    // The dialog's tools with the hotkey recorded; after OK, the program's listeners of the
+    // settings' change run, then the one here records what the browser entries and the
+    // autorun value follow.
+    struct RecordedHotkey : HotkeyRegistration {
+        Texts* calls = nullptr;
+        void setHotkeyRegistered(bool on) override {
+            calls->push_back(on ? "hotkey on" : "hotkey off");
+        }
+    };
+
     void SetUp() override {
         ToolsWindowTest::SetUp();
-        FeatureServices& services = main_->context().services;
-        services.setHotkeyRegistered = [this](bool on) {
-            calls_.push_back(on ? "hotkey on" : "hotkey off");
-        };
-        services.updateBrowserMenu = [this](bool add) {
-            calls_.push_back(add ? "browser add" : "browser remove");
-        };
-        services.applyAutorun = [this] { calls_.push_back("autorun"); };
+        hotkey_.calls = &calls_;
+        changed_ = main_->settingsChanged().subscribe([this] {
+            calls_.push_back(main_->settings().withIE ? "browser add" : "browser remove");
+            calls_.push_back("autorun");
+        });
+        auto tools = std::make_unique<ToolsFeature>(
+            main_->session(), main_->settings(), main_->settingsChanged(), main_->messages(),
+            main_->clipboard(), main_->guard(), main_->dialogs, hotkey_, main_->mainWindow(),
+            main_->paths(), [this] {
+                HWND main = main_->handle();
+                return IsWindowVisible(main) ? main : nullptr;
+            });
+        tools_ = tools.get();
+        main_->setFeature(Feature::Tools, std::move(tools));
         dialog().setFileDialogs(main_->dialogs);
     }
 
@@ -281,6 +297,8 @@ class SettingsDialogTest : public ToolsWindowTest {
     }
 
     Texts calls_;
+    RecordedHotkey hotkey_;
+    Event<>::Subscription changed_;
 };
 
 TEST_F(SettingsDialogTest, AFreshProfileShowsTheDefaults) {

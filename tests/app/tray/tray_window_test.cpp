@@ -7,11 +7,11 @@
 
 #include "app_folders.h"
 #include "browser_win32.h"
+#include "help_feature.h"
 #include "hotkey.h"
-#include "instance/single_instance.h"
-#include "tray/install_tray.h"
-#include "tray/tray_feature.h"
-#include "tray/win32_registry.h"
+#include "single_instance.h"
+#include "tray_feature.h"
+#include "win32_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -28,13 +28,21 @@ constexpr char kLogoutQuestion[] = "Are you sure to logout current Account?";
 constexpr char kSaveQuestion[] = "Do you want to save current Account?";
 constexpr char kHotkeyFailed[] = "Register Hotkey Failed! Please change hotkey from 'Preferrence'!";
 
+// The Help feature with its tips counted instead of shown.
+class CountingHelp : public HelpFeature {
+  public:
+    CountingHelp(App& app, int& tips)
+        : HelpFeature(app.language(), app.settings().tip, shell_, {}), tips_(tips) {}
+    bool showTip(int) override { return ++tips_ > 0; }
+
+  private:
+    SystemShell shell_;
+    int& tips_;
+};
+
 class TrayWindowTest : public MainWindowFixture {
   protected:
-    TrayFeature& tray() {
-        TrayFeature* feature = trayFeature(*main_);
-        EXPECT_NE(feature, nullptr);
-        return *feature;
-    }
+    TrayFeature& tray() { return main_->trayFeature(); }
 
     HWND mainWindow() const { return main_->handle(); }
     bool shown() const { return IsWindowVisible(main_->handle()) && !IsIconic(main_->handle()); }
@@ -190,13 +198,12 @@ TEST_F(TrayWindowTest, HotkeyRegistrationFollowsTheSettings) {
 
 TEST_F(TrayWindowTest, SettingsDialogSlotsTakeTheHotkeyAwayAndGiveItBack) {
     openWindow();
-    FeatureServices& services = main_->context().services;
-    ASSERT_TRUE(services.setHotkeyRegistered);
-    services.setHotkeyRegistered(false);
+    HotkeyRegistration& hotkey = tray();
+    hotkey.setHotkeyRegistered(false);
     EXPECT_FALSE(tray().hotkeyRegistered());
     // The chord changed while the dialog was open: only the new one is registered.
     main_->settings().hotkeyValue = 0xC04E; // Ctrl+Alt+N
-    services.setHotkeyRegistered(true);
+    hotkey.setHotkeyRegistered(true);
     EXPECT_TRUE(tray().hotkeyRegistered());
     HWND other =
         CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -246,7 +253,7 @@ TEST_F(TrayWindowTest, TheFirstShowWaitsForTheFirstRestoreOrSkipsTheLoginForTheB
         openWindow();
         ShowWindow(mainWindow(), SW_HIDE);
         int tips = 0;
-        main_->context().services.showTip = [&tips](int) { return ++tips > 0; };
+        main_->setFeature(Feature::Help, std::make_unique<CountingHelp>(*main_, tips));
         StartState& start = main_->startState();
         start.startHidden = c.startHidden;
         start.processMode = c.processMode;
@@ -454,10 +461,10 @@ TEST_F(TrayWindowTest, AStartRegistersTheAccountFileTypeAndTheAutorunValue) {
     openWindow();
     EXPECT_EQ(userValue(kRunKey, "Keyhaven"), std::nullopt);
     main_->settings().autorun = true;
-    main_->context().services.applyAutorun();
+    main_->settingsChanged()();
     EXPECT_EQ(userValue(kRunKey, "Keyhaven"), "\"" + exe + "\" /start");
     main_->settings().autorun = false;
-    main_->context().services.applyAutorun();
+    main_->settingsChanged()();
     EXPECT_EQ(userValue(kRunKey, "Keyhaven"), std::nullopt);
 }
 

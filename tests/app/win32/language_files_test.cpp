@@ -3,11 +3,11 @@
 // every window, message, column and tab, also windows made after the switch.
 #include "main_window_fixture.h"
 
-#include "entries/entries_feature.h"
-#include "entries/tfrm_add_item.h"
-#include "help/help_feature.h"
-#include "language/language_feature.h"
+#include "entries_feature.h"
+#include "help_feature.h"
+#include "language_feature.h"
 #include "language_template.h"
+#include "tfrm_add_item.h"
 #include "tfrm_show_bug.h"
 #include "tfrm_tip.h"
 

@@ -3,7 +3,7 @@
 // the banner, the automatic logout and the settings written at the end.
 #include "main_window_fixture.h"
 
-#include "language/language_feature.h"
+#include "language_feature.h"
 
 #include <gtest/gtest.h>
 

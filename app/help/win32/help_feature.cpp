@@ -1,0 +1,56 @@
+#include "help_feature.h"
+
+#include "tfrm_tip.h"
+
+namespace kh {
+namespace {
+
+// The maker's pages that the Help menu opens in the browser.
+constexpr char kProductPage[] = "https://keyhaven.example.org/download";
+constexpr char kFaqPage[] = "https://keyhaven.example.org/faq";
+
+} // namespace
+
+HelpFeature::HelpFeature(QLanguage& language, bool& showAtStartup, Shell& shell,
+                         std::function<bool()> quiet)
+    : language_(language), showAtStartup_(showAtStartup), shell_(shell), quiet_(std::move(quiet)) {}
+
+HelpFeature::~HelpFeature() = default;
+
+void HelpFeature::createWindows() {
+    tipWindow();
+}
+
+TfrmTip& HelpFeature::tipWindow() {
+    if (!tip_) {
+        tip_ = std::make_unique<TfrmTip>(language_, showAtStartup_,
+                                         [this] { return quiet_ && quiet_(); });
+        tip_->create();
+    }
+    return *tip_;
+}
+
+bool HelpFeature::showTip(int index) {
+    return tipWindow().showTip(index);
+}
+
+void HelpFeature::run(CommandId action) {
+    switch (action) {
+    case CommandId::CheckNewVersion:
+        shell_.open(kProductPage, "", ShowMode::Maximized);
+        break;
+    case CommandId::VisitOnlineFaq:
+        shell_.open(kFaqPage, "", ShowMode::Maximized);
+        break;
+    case CommandId::TipOfTheDay:
+        showTip(1);
+        break;
+    case CommandId::AboutKeyhaven:
+        showTip(0);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace kh
