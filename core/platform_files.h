@@ -5,6 +5,8 @@
 
 #include "sdr_file.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kh {
@@ -19,6 +21,14 @@ const PathStyle& nativePathStyle();
 
 // Makes one folder (its parent must exist); true when it was made.
 bool makeOneFolder(const std::string& folder);
+
+// When the file at `path` was last written, in the platform's finest unit (only for
+// comparing two files); none when there is no such file.
+std::optional<std::int64_t> modificationTime(const std::string& path);
+
+// Both paths lead to the same existing file (through links, other spellings, another case
+// of the letters where the file system ignores it); false when either is missing.
+bool sameFile(const std::string& a, const std::string& b);
 
 // The owner, group and permissions of an opened file, for a copy of it (a backup holds the
 // same account as the file itself). Windows gives a new file the rights of its folder, so

@@ -116,6 +116,13 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(taball, "ALL"),
     KH_MESSAGE(slogan, "Simple is the Best."),
     KH_MESSAGE(loginhint, "Click Login Account For Login"),
+    KH_MESSAGE(queryquit, "Are you sure you want to quit Keyhaven?"),
+    KH_MESSAGE(backupsame, "A backup copy cannot replace the open account file itself.\n"
+                           "Please choose another file for the copy."),
+    KH_MESSAGE(idlediscarded, "The automatic logout after %d minutes without use closed "
+                              "account %s and discarded its unsaved changes."),
+    KH_MESSAGE(untitledskipped, "%d entries have no title and were not loaded. The next save of "
+                                "the account leaves them out."),
 }};
 
 #undef KH_MESSAGE

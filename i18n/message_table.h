@@ -101,9 +101,13 @@ enum class Msg : std::size_t {
     taball,
     slogan,
     loginhint,
+    queryquit,
+    backupsame,
+    idlediscarded,
+    untitledskipped,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::loginhint) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::untitledskipped) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

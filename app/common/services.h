@@ -14,15 +14,25 @@
 
 namespace kh {
 
+// Which button of a question Enter presses.
+enum class DefaultButton { No, Yes };
+
 // Message boxes owned by one window: closing a box gives the focus back to that window
 // and never activates another one.
 class Prompts {
   public:
     virtual ~Prompts() = default;
-    // Yes/No with a warning icon and No as the default; true for Yes.
-    virtual bool yesNo(const std::string& caption, const std::string& text) = 0;
+    // Yes/No with a warning icon; true for Yes. No is the default button unless the
+    // question protects the user's work (then Enter keeps it).
+    virtual bool ask(const std::string& caption, const std::string& text,
+                     DefaultButton defaultButton) = 0;
+    bool yesNo(const std::string& caption, const std::string& text) {
+        return ask(caption, text, DefaultButton::No);
+    }
     // A warning box with an OK button.
     virtual void warning(const std::string& caption, const std::string& text) = 0;
+    // A box that reports a success or a fact, with the information icon and an OK button.
+    virtual void information(const std::string& caption, const std::string& text) = 0;
 };
 
 struct FileDialogRequest {

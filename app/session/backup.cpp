@@ -104,6 +104,14 @@ class NativeSessionFiles final : public SessionFiles {
                    return size == 0 || out.write(bytes.data(), size, 0) == size;
                }) == WriteOutcome::Written;
     }
+
+    std::optional<std::int64_t> modificationTime(const std::string& path) override {
+        return kh::modificationTime(path);
+    }
+
+    bool sameFile(const std::string& a, const std::string& b) override {
+        return kh::sameFile(a, b);
+    }
 };
 
 } // namespace
@@ -123,6 +131,21 @@ std::string defaultBackupFolder(const std::string& accountFile, const std::strin
 int nextBackupNumber(int current) {
     const int next = current + 1;
     return next < 0 || next > 9 ? 0 : next;
+}
+
+int backupSlot(const std::string& folder, const std::string& accountName, SessionFiles& files) {
+    int oldest = 1;
+    std::optional<std::int64_t> oldestTime;
+    for (int n = 1, i = 0; i < 10; ++i, n = nextBackupNumber(n)) {
+        const std::optional<std::int64_t> time =
+            files.modificationTime(backupFileName(folder, accountName, n));
+        if (!time) return n;
+        if (!oldestTime || *time < *oldestTime) {
+            oldest = n;
+            oldestTime = time;
+        }
+    }
+    return oldest;
 }
 
 std::string backupNamePart(const std::string& accountName) {

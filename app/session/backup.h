@@ -2,6 +2,8 @@
 // few file operations they need, behind an interface that tests replace.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,10 @@ class SessionFiles {
     // takes the target's name, carries the source's permissions, and replaces whatever is
     // under that name (a link included) instead of writing through it.
     virtual bool copyFile(const std::string& source, const std::string& target) = 0;
+    // When a file was last written (only compared with another); none when it is missing.
+    virtual std::optional<std::int64_t> modificationTime(const std::string& path) = 0;
+    // Both paths lead to the same existing file.
+    virtual bool sameFile(const std::string& a, const std::string& b) = 0;
 };
 
 // The real file system of this platform.
@@ -34,6 +40,11 @@ std::string defaultBackupFolder(const std::string& accountFile, const std::strin
 
 // The number after `current` in the rotation 1, 2, ..., 9, 0, 1, ...
 int nextBackupNumber(int current);
+
+// The slot of the next rotating copy in `folder`: the first of 1, 2, ..., 9, 0 that holds
+// no copy yet, or else the one whose copy is the oldest (so the rotation goes on from one
+// run of the program to the next).
+int backupSlot(const std::string& folder, const std::string& accountName, SessionFiles& files);
 
 // "<folder><account name><number>.khk", with the account name as backupNamePart gives it.
 std::string backupFileName(const std::string& folder, const std::string& accountName, int number);

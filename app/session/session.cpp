@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace kh {
 Session::Session(SessionView& view, Prompts& prompts, const MessageTable& messages,
@@ -25,6 +26,8 @@ void Session::noteActivity() {
 void Session::setModified(bool modified) {
     if (!loggedIn()) return;
     modified_ = modified;
+    // "Successfully Saved!" is no longer true once the account changes again.
+    if (modified && statusSaysSaved_) setStatusText("");
     OnModifiedChanged(modified);
 }
 
@@ -49,6 +52,7 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
                            std::string_view password) {
     if (busy_ || loggedIn()) return false;
     crcFailures_ = 0;
+    untitled_ = 0;
     if (name.empty() || file.empty() || password.empty()) return false;
 
     busy_ = true;
@@ -83,10 +87,10 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
     accountDescription_ = loaded.account.accountDescription;
     crcFailures_ = loaded.droppedRecords;
     // A record without a title cannot become a row and would be gone after the next
-    // save: the load report counts it with the damaged ones.
+    // save: the load report says so.
     const std::size_t offered = loaded.entries.size();
     const int added = entries_.addLoadedEntries(loaded.entries);
-    crcFailures_ += static_cast<int>(offered - static_cast<std::size_t>(std::max(added, 0)));
+    untitled_ = static_cast<int>(offered - static_cast<std::size_t>(std::max(added, 0)));
     loggedIn_ = true;
     entries_.setOpen(true);
     modified_ = false;
@@ -101,7 +105,10 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
 
 void Session::loadReport(bool loaded) {
     if (!loaded) return;
+    // What the automatic logout threw away is told once, at the next login.
+    if (!discardedByIdle_.empty()) showWarning(std::exchange(discardedByIdle_, std::string()));
     if (crcFailures_ > 0) showWarning(formatText(msg(Msg::crcerror), {crcFailures_}));
+    if (untitled_ > 0) showWarning(formatText(msg(Msg::untitledskipped), {untitled_}));
     const std::size_t rows = entries_.entryCount();
     if (rows > 0) setBannerText(formatText(msg(Msg::itemcount), {accountName_, rows}));
 }
@@ -123,6 +130,7 @@ void Session::setLogoRunning(bool running) {
 
 void Session::endSession() {
     modified_ = false;
+    neverSaved_ = false;
     loggedIn_ = false;
     entries_.setOpen(false);
     ++sessionCounter_;
@@ -153,7 +161,7 @@ std::optional<std::string> Session::chooseSaveFile(bool backup) {
 
 bool Session::saveAccount(bool logoutAfter, bool remember) {
     if (busy_) return false;
-    if (!isLoggedIn() || !modified_) {
+    if (!isLoggedIn() || !hasUnsavedWork()) {
         if (logoutAfter) endSession();
         return logoutAfter;
     }
@@ -162,7 +170,7 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     bool askSave = logoutAfter;
     bool needFile = fileName_.empty();
     if (!needFile) {
-        if (askSave && !askYesNo(msg(Msg::querysave))) {
+        if (askSave && !askYesNo(msg(Msg::querysave), DefaultButton::Yes)) {
             endSession();
             return true;
         }
@@ -176,7 +184,7 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     if (needFile) {
         std::optional<std::string> chosen;
         for (;;) {
-            if (askSave && !askYesNo(msg(Msg::querysave))) {
+            if (askSave && !askYesNo(msg(Msg::querysave), DefaultButton::Yes)) {
                 endSession();
                 return true;
             }
@@ -193,6 +201,11 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
 
     busy_ = true;
     view_.setBusyCursor(true);
+    // The rotating copy keeps the file as it was before this save.
+    const bool backupDue = settings_.doBackup && saveCounter_ >= 0 && settings_.times >= 1 &&
+                           saveCounter_ % settings_.times == 0;
+    const bool backedUp = !backupDue || fs_.pathKind(fileName_) != PathKind::File ||
+                          makeBackup(fileName_, accountName_);
     Account account;
     account.name = accountName_;
     account.password = password_;
@@ -211,20 +224,18 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
 
     setModified(false);
     fileUnconfirmed_ = false;
-    const bool backupDue =
-        saveCounter_ >= 0 && settings_.times >= 1 && saveCounter_ % settings_.times == 0;
+    neverSaved_ = false;
     ++saveCounter_;
-    const std::string savedFile = fileName_;
-    const std::string savedName = accountName_;
     if (remember) setLast(fileName_, accountName_);
     setStatusText(msg(Msg::saveok));
+    statusSaysSaved_ = true;
     view_.setBusyCursor(false);
 
     if (logoutAfter)
         endSession();
     else
         entries_.takeSavedOffsets(rows);
-    if (settings_.doBackup && backupDue) makeBackup(savedFile, savedName);
+    if (!backedUp) showWarning(formatText(msg(Msg::backupfailed), {backupFolder_}));
     busy_ = false;
     return true;
 }
@@ -236,15 +247,12 @@ bool Session::replaceConfirmed() {
     return true;
 }
 
-void Session::makeBackup(const std::string& file, const std::string& name) {
+bool Session::makeBackup(const std::string& file, const std::string& name) {
     if (backupFolder_.empty())
         backupFolder_ = defaultBackupFolder(file, settings_.programFolder, files_);
-    bool ok = files_.folderExists(backupFolder_) || files_.createFolders(backupFolder_);
-    if (ok) {
-        backupNumber_ = nextBackupNumber(backupNumber_);
-        ok = files_.copyFile(file, backupFileName(backupFolder_, name, backupNumber_));
-    }
-    if (!ok) showWarning(formatText(msg(Msg::backupfailed), {backupFolder_}));
+    if (!files_.folderExists(backupFolder_) && !files_.createFolders(backupFolder_)) return false;
+    backupNumber_ = backupSlot(backupFolder_, name, files_);
+    return files_.copyFile(file, backupFileName(backupFolder_, name, backupNumber_));
 }
 
 void Session::logoutCommand() {
@@ -284,19 +292,26 @@ bool Session::showLastLogin() {
     return showLogin(lastFileName_, lastAccountName_);
 }
 
-bool Session::askYesNo(const std::string& text) {
+bool Session::askYesNo(const std::string& text, DefaultButton defaultButton) {
     const int session = sessionNumber_;
-    const bool yes = prompts_.yesNo(msg(Msg::warning), text);
+    const bool yes = prompts_.ask(msg(Msg::warning), text, defaultButton);
     return yes && sessionNumber_ == session;
 }
 
 void Session::showWarning(const std::string& text) {
     if (SilenceWarnings && SilenceWarnings()) return;
-    view_.setStatusText(text);
+    setStatusText(text);
     prompts_.warning(msg(Msg::warning), text);
 }
 
+void Session::showInformation(const std::string& text) {
+    if (SilenceWarnings && SilenceWarnings()) return;
+    setStatusText(text);
+    prompts_.information(msg(Msg::apptitle), text);
+}
+
 void Session::setStatusText(const std::string& text) {
+    statusSaysSaved_ = false;
     view_.setStatusText(text);
 }
 
@@ -324,9 +339,16 @@ void Session::backupCommand() {
     const int session = sessionNumber_;
     const std::optional<std::string> chosen = chooseSaveFile(true);
     if (!chosen || sessionNumber_ != session || !loggedIn()) return;
+    // A copy over the file it copies would be no copy at all (and the account's own file
+    // would then hold a save the user did not ask for).
+    if (*chosen == fileName_ || files_.sameFile(*chosen, fileName_)) {
+        showWarning(msg(Msg::backupsame));
+        return;
+    }
 
     const std::string ownFile = fileName_;
     const bool wasModified = modified_;
+    const bool wasNeverSaved = neverSaved_;
     const bool ownFileUnconfirmed = fileUnconfirmed_;
     fileName_ = *chosen;
     fileUnconfirmed_ = false; // the save dialog asked about the copy's file
@@ -337,6 +359,7 @@ void Session::backupCommand() {
         fileName_ = ownFile;
         fileUnconfirmed_ = ownFileUnconfirmed;
         // The account's own file is as it was, whether or not the copy was written.
+        neverSaved_ = wasNeverSaved;
         setModified(wasModified);
         setLast(fileName_, accountName_);
         saveCounter_ = 1;
@@ -383,6 +406,7 @@ void Session::runNewAccount(bool import) {
     password_ = account->password;
     passwordDescription_ = account->passwordDescription;
     accountDescription_ = account->accountDescription;
+    neverSaved_ = true;
     setModified(true);
     setStatusText("");
     startSession();
@@ -411,8 +435,8 @@ bool Session::changeAccountInformation(int session, const std::string& name,
 }
 
 bool Session::quitCommand() {
-    if (isLoggedIn() && modified_) {
-        logoutCommand();
+    if (isLoggedIn() && hasUnsavedWork()) {
+        if (askYesNo(msg(Msg::queryquit))) saveAccount(true, settings_.remember);
         if (isLoggedIn()) return false;
     }
     return true;
@@ -431,6 +455,9 @@ void Session::guardTick() {
     if (busy_ || idleSeconds_ < 0 || !loggedIn()) return;
     idleSeconds_ += 2;
     if (settings_.mainGuard > 0 && idleSeconds_ >= settings_.mainGuard * 60) {
+        if (hasUnsavedWork())
+            discardedByIdle_ =
+                formatText(msg(Msg::idlediscarded), {settings_.mainGuard, accountName_});
         endSession();
         return;
     }

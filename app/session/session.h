@@ -145,8 +145,10 @@ class Session {
     // The login dialog for the last account used.
     bool showLastLogin();
 
-    bool askYesNo(const std::string& text);
+    bool askYesNo(const std::string& text, DefaultButton defaultButton = DefaultButton::No);
     void showWarning(const std::string& text);
+    // A success or a fact in a box with the information icon, and in the status bar.
+    void showInformation(const std::string& text);
     void setStatusText(const std::string& text);
     void setBannerText(const std::string& text);
 
@@ -171,6 +173,8 @@ class Session {
 
     // State for the main window and the settings file.
     bool modified() const { return modified_; }
+    // Modified, or a new account that was never written to its file.
+    bool hasUnsavedWork() const { return modified_ || neverSaved_; }
     bool busy() const { return busy_; }
     const std::string& fileName() const { return fileName_; }
     const std::string& accountName() const { return accountName_; }
@@ -193,6 +197,8 @@ class Session {
     int saveCounter() const { return saveCounter_; }
     int backupNumber() const { return backupNumber_; }
     int crcFailures() const { return crcFailures_; }
+    // Records of the last load that had no title and so became no entry.
+    int untitledRecords() const { return untitled_; }
     const std::string& lastFileName() const { return lastFileName_; }
     const std::string& lastAccountName() const { return lastAccountName_; }
     void setLast(std::string file, std::string name);
@@ -206,7 +212,8 @@ class Session {
     std::optional<std::string> chooseSaveFile(bool backup = false);
     // Whether the first save may replace what lies at the wizard's file name.
     bool replaceConfirmed();
-    void makeBackup(const std::string& file, const std::string& name);
+    // The rotating copy of `file` before a save replaces it; false when it failed.
+    bool makeBackup(const std::string& file, const std::string& name);
     void setLogoRunning(bool running);
     const std::string& msg(Msg m) const { return messages_.text(m); }
 
@@ -240,6 +247,11 @@ class Session {
     std::string lastAccountName_;
     std::string backupFolder_;
     int crcFailures_ = 0;
+    int untitled_ = 0;
+    bool neverSaved_ = false;
+    bool statusSaysSaved_ = false;
+    // The notice of changes the automatic logout discarded, for the next login.
+    std::string discardedByIdle_;
     bool logoRunning_ = false;
     bool fileUnconfirmed_ = false;
 };

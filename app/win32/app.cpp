@@ -41,13 +41,19 @@ App::MainPrompts::MainPrompts(TfrmMain& main)
           return IsWindowVisible(main.handle()) ? main.handle() : nullptr;
       }) {}
 
-bool App::MainPrompts::yesNo(const std::string& caption, const std::string& text) {
-    return prompts_.yesNo(caption, text);
+bool App::MainPrompts::ask(const std::string& caption, const std::string& text,
+                           DefaultButton defaultButton) {
+    return prompts_.ask(caption, text, defaultButton);
 }
 
 void App::MainPrompts::warning(const std::string& caption, const std::string& text) {
     if (IsWindowVisible(main_.handle())) SetForegroundWindow(main_.handle());
     prompts_.warning(caption, text);
+}
+
+void App::MainPrompts::information(const std::string& caption, const std::string& text) {
+    if (IsWindowVisible(main_.handle())) SetForegroundWindow(main_.handle());
+    prompts_.information(caption, text);
 }
 
 App::App(AppPaths paths, Overrides overrides)

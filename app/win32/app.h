@@ -106,8 +106,10 @@ class App : public CommandRunner {
     class MainPrompts : public Prompts {
       public:
         explicit MainPrompts(TfrmMain& main);
-        bool yesNo(const std::string& caption, const std::string& text) override;
+        bool ask(const std::string& caption, const std::string& text,
+                 DefaultButton defaultButton) override;
         void warning(const std::string& caption, const std::string& text) override;
+        void information(const std::string& caption, const std::string& text) override;
 
       private:
         TfrmMain& main_;

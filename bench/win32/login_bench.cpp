@@ -155,11 +155,14 @@ bool listPainted(kh::TfrmMain& main, int rows) {
 // A box would wait for a click that never comes: print it and answer No instead.
 class PrintedPrompts : public kh::Prompts {
   public:
-    bool yesNo(const std::string& caption, const std::string& text) override {
+    bool ask(const std::string& caption, const std::string& text, kh::DefaultButton) override {
         std::printf("%s: %s (answered No)\n", caption.c_str(), text.c_str());
         return false;
     }
     void warning(const std::string& caption, const std::string& text) override {
+        std::printf("%s: %s\n", caption.c_str(), text.c_str());
+    }
+    void information(const std::string& caption, const std::string& text) override {
         std::printf("%s: %s\n", caption.c_str(), text.c_str());
     }
 };

@@ -105,6 +105,10 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "taball",
         "slogan",
         "loginhint",
+        "queryquit",
+        "backupsame",
+        "idlediscarded",
+        "untitledskipped",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

@@ -122,13 +122,19 @@ OwnerWindow ownerOf(const TForm& form) {
     return [&form] { return form.handle(); };
 }
 
-bool WindowPrompts::yesNo(const std::string& caption, const std::string& text) {
+bool WindowPrompts::ask(const std::string& caption, const std::string& text,
+                        DefaultButton defaultButton) {
+    const UINT button = defaultButton == DefaultButton::Yes ? MB_DEFBUTTON1 : MB_DEFBUTTON2;
     return MessageBoxA(owner_(), text.c_str(), caption.c_str(),
-                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+                       MB_YESNO | MB_ICONWARNING | button) == IDYES;
 }
 
 void WindowPrompts::warning(const std::string& caption, const std::string& text) {
     MessageBoxA(owner_(), text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void WindowPrompts::information(const std::string& caption, const std::string& text) {
+    MessageBoxA(owner_(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 std::optional<std::string> WindowFileDialogs::saveFile(const FileDialogRequest& request) {

@@ -19,8 +19,10 @@ OwnerWindow ownerOf(const TForm& form);
 class WindowPrompts : public Prompts {
   public:
     explicit WindowPrompts(OwnerWindow owner) : owner_(std::move(owner)) {}
-    bool yesNo(const std::string& caption, const std::string& text) override;
+    bool ask(const std::string& caption, const std::string& text,
+             DefaultButton defaultButton) override;
     void warning(const std::string& caption, const std::string& text) override;
+    void information(const std::string& caption, const std::string& text) override;
 
   private:
     OwnerWindow owner_;

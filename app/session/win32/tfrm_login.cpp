@@ -169,7 +169,7 @@ void TfrmKeyhavenLogin::forgotClick() {
     if (!keptFile_.empty()) keptName_ = trimLoginName(edAccount->text());
     const std::optional<std::string> text =
         forgotPasswordText(keptFile_, edAccount->text(), messages_);
-    if (text) prompts_->warning(messages_.text(Msg::warning), *text);
+    if (text) prompts_->information(messages_.text(Msg::apptitle), *text);
 }
 
 void TfrmKeyhavenLogin::onCommand(int id, int notifyCode, HWND from) {

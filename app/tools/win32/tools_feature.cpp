@@ -82,8 +82,10 @@ bool ToolsFeature::removeFile(std::string path) {
     }
     if (outcome == RemoveOutcome::Busy) return false;
     const bool removed = outcome == RemoveOutcome::Removed;
-    session.showWarning(
-        formatText(messages.text(removed ? Msg::removeok : Msg::removefilefailed), {path}));
+    if (removed)
+        session.showInformation(formatText(messages.text(Msg::removeok), {path}));
+    else
+        session.showWarning(formatText(messages.text(Msg::removefilefailed), {path}));
     return removed;
 }
 

@@ -12,6 +12,19 @@ const PathStyle& nativePathStyle() {
     return style;
 }
 
+std::optional<std::int64_t> modificationTime(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool makeOneFolder(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0700) == 0;
 }

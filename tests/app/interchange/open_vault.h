@@ -32,7 +32,7 @@ class FakeDialogs : public FileDialogs, public Prompts {
   public:
     std::deque<std::optional<std::string>> answers; // Cancel when empty
     std::vector<FileDialogRequest> saves, opens;
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings, infos;
     std::function<void()> whileOpen; // runs (once) while the next dialog is open
 
     std::optional<std::string> saveFile(const FileDialogRequest& request) override {
@@ -47,13 +47,17 @@ class FakeDialogs : public FileDialogs, public Prompts {
         ADD_FAILURE() << "no folder is chosen here";
         return std::nullopt;
     }
-    bool yesNo(const std::string&, const std::string& text) override {
+    bool ask(const std::string&, const std::string& text, DefaultButton) override {
         ADD_FAILURE() << "unexpected question: " << text;
         return false;
     }
     void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         warnings.push_back(text);
+    }
+    void information(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Keyhaven", caption);
+        infos.push_back(text);
     }
 
   private:

@@ -38,8 +38,9 @@ class FakeSessionUi : public SessionView,
     std::optional<WizardAccount> wizard;
     std::function<void()> whenBusy; // runs when the hourglass comes on
 
-    std::vector<std::string> questions, warnings, saveDialogStarts, loginFiles, loginNames;
-    std::vector<bool> backupDialogs; // per save dialog: opened for a backup copy
+    std::vector<std::string> questions, warnings, infos, saveDialogStarts, loginFiles, loginNames;
+    std::vector<DefaultButton> defaults; // of each question
+    std::vector<bool> backupDialogs;     // per save dialog: opened for a backup copy
     std::string status, banner;
     bool busyCursor = false, modified = false, started = false, logo = false;
     bool loginShowing = false, onTop = false, mainShown = false;
@@ -64,9 +65,11 @@ class FakeSessionUi : public SessionView,
             session.OnLogoRunning.subscribe([this](bool running) { logo = running; });
     }
 
-    bool yesNo(const std::string& caption, const std::string& text) override {
+    bool ask(const std::string& caption, const std::string& text,
+             DefaultButton defaultButton) override {
         EXPECT_EQ(caption, "Hint");
         questions.push_back(text);
+        defaults.push_back(defaultButton);
         if (whileAsking) std::exchange(whileAsking, nullptr)();
         if (answers.empty()) return false;
         const bool yes = answers.front();
@@ -77,6 +80,11 @@ class FakeSessionUi : public SessionView,
         EXPECT_EQ(caption, "Hint");
         EXPECT_EQ(status, text); // the status bar says it too
         warnings.push_back(text);
+    }
+    void information(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ(caption, "Keyhaven");
+        EXPECT_EQ(status, text);
+        infos.push_back(text);
     }
     void setStatusText(const std::string& text) override { status = text; }
     void setBanner(const std::string& text) override { banner = text; }

@@ -54,6 +54,13 @@ class FakeFiles : public SessionFiles {
         if (canCopy) copies.emplace_back(s, t);
         return canCopy;
     }
+    // The copies made last are the newest.
+    std::optional<std::int64_t> modificationTime(const std::string& path) override {
+        for (std::size_t i = copies.size(); i-- > 0;)
+            if (copies[i].second == path) return static_cast<std::int64_t>(i);
+        return std::nullopt;
+    }
+    bool sameFile(const std::string& a, const std::string& b) override { return a == b; }
 };
 
 AccountEntry makeEntry(std::int32_t type, std::string title, std::string data) {
@@ -593,15 +600,17 @@ TEST_F(SessionTest, MainGuardZeroNeverLogsOut) {
     EXPECT_EQ(session_.sessionNumber(), 1);
 }
 
-TEST_F(SessionTest, EveryTimesSavesMakeARotatingBackup) {
+TEST_F(SessionTest, EveryTimesSavesKeepTheFileAsItWasBeforeTheSave) {
     session_.settings().times = 3;
     login();
     std::vector<std::vector<std::string>> after;
     for (int save = 1; save <= 7; ++save) {
+        const Bytes before = test::readBytes(file());
         editAndSave(std::to_string(save));
         after.push_back(backups());
         if (save == 4) {
-            EXPECT_EQ(test::readBytes(backup("alice2.khk")), test::readBytes(file()));
+            EXPECT_EQ(test::readBytes(backup("alice2.khk")), before);
+            EXPECT_NE(test::readBytes(backup("alice2.khk")), test::readBytes(file()));
         }
     }
     const std::vector<std::string> one = {"alice1.khk"}, two = {"alice1.khk", "alice2.khk"};
@@ -611,11 +620,13 @@ TEST_F(SessionTest, EveryTimesSavesMakeARotatingBackup) {
     EXPECT_EQ(after[5], two);
     EXPECT_EQ(after[6], (std::vector<std::string>{"alice1.khk", "alice2.khk", "alice3.khk"}));
     EXPECT_EQ(session_.backupNumber(), 3);
-    EXPECT_EQ(titlesIn(backup("alice1.khk")).size(), 4u);
-    EXPECT_EQ(titlesIn(backup("alice3.khk")).size(), 10u);
+    // The file as loaded, before the 4th save and before the 7th.
+    EXPECT_EQ(titlesIn(backup("alice1.khk")).size(), 3u);
+    EXPECT_EQ(titlesIn(backup("alice2.khk")).size(), 6u);
+    EXPECT_EQ(titlesIn(backup("alice3.khk")).size(), 9u);
 }
 
-TEST_F(SessionTest, TheEleventhBackupOverwritesNumberOne) {
+TEST_F(SessionTest, TheRotationTakesTheOldestCopyAlsoAfterTheNextLogin) {
     session_.settings().times = 1;
     login();
     for (int save = 1; save <= 11; ++save)
@@ -624,8 +635,18 @@ TEST_F(SessionTest, TheEleventhBackupOverwritesNumberOne) {
     for (int n = 0; n <= 9; ++n)
         expected.push_back(backupFileName("", "alice", n));
     EXPECT_EQ(backups(), expected);
-    EXPECT_EQ(test::readBytes(backup("alice1.khk")), test::readBytes(file()));
-    EXPECT_EQ(titlesIn(backup("alice0.khk")).size(), 13u);
+    // The 11th save replaced the oldest copy, number 1, with the file before it.
+    EXPECT_EQ(titlesIn(backup("alice1.khk")).size(), 13u);
+    EXPECT_EQ(titlesIn(backup("alice2.khk")).size(), 4u);
+    EXPECT_EQ(titlesIn(backup("alice0.khk")).size(), 12u);
+
+    // A new session goes on with the oldest copy, number 2, instead of starting at 1.
+    session_.endSession();
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    editAndSave("next session");
+    EXPECT_EQ(session_.backupNumber(), 2);
+    EXPECT_EQ(titlesIn(backup("alice2.khk")).size(), 14u);
+    EXPECT_EQ(titlesIn(backup("alice1.khk")).size(), 13u);
 }
 
 TEST_F(SessionTest, NoBackupWhenDoBackupIsOff) {
@@ -662,6 +683,101 @@ TEST_F(SessionTest, BackupAccountDataLeavesTheSessionOnItsOwnFile) {
     session_.backupCommand();
     EXPECT_FALSE(session_.modified());
     EXPECT_EQ(titlesIn(dir_.file("copy2.khk")).size(), 6u);
+}
+
+TEST_F(SessionTest, ABackupCopyOverTheOpenAccountFileIsRefused) {
+    login();
+    entries_.add(makeEntry(kEntryPassword, "Pending", "p"));
+    const Bytes own = test::readBytes(file());
+    const std::string otherSpelling =
+        (std::filesystem::path(dir_.path()) / "." / "vault.khk").string();
+    for (const std::string& target : {file(), otherSpelling}) {
+        SCOPED_TRACE(target);
+        ui_.warnings.clear();
+        ui_.saveFiles = {target};
+        session_.backupCommand();
+        EXPECT_EQ(ui_.warnings, std::vector<std::string>{
+                                    "A backup copy cannot replace the open account file itself.\n"
+                                    "Please choose another file for the copy."});
+        EXPECT_EQ(test::readBytes(file()), own);
+        EXPECT_TRUE(session_.modified());
+        EXPECT_EQ(session_.fileName(), file());
+    }
+}
+
+TEST_F(SessionTest, TheSaveQuestionKeepsTheWorkOnEnterAndTheQuitSaysQuit) {
+    login();
+    entries_.add(makeEntry(kEntryPassword, "Pending", "p"));
+    ui_.answers = {true, true};
+    session_.logoutCommand();
+    EXPECT_EQ(ui_.defaults, (std::vector<DefaultButton>{DefaultButton::No, DefaultButton::Yes}));
+    EXPECT_FALSE(session_.isLoggedIn());
+    EXPECT_EQ(titlesIn(file()).back(), "Pending");
+
+    login();
+    entries_.add(makeEntry(kEntryPassword, "More", "m"));
+    ui_.questions.clear();
+    ui_.answers = {false};
+    EXPECT_FALSE(session_.quitCommand());
+    EXPECT_EQ(ui_.questions, std::vector<std::string>{"Are you sure you want to quit Keyhaven?"});
+}
+
+TEST_F(NewAccountTest, ANewAccountNeverSavedIsAlwaysOfferedForSaving) {
+    session_.setModified(false); // nothing says it changed, but it was never written
+    ui_.answers = {true, false};
+    EXPECT_TRUE(session_.quitCommand());
+    EXPECT_EQ(ui_.questions, (std::vector<std::string>{"Are you sure you want to quit Keyhaven?",
+                                                       "Do you want to save current Account?"}));
+}
+
+TEST_F(SessionTest, ASavedStatusGoesOnceTheAccountChangesAgain) {
+    login();
+    editAndSave("One");
+    EXPECT_EQ(ui_.status, "Successfully Saved!");
+    entries_.add(makeEntry(kEntryPassword, "Two", "t"));
+    EXPECT_EQ(ui_.status, "");
+}
+
+TEST_F(SessionTest, TheNextLoginTellsOnceOfChangesTheAutomaticLogoutDiscarded) {
+    session_.settings().mainGuard = 1;
+    login();
+    entries_.add(makeEntry(kEntryPassword, "Lost", "l"));
+    for (int tick = 0; tick < 30; ++tick)
+        session_.guardTick();
+    ASSERT_FALSE(session_.isLoggedIn());
+    EXPECT_TRUE(ui_.warnings.empty());
+
+    const std::vector<std::string> notice = {
+        "The automatic logout after 1 minutes without use closed account alice and discarded "
+        "its unsaved changes."};
+    for (const auto& expected : {notice, std::vector<std::string>{}}) {
+        ui_.warnings.clear();
+        ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+        session_.loadReport(true);
+        EXPECT_EQ(ui_.warnings, expected);
+        session_.endSession();
+    }
+    // Without unsaved changes there is nothing to tell.
+    login();
+    for (int tick = 0; tick < 30; ++tick)
+        session_.guardTick();
+    ui_.warnings.clear();
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    session_.loadReport(true);
+    EXPECT_TRUE(ui_.warnings.empty());
+}
+
+TEST_F(SessionTest, RecordsWithoutATitleAreReportedInTheirOwnWords) {
+    std::vector<AccountEntry> entries = threeEntries();
+    entries[1].title.clear();
+    writeAccount(file(), entries);
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    session_.loadReport(true);
+    EXPECT_EQ(session_.crcFailures(), 0);
+    EXPECT_EQ(session_.untitledRecords(), 1);
+    EXPECT_EQ(ui_.warnings, std::vector<std::string>{"1 entries have no title and were not "
+                                                     "loaded. The next save of the account "
+                                                     "leaves them out."});
 }
 
 TEST(SessionBackupFolder, FollowsTheAccountFileOrTheProgramFolder) {

@@ -52,15 +52,19 @@ class Script : public Prompts,
     std::function<void()> whileAsking;
 
     std::vector<std::string> questions;
+    std::vector<DefaultButton> defaults; // of each question
     std::vector<std::string> warnings;
+    std::vector<std::string> infos;        // information boxes
     std::vector<std::string> dialogStarts; // the start name of every file dialog
     std::vector<bool> backupDialogs;       // per save dialog: opened for a backup copy
     int wizardRuns = 0;
     App* app = nullptr;
 
-    bool yesNo(const std::string& caption, const std::string& text) override {
+    bool ask(const std::string& caption, const std::string& text,
+             DefaultButton defaultButton) override {
         EXPECT_EQ("Hint", caption);
         questions.push_back(text);
+        defaults.push_back(defaultButton);
         if (whileAsking) whileAsking();
         if (yesNoAnswers.empty()) {
             ADD_FAILURE() << "unexpected question: " << text;
@@ -74,6 +78,11 @@ class Script : public Prompts,
     void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         warnings.push_back(text);
+    }
+
+    void information(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Keyhaven", caption);
+        infos.push_back(text);
     }
 
     std::optional<std::string> saveFileDialog(const std::string& start,
@@ -154,6 +163,8 @@ class ScriptedMain : private ScriptHolder, public App {
     std::function<void()>& whileAsking = script_.whileAsking;
     std::vector<std::string>& questions = script_.questions;
     std::vector<std::string>& warnings = script_.warnings;
+    std::vector<std::string>& infos = script_.infos;
+    std::vector<DefaultButton>& defaults = script_.defaults;
     std::vector<std::string>& dialogStarts = script_.dialogStarts;
     std::vector<bool>& backupDialogs = script_.backupDialogs;
     int& wizardRuns = script_.wizardRuns;
@@ -199,11 +210,15 @@ class ScriptedMain : private ScriptHolder, public App {
     class Dialogs : public Prompts, public FileDialogs {
       public:
         explicit Dialogs(ScriptedMain& main) : main_(main) {}
-        bool yesNo(const std::string& caption, const std::string& text) override {
-            return main_.yesNoBox(caption, text);
+        bool ask(const std::string& caption, const std::string& text,
+                 DefaultButton defaultButton) override {
+            return main_.script_.ask(caption, text, defaultButton);
         }
         void warning(const std::string& caption, const std::string& text) override {
             main_.warningBox(caption, text);
+        }
+        void information(const std::string& caption, const std::string& text) override {
+            main_.script_.information(caption, text);
         }
         std::optional<std::string> saveFile(const FileDialogRequest& request) override {
             fileRequests.push_back(request);
