@@ -367,17 +367,17 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
     password = cutText(password, kMaxAccountPassword);
 
     Header header;
-    if (!readHeader(file, header)) return ReadOutcome::Failed;
+    if (!readHeader(file, header)) return ReadOutcome::Damaged;
     LoadedAccount loaded;
     loaded.account.accountDescription = decodeAccountDescription(header);
 
     TurboDes2 accountCipher, readCipher;
     if (!decodeNameAndHint(header, name, accountCipher, loaded.account.name,
                            loaded.account.passwordDescription))
-        return ReadOutcome::Failed;
+        return ReadOutcome::WrongCredentials;
     if (!verifyHeaderRecord(header, name, password, loaded.account.name, readCipher,
                             loaded.account.password))
-        return ReadOutcome::Failed;
+        return ReadOutcome::WrongCredentials;
 
     // The record count in the header does not bound the records: read to the end of the
     // file (or to the largest size the format can describe); a partial record is ignored.

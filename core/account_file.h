@@ -77,7 +77,13 @@ struct AccountEntry {
 };
 
 enum class SaveOutcome { Saved, NotOpened, Failed };
-enum class ReadOutcome { Loaded, NotOpened, Failed };
+enum class ReadOutcome {
+    Loaded,
+    NotOpened,        // no readable regular file at the path
+    WrongCredentials, // the name or the password does not open it (the parts they protect
+                      // cannot be told from damage)
+    Damaged,          // no account file, or its header is damaged
+};
 
 struct LoadedAccount {
     Account account;

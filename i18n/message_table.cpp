@@ -123,6 +123,7 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
                               "account %s and discarded its unsaved changes."),
     KH_MESSAGE(untitledskipped, "%d entries have no title and were not loaded. The next save of "
                                 "the account leaves them out."),
+    KH_MESSAGE(wrongcredentials, "Wrong name or password for the account file %s."),
 }};
 
 #undef KH_MESSAGE

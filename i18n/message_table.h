@@ -105,9 +105,10 @@ enum class Msg : std::size_t {
     backupsame,
     idlediscarded,
     untitledskipped,
+    wrongcredentials,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::untitledskipped) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::wrongcredentials) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

@@ -50,10 +50,15 @@ void Session::setBackupFolder(std::string folder) {
 
 bool Session::loginAccount(const std::string& file, const std::string& name,
                            std::string_view password) {
-    if (busy_ || loggedIn()) return false;
+    return login(file, name, password) == ReadOutcome::Loaded;
+}
+
+ReadOutcome Session::login(const std::string& file, const std::string& name,
+                           std::string_view password) {
+    if (busy_ || loggedIn()) return ReadOutcome::NotOpened;
     crcFailures_ = 0;
     untitled_ = 0;
-    if (name.empty() || file.empty() || password.empty()) return false;
+    if (name.empty() || file.empty() || password.empty()) return ReadOutcome::NotOpened;
 
     busy_ = true;
     view_.setBusyCursor(true);
@@ -63,7 +68,7 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
         busy_ = false;
         view_.setBusyCursor(false);
         showWarning(formatText(msg(Msg::loadfailed), {file}));
-        return false;
+        return outcome;
     }
 
     entries_.clearEntryList();
@@ -77,8 +82,11 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
         accountDescription_.clear();
         busy_ = false;
         view_.setBusyCursor(false);
-        showWarning(formatText(msg(Msg::loadfailed), {file}));
-        return false;
+        // A mistyped password must not read like a damaged file.
+        showWarning(formatText(
+            msg(outcome == ReadOutcome::WrongCredentials ? Msg::wrongcredentials : Msg::loadfailed),
+            {file}));
+        return outcome;
     }
 
     accountName_ = name;
@@ -100,7 +108,7 @@ bool Session::loginAccount(const std::string& file, const std::string& name,
     setStatusText(formatText(msg(Msg::loadok), {accountName_}));
     view_.setBusyCursor(false);
     busy_ = false;
-    return true;
+    return ReadOutcome::Loaded;
 }
 
 void Session::loadReport(bool loaded) {
@@ -269,15 +277,30 @@ bool Session::showLogin(const std::string& file, const std::string& name) {
         login_->bringLoginDialogToFront();
         return false;
     }
-    LoginPrompt result = login_->runLoginDialog(loginFileToKeep(file), name);
-    switch (result.choice) {
-    case LoginPrompt::Choice::Login: {
-        const bool loaded =
-            loginAccount(result.file, trimLoginName(result.name), result.password.view());
+    std::string keptFile = loginFileToKeep(file);
+    std::string keptName = name;
+    for (;;) {
+        LoginPrompt result = login_->runLoginDialog(keptFile, keptName);
+        if (result.choice != LoginPrompt::Choice::Login) return loginDialogClosed(result.choice);
+        const ReadOutcome outcome =
+            login(result.file, trimLoginName(result.name), result.password.view());
         result.password.wipe();
-        loadReport(loaded);
-        return loaded;
+        // A mistyped name or password: straight back to the dialog, the name kept and the
+        // password to type again.
+        if (outcome == ReadOutcome::WrongCredentials && !loggedIn()) {
+            keptFile = result.file;
+            keptName = result.name;
+            continue;
+        }
+        loadReport(outcome == ReadOutcome::Loaded);
+        return outcome == ReadOutcome::Loaded;
     }
+}
+
+bool Session::loginDialogClosed(LoginPrompt::Choice choice) {
+    switch (choice) {
+    case LoginPrompt::Choice::Login:
+        break;
     case LoginPrompt::Choice::NewAccount:
         view_.showMainWindow();
         newAccountCommand(false);

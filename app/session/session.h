@@ -134,6 +134,9 @@ class Session {
     void noteActivity();
     void setModified(bool modified);
     bool loginAccount(const std::string& file, const std::string& name, std::string_view password);
+    // The same with what came of it: a wrong name or password is told apart from a file that
+    // cannot be read.
+    ReadOutcome login(const std::string& file, const std::string& name, std::string_view password);
     // After a login through the dialog or a wizard import.
     void loadReport(bool loaded);
     void startSession();
@@ -209,6 +212,8 @@ class Session {
   private:
     bool loggedIn() const;
     void runNewAccount(bool import);
+    // What the login dialog's other buttons lead to: a new account, or nothing.
+    bool loginDialogClosed(LoginPrompt::Choice choice);
     std::optional<std::string> chooseSaveFile(bool backup = false);
     // Whether the first save may replace what lies at the wizard's file name.
     bool replaceConfirmed();

@@ -281,10 +281,13 @@ TEST_F(AccountFileTest, DamagedOrForeignHeadersAreRefused) {
     std::vector<AccountEntry> entries = sampleEntries(1);
     save(makeAccount(), entries);
     const Bytes original = test::readBytes(path());
+    // A damaged header is told from a wrong name or password only where the keys do not
+    // protect it: damage to what they protect reads as a wrong name or password.
     struct Case {
         const char* what;
         void (*mutate)(Bytes&);
         bool descriptionReadable;
+        ReadOutcome outcome = ReadOutcome::Damaged;
     };
     const Case cases[] = {
         {"magic", [](Bytes& b) { b[0] = 'X'; }, false},
@@ -305,9 +308,9 @@ TEST_F(AccountFileTest, DamagedOrForeignHeadersAreRefused) {
              b[1064] = 0x59;
          },
          false},
-        {"encrypted name", [](Bytes& b) { b[20] ^= 1; }, true},
-        {"header record", [](Bytes& b) { b[600] ^= 1; }, true},
-        {"header CRC", [](Bytes& b) { b[1320] ^= 1; }, true},
+        {"encrypted name", [](Bytes& b) { b[20] ^= 1; }, true, ReadOutcome::WrongCredentials},
+        {"header record", [](Bytes& b) { b[600] ^= 1; }, true, ReadOutcome::WrongCredentials},
+        {"header CRC", [](Bytes& b) { b[1320] ^= 1; }, true, ReadOutcome::WrongCredentials},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -315,7 +318,7 @@ TEST_F(AccountFileTest, DamagedOrForeignHeadersAreRefused) {
         c.mutate(damaged);
         test::writeBytes(path(), damaged);
         LoadedAccount loaded;
-        EXPECT_EQ(readAccountFile(path(), "alice", "s3cret!", loaded), ReadOutcome::Failed);
+        EXPECT_EQ(readAccountFile(path(), "alice", "s3cret!", loaded), c.outcome);
         EXPECT_TRUE(loaded.entries.empty());
         std::string text;
         EXPECT_EQ(readAccountDescription(path(), text), c.descriptionReadable);
@@ -345,9 +348,9 @@ TEST_F(AccountFileTest, UnreadableFilesFailCleanly) {
     const Bytes empty;
     const Case cases[] = {
         {"missing.khk", nullptr, ReadOutcome::NotOpened},
-        {"empty.khk", &empty, ReadOutcome::Failed},
-        {"truncated.khk", &truncated, ReadOutcome::Failed},
-        {"garbage.khk", &garbage, ReadOutcome::Failed},
+        {"empty.khk", &empty, ReadOutcome::Damaged},
+        {"truncated.khk", &truncated, ReadOutcome::Damaged},
+        {"garbage.khk", &garbage, ReadOutcome::Damaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -109,6 +109,7 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "backupsame",
         "idlediscarded",
         "untitledskipped",
+        "wrongcredentials",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

@@ -384,8 +384,11 @@ class Runner {
             return kExitOk;
         case ReadOutcome::NotOpened:
             return fail(kExitFailed, "cannot open " + inv_.file);
-        case ReadOutcome::Failed:
+        case ReadOutcome::WrongCredentials:
             break;
+        case ReadOutcome::Damaged:
+            return fail(kExitFailed, "cannot open the account in " + inv_.file +
+                                         ": the file is damaged or no account file");
         }
         return fail(kExitFailed, "cannot open the account in " + inv_.file +
                                      ": wrong name or password, or the file is damaged");

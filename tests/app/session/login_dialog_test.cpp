@@ -156,13 +156,14 @@ TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
         {"Alt+C", accountFile_, kAccountName, Action::AltC, kAccountPassword, false, {}, 0},
         {"Alt+L", accountFile_, kAccountName, Action::AltL, kAccountPassword, true, {}, 0},
         {"right password", accountFile_, "", Action::Login, kAccountPassword, true, {}, 0},
+        // The dialog comes straight back (the step below checks it and closes it).
         {"wrong password",
          accountFile_,
          kAccountName,
          Action::Login,
          "wrong",
          false,
-         {"Load Account File: " + accountFile_ + " Failed!"},
+         {"Wrong name or password for the account file " + accountFile_ + "."},
          0},
         // No file kept: the dialog closes and nothing else happens.
         {"no valid file", damaged, kAccountName, Action::Login, kAccountPassword, false, {}, 0},
@@ -173,30 +174,40 @@ TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {
         main_->warnings.clear();
         main_->wizardRuns = 0;
         const bool blankName = std::string(c.name).empty();
-        ModalScript script(dialog(), {[&] {
-                               EXPECT_EQ(box(blankName ? "edAccount" : "edPassword").handle(),
-                                         focusedBox());
-                               if (blankName) box("edAccount").setText(kAccountName);
-                               box("edPassword").setText(c.password);
-                               HWND target = box("edPassword").handle();
-                               switch (c.action) {
-                               case Action::Escape:
-                                   keyDown(target, VK_ESCAPE);
-                                   break;
-                               case Action::AltC:
-                                   altKey(target, 'C');
-                                   break;
-                               case Action::AltL:
-                                   altKey(target, 'L');
-                                   break;
-                               case Action::Login:
-                                   keyDown(target, VK_RETURN);
-                                   break;
-                               case Action::NewAccount:
-                                   test::click(dialog().get<TControl>("sbNew").handle());
-                                   break;
-                               }
-                           }});
+        const bool comesBack = std::string(c.password) == "wrong";
+        std::vector<std::function<void()>> steps = {[&] {
+            EXPECT_EQ(box(blankName ? "edAccount" : "edPassword").handle(), focusedBox());
+            if (blankName) box("edAccount").setText(kAccountName);
+            box("edPassword").setText(c.password);
+            HWND target = box("edPassword").handle();
+            switch (c.action) {
+            case Action::Escape:
+                keyDown(target, VK_ESCAPE);
+                break;
+            case Action::AltC:
+                altKey(target, 'C');
+                break;
+            case Action::AltL:
+                altKey(target, 'L');
+                break;
+            case Action::Login:
+                keyDown(target, VK_RETURN);
+                break;
+            case Action::NewAccount:
+                test::click(dialog().get<TControl>("sbNew").handle());
+                break;
+            }
+        }};
+        if (comesBack) {
+            steps.push_back([&] {
+                EXPECT_TRUE(dialog().isVisible());
+                EXPECT_EQ(kAccountName, box("edAccount").text());
+                EXPECT_TRUE(box("edPassword").secretText().empty());
+                EXPECT_EQ(box("edPassword").handle(), focusedBox());
+                keyDown(box("edPassword").handle(), VK_ESCAPE);
+            });
+        }
+        ModalScript script(dialog(), std::move(steps));
         EXPECT_EQ(c.loggedIn, main_->session().showLogin(c.file, c.name));
         EXPECT_TRUE(script.finished());
         EXPECT_FALSE(dialog().isVisible());

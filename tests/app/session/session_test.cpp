@@ -194,22 +194,25 @@ TEST_F(SessionTest, FailedLoadsWarnAndLeaveTheSessionLoggedOutAndEmpty) {
     damaged[0] ^= 0xFF;
     test::writeBytes(dir_.file("damaged.khk"), damaged);
 
+    const std::string wrong = "Wrong name or password for the account file ";
+    const std::string failed = "Load Account File: ";
     const struct {
         const char* label;
-        std::string path, name, password;
+        std::string path, name, password, message;
     } cases[] = {
-        {"wrong password", file(), "alice", "s3cret"},
-        {"wrong name", file(), "Alice", "s3cret!"},
-        {"damaged header", dir_.file("damaged.khk"), "alice", "s3cret!"},
-        {"missing file", dir_.file("none.khk"), "alice", "s3cret!"},
+        {"wrong password", file(), "alice", "s3cret", wrong + file() + "."},
+        {"wrong name", file(), "Alice", "s3cret!", wrong + file() + "."},
+        {"damaged header", dir_.file("damaged.khk"), "alice", "s3cret!",
+         failed + dir_.file("damaged.khk") + " Failed!"},
+        {"missing file", dir_.file("none.khk"), "alice", "s3cret!",
+         failed + dir_.file("none.khk") + " Failed!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         ui_.warnings.clear();
         EXPECT_FALSE(session_.loginAccount(c.path, c.name, c.password));
         session_.loadReport(false);
-        EXPECT_EQ(ui_.warnings,
-                  std::vector<std::string>{"Load Account File: " + c.path + " Failed!"});
+        EXPECT_EQ(ui_.warnings, std::vector<std::string>{c.message});
         EXPECT_FALSE(session_.isLoggedIn());
         EXPECT_TRUE(session_.accountName().empty());
         EXPECT_TRUE(session_.password().empty());
@@ -225,6 +228,30 @@ TEST_F(SessionTest, FailedLoadsWarnAndLeaveTheSessionLoggedOutAndEmpty) {
     EXPECT_FALSE(session_.loginAccount(file(), "", "s3cret!"));
     EXPECT_FALSE(session_.loginAccount("", "alice", "s3cret!"));
     EXPECT_TRUE(ui_.warnings.empty());
+}
+
+TEST_F(SessionTest, AWrongPasswordBringsTheLoginStraightBackWithTheNameKept) {
+    writeAccount(file());
+    ui_.logins.push_back({LoginPrompt::Choice::Login, file(), " alice ", "typo"});
+    ui_.logins.push_back({LoginPrompt::Choice::Login, file(), "alice", "s3cret!"});
+    EXPECT_TRUE(session_.showLogin(file(), "alice"));
+    EXPECT_EQ(ui_.loginNames, (std::vector<std::string>{"alice", " alice "}));
+    EXPECT_EQ(ui_.loginFiles, (std::vector<std::string>{file(), file()}));
+    EXPECT_EQ(ui_.warnings, std::vector<std::string>{
+                                "Wrong name or password for the account file " + file() + "."});
+    EXPECT_TRUE(session_.isLoggedIn());
+
+    // A damaged file is not offered again: its message stands and the dialog stays closed.
+    session_.endSession();
+    Bytes damaged = test::readBytes(file());
+    damaged[0] ^= 0xFF;
+    test::writeBytes(file(), damaged);
+    ui_.warnings.clear();
+    ui_.loginFiles.clear();
+    ui_.logins.push_back({LoginPrompt::Choice::Login, file(), "alice", "s3cret!"});
+    EXPECT_FALSE(session_.showLogin(file(), "alice"));
+    EXPECT_EQ(ui_.loginFiles.size(), 1u);
+    EXPECT_EQ(ui_.warnings, std::vector<std::string>{"Load Account File: " + file() + " Failed!"});
 }
 
 TEST_F(SessionTest, DroppedRecordsAreReportedAfterTheLoad) {
@@ -438,8 +465,8 @@ TEST_F(SessionTest, AccountChangesApplyOnlyToTheSessionThatAskedForThem) {
     session_.saveCommand();
 
     LoadedAccount loaded;
-    EXPECT_EQ(readAccountFile(file(), "alice", "s3cret!", loaded), ReadOutcome::Failed);
-    EXPECT_EQ(readAccountFile(file(), "bob", "s3cret!", loaded), ReadOutcome::Failed);
+    EXPECT_EQ(readAccountFile(file(), "alice", "s3cret!", loaded), ReadOutcome::WrongCredentials);
+    EXPECT_EQ(readAccountFile(file(), "bob", "s3cret!", loaded), ReadOutcome::WrongCredentials);
     ASSERT_EQ(readAccountFile(file(), "bob", " new pw ", loaded), ReadOutcome::Loaded);
     EXPECT_EQ(loaded.account.passwordDescription, "hint");
     EXPECT_EQ(loaded.account.accountDescription, "desc");
@@ -852,7 +879,7 @@ TEST_F(SessionTest, ShowLoginKeepsOnlyAReadableFileAndTrimsTheName) {
     session_.openExistingCommand();
     EXPECT_EQ(ui_.loginFiles.back(), file());
     EXPECT_EQ(ui_.loginNames.back(), "alice");
-    EXPECT_EQ(ui_.warnings.back(), "Load Account File: " + file() + " Failed!");
+    EXPECT_EQ(ui_.warnings.back(), "Wrong name or password for the account file " + file() + ".");
 
     // An open dialog is only brought to the front.
     ui_.loginShowing = true;

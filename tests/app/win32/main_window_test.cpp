@@ -77,19 +77,23 @@ TEST_F(MainWindowTest, FailedLoginsWarnAndLeaveTheListsEmpty) {
         std::string file;
         const char* name;
         const char* password;
+        std::string message;
     };
+    const std::string wrong = "Wrong name or password for the account file " + accountFile_ + ".";
     const Case cases[] = {
-        {"wrong password", accountFile_, kAccountName, "wrong"},
-        {"wrong name", accountFile_, "bob", kAccountPassword},
-        {"damaged header", damaged, kAccountName, kAccountPassword},
-        {"missing file", dir_.file("missing.khk"), kAccountName, kAccountPassword},
+        {"wrong password", accountFile_, kAccountName, "wrong", wrong},
+        {"wrong name", accountFile_, "bob", kAccountPassword, wrong},
+        {"damaged header", damaged, kAccountName, kAccountPassword,
+         "Load Account File: " + damaged + " Failed!"},
+        {"missing file", dir_.file("missing.khk"), kAccountName, kAccountPassword,
+         "Load Account File: " + dir_.file("missing.khk") + " Failed!"},
     };
     openWindow();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         main_->warnings.clear();
         EXPECT_FALSE(main_->session().loginAccount(c.file, c.name, c.password));
-        EXPECT_EQ(Texts{"Load Account File: " + c.file + " Failed!"}, main_->warnings);
+        EXPECT_EQ(Texts{c.message}, main_->warnings);
         EXPECT_FALSE(main_->session().isLoggedIn());
         EXPECT_EQ(0, rowCount(list(EntryView::lvPassword)));
         EXPECT_EQ(0, rowCount(list(EntryView::lvSub)));
