@@ -47,11 +47,16 @@ class QBaseControl : public TControl {
     // Space and Enter while focused; true when handled.
     virtual bool keyDown(UINT key);
     virtual void mouseDown(int x, int y);
+    // Runs a click when the press ends over the control (see releasePress).
     virtual void mouseUp(int x, int y);
     virtual void mouseMove(int x, int y);
     virtual void mouseEnter() {}
     virtual void mouseLeave() {}
     virtual LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // The end of a press: the capture let go and the face repainted. True when the button
+    // went up over the active control that was pressed, that is, when it counts as a click.
+    bool releasePress(int x, int y);
 
     // Drawing helpers in the skin's palette.
     void drawCaption(HDC dc, RECT area, UINT format, COLORREF color) const;
