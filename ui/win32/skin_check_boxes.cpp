@@ -46,7 +46,7 @@ std::optional<CaptionRoom> QCheckBox::captionRoom() const {
     if (!hwnd_) return std::nullopt;
     RECT client{};
     GetClientRect(hwnd_, &client);
-    return CaptionRoom{client.right - 1 - scale(14) - scale(6), client.bottom, DT_SINGLELINE};
+    return CaptionRoom{client.right - 1 - scale(kBoxSize) - scale(6), client.bottom, DT_SINGLELINE};
 }
 
 // The caption right of the box, with the focus rectangle around the text alone.
@@ -64,14 +64,19 @@ void QCheckBox::paintCaptionBeside(HDC dc, const RECT& box, const RECT& client) 
     }
 }
 
-void QCheckBox::paint(HDC dc, const RECT& client) {
-    const int size = scale(14);
+RECT QCheckBox::paintBox(HDC dc, const RECT& client, int radius) const {
+    const int size = scale(kBoxSize);
     const int top = (client.bottom - size) / 2;
     const RECT box{client.left + 1, top, client.left + 1 + size, top + size};
     const COLORREF border = !active_ ? skin::kTextInactive
                             : hot_   ? skin::kBorderHot
                                      : skin::kBorder;
-    drawBox(dc, box, active_ ? skin::kButtonFace : skin::kFaceInactive, border, scale(3));
+    drawBox(dc, box, active_ ? skin::kButtonFace : skin::kFaceInactive, border, radius);
+    return box;
+}
+
+void QCheckBox::paint(HDC dc, const RECT& client) {
+    const RECT box = paintBox(dc, client, scale(3));
     if (checked_) paintMark(dc, box);
 
     paintCaptionBeside(dc, box, client);
@@ -103,13 +108,8 @@ void QRadioBox::click() {
 }
 
 void QRadioBox::paint(HDC dc, const RECT& client) {
-    const int size = scale(14);
-    const int top = (client.bottom - size) / 2;
-    const RECT box{client.left + 1, top, client.left + 1 + size, top + size};
-    const COLORREF border = !active_ ? skin::kTextInactive
-                            : hot_   ? skin::kBorderHot
-                                     : skin::kBorder;
-    drawBox(dc, box, active_ ? skin::kButtonFace : skin::kFaceInactive, border, size);
+    const int size = scale(kBoxSize);
+    const RECT box = paintBox(dc, client, size); // as round as it is large
     if (checked_) {
         RECT dot = box;
         InflateRect(&dot, -size * 3 / 10, -size * 3 / 10);

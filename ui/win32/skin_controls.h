@@ -153,8 +153,12 @@ class QCheckBox : public QBaseControl {
     bool focusable() const override { return true; }
     void paint(HDC dc, const RECT& client) override;
     bool keyDown(UINT key) override;
+    // The box the mark sits in, at the left and centred, drawn in its state's colours;
+    // returns where it went.
+    RECT paintBox(HDC dc, const RECT& client, int radius) const;
     void paintMark(HDC dc, const RECT& box) const;
     void paintCaptionBeside(HDC dc, const RECT& box, const RECT& client) const;
+    static constexpr int kBoxSize = 14; // 96-DPI units
     bool checked_ = false;
 };
 
