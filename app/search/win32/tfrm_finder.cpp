@@ -92,28 +92,15 @@ void TfrmFinder::onCreate() {
 
 LRESULT CALLBACK TfrmFinder::textKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                       DWORD_PTR data) {
-    LRESULT result = 0;
-    const bool done = guardedCall([&] {
+    return guardedMessage([&]() -> LRESULT {
         auto* self = reinterpret_cast<TfrmFinder*>(data);
-        switch (msg) {
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-            if (self->processKey(hwnd, msg, wParam, lParam)) return;
-            break;
-        case WM_CHAR:
-        case WM_SYSCHAR:
-            if (self->takeSwallowedChar()) return;
-            break;
-        case WM_NCDESTROY:
+        if (self->routeKeyMessage(hwnd, msg, wParam, lParam)) return 0;
+        if (msg == WM_NCDESTROY) {
             RemoveWindowSubclass(hwnd, &TfrmFinder::textKeys, 0);
             self->textEdit_ = nullptr;
-            break;
-        default:
-            break;
         }
-        result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
     });
-    return done ? result : 0;
 }
 
 void TfrmFinder::open(HWND owner) {

@@ -98,16 +98,11 @@ constexpr ControlDef kLoginControls[] = {
 };
 
 FormDesign loginDesign() {
-    FormDesign design;
-    design.className = browser::kLoginWindowClass;
-    design.caption = "Welcome To Keyhaven";
-    design.clientWidth = 370;
-    design.clientHeight = 232;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    FormDesign design =
+        fixedDialogDesign(browser::kLoginWindowClass, "Welcome To Keyhaven", 370, 232,
+                          LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN)));
     // GWLP_USERDATA carries the instance marker.
     design.stateInExtraBytes = true;
-    design.centered = true;
-    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
     return design;
 }
 

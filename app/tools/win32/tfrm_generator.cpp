@@ -87,14 +87,10 @@ constexpr ControlDef kGeneratorControls[] = {
 };
 
 FormDesign generatorDesign() {
-    FormDesign design;
-    design.className = "TfrmGenerator";
-    design.caption = "Password Generator";
-    design.clientWidth = 348;
-    design.clientHeight = 202;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    design.centered = true;
-    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
+    FormDesign design =
+        fixedDialogDesign("TfrmGenerator", "Password Generator", 348, 202,
+                          LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN)));
+    design.style |= WS_MINIMIZEBOX;
     return design;
 }
 

@@ -150,15 +150,8 @@ constexpr ControlDef kSettingControls[] = {
 };
 
 FormDesign settingDesign() {
-    FormDesign design;
-    design.className = "TfrmSetting";
-    design.caption = "Settings";
-    design.clientWidth = 714;
-    design.clientHeight = 396;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN; // a fixed single border
-    design.centered = true;
-    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
-    return design;
+    return fixedDialogDesign("TfrmSetting", "Settings", 714, 396,
+                             LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN)));
 }
 
 } // namespace

@@ -126,13 +126,11 @@ void QTrayIcon::popup() {
 }
 
 LRESULT CALLBACK QTrayIcon::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    const bool done = guardedCall([&] {
+    return guardedMessage([&] {
         auto* self = reinterpret_cast<QTrayIcon*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        result = self ? self->handleMessage(msg, wParam, lParam)
-                      : DefWindowProcA(hwnd, msg, wParam, lParam);
+        return self ? self->handleMessage(msg, wParam, lParam)
+                    : DefWindowProcA(hwnd, msg, wParam, lParam);
     });
-    return done ? result : 0;
 }
 
 LRESULT QTrayIcon::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
