@@ -82,7 +82,7 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(columnuser, "What's this"),
     KH_MESSAGE(column0, "Title"),
     KH_MESSAGE(column1, "Password"),
-    KH_MESSAGE(column2, "Description"),
+    KH_MESSAGE(column2, "Details"),
     KH_MESSAGE(column3, "Type"),
     KH_MESSAGE(backupfailed, "Backup account file to: %s failed!"),
     KH_MESSAGE(weblink, "Input Web Address (ie: https://www.example.com):"),
@@ -124,6 +124,10 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(untitledskipped, "%d entries have no title and were not loaded. The next save of "
                                 "the account leaves them out."),
     KH_MESSAGE(wrongcredentials, "Wrong name or password for the account file %s."),
+    KH_MESSAGE(unknownaccount, "This account file holds no account named %s.\nCheck the "
+                               "account name: its password description is shown with it."),
+    KH_MESSAGE(generatornoclass, "Choose at least one kind of character to generate a password."),
+    KH_MESSAGE(browserfailed, "No web browser could be started to open %s."),
 }};
 
 #undef KH_MESSAGE

@@ -106,9 +106,12 @@ enum class Msg : std::size_t {
     idlediscarded,
     untitledskipped,
     wrongcredentials,
+    unknownaccount,
+    generatornoclass,
+    browserfailed,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::wrongcredentials) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::browserfailed) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

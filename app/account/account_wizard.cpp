@@ -163,10 +163,9 @@ void AccountWizardFlow::checkComment(AccountWizardFields& fields) {
 std::optional<AccountWizardProblem> AccountWizardFlow::forgot(AccountWizardFields& fields) const {
     const std::string file = trimmed(fields.text(AccountWizardField::ImportFile));
     if (file.empty()) return problem(Msg::warnimport, AccountWizardField::ImportFile);
-    std::optional<std::string> text =
+    ForgotAnswer answer =
         forgotPasswordText(file, fields.text(AccountWizardField::ImportAccount), messages_);
-    if (!text) return std::nullopt;
-    return AccountWizardProblem{std::move(*text), AccountWizardField::None};
+    return AccountWizardProblem{std::move(answer.text), AccountWizardField::None};
 }
 
 WizardAccount AccountWizardFlow::takeResults() {

@@ -248,7 +248,11 @@ void ClipboardCommands::openLink(const EntryRow& row) {
         session_.showWarning(formatText(messages_.text(Msg::warnweblink), {address}));
         return;
     }
-    if (shell_.open(address, "", ShowMode::Maximized)) window_.hideToTray();
+    // Only an address that opened sends the program away; otherwise the user learns why.
+    if (shell_.open(address, "", ShowMode::Maximized))
+        window_.hideToTray();
+    else
+        session_.showWarning(formatText(messages_.text(Msg::browserfailed), {address}));
 }
 
 void ClipboardCommands::doubleClick(const std::function<void()>& edit) {

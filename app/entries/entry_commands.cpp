@@ -104,8 +104,9 @@ void EntryCommands::undelete() {
     if (!session_.isLoggedIn()) return;
     const std::optional<int> current = list_.currentEntry();
     if (!current) return;
-    list_.undeleteRow(EntryView::lvPassword, *current);
-    window_.showRow(*current);
+    // Every selected entry comes back, as a delete of the selection took every one.
+    const std::optional<int> first = list_.undeleteRows(list_.visibleSelection());
+    window_.showRow(first.value_or(*current));
 }
 
 } // namespace kh

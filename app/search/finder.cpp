@@ -24,16 +24,17 @@ int Finder::findEntries(const std::optional<SearchRequest>& request) {
     const SearchResult result = state_.findEntries(rows, request);
     if (count == 0 || !state_.hasText()) return -1;
 
+    // Nothing found: the selection stays as the user left it.
+    if (result.matches.empty() || result.last < 0) return -1;
     selecting_ = true;
     {
         // The old selection goes and the matches take its place, as one change.
         EntryList::BatchUpdate batch(list_);
-        list_.selectOnly(view, result.matches.empty() ? -1 : result.matches.front());
+        list_.selectOnly(view, result.matches.front());
         for (int match : result.matches)
             list_.setSelected(view, match, true);
     }
     selecting_ = false;
-    if (result.last < 0) return -1;
 
     const RowRecord* record = list_.row(view, result.last).record.get();
     const int master = view == EntryView::lvSub ? (record ? record->masterIndex : -1) : result.last;
@@ -50,7 +51,9 @@ Finder::DialogOutcome Finder::findFromDialog(std::string_view text, const Search
         prompts.warning(caption, messages_.text(Msg::warnfindstring));
         return DialogOutcome::EmptyText;
     }
-    remember(text);
+    // A text searched among the passwords may be a piece of one: it is not kept for the
+    // drop-down.
+    if (!options.inPassword) remember(text);
     SearchRequest request = options;
     request.text = text.substr(0, std::min(text.size(), kMaxSearchText));
     if (findEntries(request) >= 0) return DialogOutcome::Found;

@@ -49,7 +49,8 @@ std::string_view rowText(const EntryRow& r, int column) {
     case kColumnWhatsThis:
         return r.whatsThis;
     case kColumnPassword:
-        return kPasswordMask;
+        // A text entry's data is a note or a date, not a password to hide.
+        return r.record && r.record->type == kEntryText ? std::string_view() : kPasswordMask;
     case kColumnDetails:
         return r.details;
     case kColumnType:
@@ -378,8 +379,25 @@ bool EntryList::undeleteRow(EntryView list, int index) {
     r.icon = kIconNew;
     syncTwinRow(list, index);
     changed(RowsChange::Updated);
-    if (open_) OnEdited();
+    if (open_ && batchDepth_ == 0) OnEdited();
     return true;
+}
+
+std::optional<int> EntryList::undeleteRows(std::span<const int> selected) {
+    std::optional<int> first;
+    {
+        BatchUpdate batch(*this);
+        const EntryView list = visibleList();
+        for (int index : selected) {
+            if (!validRow(list, index)) continue;
+            const RowRecord* record = rows(list)[static_cast<std::size_t>(index)].record.get();
+            if (!record) continue;
+            const int master = record->masterIndex;
+            if (undeleteRow(EntryView::lvPassword, master) && !first) first = master;
+        }
+    }
+    if (first && open_) OnEdited();
+    return first;
 }
 
 void EntryList::deleteRows(bool selectedOnly, std::span<const int> selected) {
@@ -425,6 +443,9 @@ void EntryList::clearEntryList() {
         wipeRowTexts(r);
     sub_.clear();
     master_.clear();
+    // The next account starts unsorted: its first click sorts ascending.
+    sortColumn_ = -1;
+    sortDescending_ = false;
     changed(RowsChange::Reset);
 }
 
@@ -476,8 +497,11 @@ int EntryList::applyStoredTab(int storedTab) {
 bool EntryList::sortByColumn(int column) {
     if (!open_) return false;
     if (column < 0 || column >= kColumnCount) return false;
-    sortColumn_ = column;
     const EntryView list = visibleList();
+    // The same column clicked again in the same list turns the order round.
+    sortDescending_ = column == sortColumn_ && list == sortList_ && !sortDescending_;
+    sortColumn_ = column;
+    sortList_ = list;
     std::vector<EntryRow>& v = rows(list);
 
     // Sort positions over the keys, then move each row once.
@@ -490,8 +514,10 @@ bool EntryList::sortByColumn(int column) {
     }
     std::vector<std::size_t> order(v.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
-        return compareTextNoCase(keys[a], keys[b]) < 0;
+    const bool descending = sortDescending_;
+    std::stable_sort(order.begin(), order.end(), [&keys, descending](std::size_t a, std::size_t b) {
+        const int order = compareTextNoCase(keys[a], keys[b]);
+        return descending ? order > 0 : order < 0;
     });
     std::vector<EntryRow> sorted;
     sorted.reserve(v.size());

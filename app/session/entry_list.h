@@ -125,8 +125,11 @@ class EntryList {
     int shownType() const { return shownType_; }
     // lvSub's tag: the type it copies, -1 while "ALL" is shown.
     int subTag() const { return subTag_; }
-    // The column last sorted by, -1 before the first sort.
+    // The column last sorted by, -1 before the first sort, and whether that sort ran from
+    // the last to the first.
     int sortColumn() const { return sortColumn_; }
+    bool sortDescending() const { return sortDescending_; }
+    EntryView sortedList() const { return sortList_; }
 
     // Whether an account is open: the session says so. A closed list takes no new
     // entries and no edits, and sorts and rebuilds nothing.
@@ -186,6 +189,9 @@ class EntryList {
     bool markRowDeleted(EntryView list, int index);
     // Revives a deleted row as unsaved (icon 4); true if it was deleted.
     bool undeleteRow(EntryView list, int index);
+    // Revives the deleted rows among `selected` (rows of the visible list) in one change;
+    // returns the lvPassword row of the first revived one, or none.
+    std::optional<int> undeleteRows(std::span<const int> selected);
     // Marks every row of the visible list deleted, or only the selected ones.
     void deleteRows(bool selectedOnly, std::span<const int> selected);
     void deleteRows(bool selectedOnly) { deleteRows(selectedOnly, visibleSelection()); }
@@ -201,7 +207,8 @@ class EntryList {
     bool chooseTypeTab(int index);
     // The stored tab at window creation; returns the valid value (0 to 3) to keep.
     int applyStoredTab(int storedTab);
-    // Sorts the visible list by a column (0 to 4); false when not logged in or no column.
+    // Sorts the visible list by a column (0 to 4), the other way round when it was sorted by
+    // that column last; false when not logged in or no column.
     bool sortByColumn(int column);
 
     // The edit and replace commands on lvPassword row `index`: the row becomes changed
@@ -255,6 +262,8 @@ class EntryList {
     int shownType_ = kTabAll;
     int subTag_ = -1;
     int sortColumn_ = -1;
+    bool sortDescending_ = false;
+    EntryView sortList_ = EntryView::lvPassword;
     int batchDepth_ = 0;
     bool pendingChange_ = false;
     RowsChange pending_ = RowsChange::Updated;

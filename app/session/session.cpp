@@ -512,17 +512,18 @@ std::string loginFileToKeep(const std::string& file) {
     return !file.empty() && readAccountDescription(file, description) ? file : std::string();
 }
 
-std::optional<std::string> forgotPasswordText(const std::string& file, std::string_view name,
-                                              const MessageTable& messages) {
-    if (file.empty()) return messages.text(Msg::warnimport);
-    const std::string trimmed = trimLoginName(name);
+ForgotAnswer forgotPasswordText(const std::string& file, std::string_view name,
+                                const MessageTable& messages) {
+    if (file.empty()) return {messages.text(Msg::warnimport)};
     std::string description;
-    if (!trimmed.empty()) {
-        if (!readPasswordDescription(file, trimmed, description)) return std::nullopt;
-        return formatText(messages.text(Msg::warnforgot), {trimmed, description});
-    }
-    if (!readAccountDescription(file, description)) return std::nullopt;
-    return formatText(messages.text(Msg::warnforgotaccount), {description});
+    if (!readAccountDescription(file, description))
+        return {formatText(messages.text(Msg::warnaccess), {file})};
+    const std::string trimmed = trimLoginName(name);
+    if (trimmed.empty())
+        return {formatText(messages.text(Msg::warnforgotaccount), {description}), true};
+    if (!readPasswordDescription(file, trimmed, description))
+        return {formatText(messages.text(Msg::unknownaccount), {trimmed})};
+    return {formatText(messages.text(Msg::warnforgot), {trimmed, description}), true};
 }
 
 } // namespace kh

@@ -272,9 +272,13 @@ std::string trimLoginName(std::string_view name);
 // The file the login dialog keeps: only one with a readable account header.
 std::string loginFileToKeep(const std::string& file);
 
-// "Forgot Your Password?" in the login dialog and the wizard: the text to show for the
-// kept file and the name box, or none when nothing is to be shown.
-std::optional<std::string> forgotPasswordText(const std::string& file, std::string_view name,
-                                              const MessageTable& messages);
+// "Forgot Your Password?" in the login dialog and the wizard: what to show for the kept
+// file and the name box; it always says something.
+struct ForgotAnswer {
+    std::string text;
+    bool found = false; // a stored description (information), else what stands in the way
+};
+ForgotAnswer forgotPasswordText(const std::string& file, std::string_view name,
+                                const MessageTable& messages);
 
 } // namespace kh

@@ -142,7 +142,12 @@ bool App::create() {
     Win32ProfileStore store(paths_.profileFolder + kSettingsFileName);
     settings_ = loadSettings(store, win32Folders());
     applySettingsToSession();
-    settingsApplied_ = settingsChanged_.subscribe([this] { applySettingsToSession(); });
+    // The Settings dialog's OK: the session takes its copies, and config.ini is written at
+    // once (a crash or a power cut must not cost the user the choices just made).
+    settingsApplied_ = settingsChanged_.subscribe([this] {
+        applySettingsToSession();
+        saveSettingsFile();
+    });
     session_.setLast(settings_.last, settings_.lastTitle);
     session_.setBackupFolder(settings_.backupPath);
 
@@ -240,19 +245,17 @@ void App::installFeatures() {
     setFeature(Feature::Tools, std::make_unique<ToolsFeature>(
                                    session_, settings_, settingsChanged_, messages_, clipboard_,
                                    guard_, fileDialogs_, trayRef, main_, paths_, owner));
-    auto language =
-        std::make_unique<LanguageFeature>(paths_, settings_, language_, shell_, bar, mainHandle);
-    main_.OnUnhandledCommand = [feature = language.get()](UINT command) {
-        return feature->languageCommand(command);
-    };
+    auto language = std::make_unique<LanguageFeature>(paths_, settings_, language_, shell_,
+                                                      mainPrompts(), messages_, bar, mainHandle);
     setFeature(Feature::Language, std::move(language));
     setFeature(Feature::Browser,
                std::make_unique<BrowserFeature>(session_, settings_, settingsChanged_, messages_,
                                                 paths_, start_, main_, *sessionFeature_, login));
-    setFeature(Feature::Help,
-               std::make_unique<HelpFeature>(language_, settings_.tip, shell_, [this] {
-                   return feature(Feature::Browser) && browserFeature().serving();
-               }));
+    setFeature(Feature::Help, std::make_unique<HelpFeature>(language_, settings_.tip, shell_,
+                                                            mainPrompts(), messages_, [this] {
+                                                                return feature(Feature::Browser) &&
+                                                                       browserFeature().serving();
+                                                            }));
 }
 
 void App::createAllWindows() {

@@ -117,6 +117,10 @@ class App : public CommandRunner {
     };
 
     void installFeatures();
+    // The main window's boxes, or a test's answers to them.
+    Prompts& mainPrompts() {
+        return overrides_.sessionPrompts ? *overrides_.sessionPrompts : prompts_;
+    }
     void applySettingsToSession();
     void languageLoaded();
     // The main window while it is shown (the owner of dialogs), else none.

@@ -218,18 +218,23 @@ std::string CommandBar::commandCaption(CommandId id) const {
 
 void CommandBar::updateMenuState(HMENU menuHandle) {
     const CommandState state = main_.state_();
+    for (auto& [item, isChosen] : languageItems_)
+        if (item->parentMenu() == menuHandle) item->setChecked(isChosen && isChosen());
     for (const char* name : kCommandMenus) {
         TMenu* menu = main_.menu(name);
         if (!menu) continue;
         for (TMenuItem* item : menu->items()) {
             if (item->parentMenu() != menuHandle || item->isSeparator() ||
-                item->commandId() < kMenuCommandBase) {
+                item->commandId() < kMenuCommandBase ||
+                item->commandId() >= kMenuCommandBase + static_cast<int>(CommandId::Count)) {
                 continue;
             }
             const auto id = static_cast<CommandId>(item->commandId() - kMenuCommandBase);
             const CommandDef& command = commandDef(id);
             item->setEnabled(isEnabled(command.rule, state));
             if (id == CommandId::PasswordGuard) item->setChecked(main_.settings_.guard);
+            if (id == CommandId::DefaultLanguage)
+                item->setChecked(main_.settings_.language.empty());
             if (command.menu == MenuId::View)
                 item->setChecked(command.tag == main_.lists_.viewStyle());
         }
@@ -301,12 +306,23 @@ int CommandBar::layout(int width, int top) {
     return y - top;
 }
 
-void CommandBar::addLanguageItems(const std::vector<std::pair<std::string, UINT>>& items) {
+void CommandBar::addLanguageItems(std::vector<LanguageMenuItem> items) {
     TMenu* tools = main_.menu("pmTools");
     TMenuItem* list = tools ? tools->item("mLanguageList") : nullptr;
     if (!list || !list->submenu()) return;
-    for (const auto& [caption, id] : items)
-        AppendMenuA(list->submenu(), MF_STRING, id, caption.c_str());
+    const int picture = commandDef(CommandId::SetLanguage).image;
+    for (LanguageMenuItem& language : items) {
+        // The caption is the language's own name: nothing to translate, so no name.
+        TMenuItem* item = tools->append(*list, {.name = "",
+                                                .caption = language.caption.c_str(),
+                                                .commandId = static_cast<int>(language.commandId),
+                                                .imageIndex = picture,
+                                                .options = menuopt::radio});
+        if (!item) continue;
+        item->OnClick = [choose = std::move(language.choose)](TMenuItem&) { choose(); };
+        languageItems_.emplace_back(item, std::move(language.isChosen));
+    }
+    setMenuImages(*tools);
 }
 
 } // namespace kh

@@ -54,7 +54,7 @@ class CommandBar : public LanguageMenu {
     void updateMenuState(HMENU menu);
 
     // LanguageMenu
-    void addLanguageItems(const std::vector<std::pair<std::string, UINT>>& items) override;
+    void addLanguageItems(std::vector<LanguageMenuItem> items) override;
 
   private:
     void addCommandItem(const CommandDef& command, int level, std::vector<MenuItemDef>& out);
@@ -68,6 +68,7 @@ class CommandBar : public LanguageMenu {
     Ctl<TToolButton> ToolButton5;
     std::map<CommandId, TToolButton*> toolButtons_;
     std::deque<std::string> menuCaptions_; // storage behind the menu tables
+    std::vector<std::pair<TMenuItem*, std::function<bool()>>> languageItems_;
 };
 
 // The main window's control table entries of the command bar: the two bars, the menu

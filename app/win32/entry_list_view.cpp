@@ -13,7 +13,8 @@
 namespace kh {
 namespace {
 
-constexpr COLORREF kOddRow = RGB(216, 216, 255);
+// A faint stripe that no one takes for a selection.
+constexpr COLORREF kOddRow = RGB(243, 244, 248);
 constexpr int kColumnWidths[kColumnCount] = {100, 120, 70, 100, 70};
 constexpr const char* kColumnCaptions[kColumnCount] = {"Title", "What's this", "Password",
                                                        "Details", "Type"};
@@ -110,6 +111,7 @@ void EntryListView::listClicked() {
         wipeString(banner);
         passwordTicks_ = 0;
         SetTimer(main_.handle(), TfrmMain::kPasswordTimer, TfrmMain::kPasswordInterval, nullptr);
+        passwordShownFor_ = row.record;
     } else if (main_.bannerText() != session.accountName()) {
         main_.setBanner(session.accountName());
     }
@@ -120,12 +122,13 @@ void EntryListView::passwordTimerTick() {
     ++passwordTicks_;
     if (passwordTicks_ >= main_.settings_.timeout && main_.session_.isLoggedIn()) {
         main_.session_.setBannerText("");
-        KillTimer(main_.handle(), TfrmMain::kPasswordTimer);
+        stopPasswordDisplay();
     }
 }
 
 void EntryListView::stopPasswordDisplay() {
     KillTimer(main_.handle(), TfrmMain::kPasswordTimer);
+    passwordShownFor_.reset();
 }
 
 void EntryListView::rowSelectionChanged(EntryView view) {
@@ -136,6 +139,15 @@ void EntryListView::rowSelectionChanged(EntryView view) {
         return;
     }
     const std::vector<int> selected = list.selectedRows(view);
+    // The banner never shows the password of another entry than the selected one: moving
+    // on (with the arrow keys, say) takes it away.
+    if (const std::shared_ptr<RowRecord> shown = passwordShownFor_.lock()) {
+        const std::optional<int> current = list.currentEntry();
+        if (!current || list.row(EntryView::lvPassword, *current).record != shown) {
+            main_.session_.setBannerText("");
+            stopPasswordDisplay();
+        }
+    }
     if (selected.empty()) {
         comment.setText("");
         return;
@@ -268,8 +280,14 @@ LRESULT EntryListView::listNotify(EntryView view, NMHDR& header) {
         auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
         if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
         if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-            if (viewStyle_ == 3) {
-                draw.clrTextBk = (draw.nmcd.dwItemSpec % 2) ? kOddRow : RGB(255, 255, 255);
+            const int item = static_cast<int>(draw.nmcd.dwItemSpec);
+            if (list.isSelected(view, item)) {
+                // A selected row keeps its highlight also while a box has the focus.
+                draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+                draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+                draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
+            } else if (viewStyle_ == 3) {
+                draw.clrTextBk = (item % 2) ? kOddRow : RGB(255, 255, 255);
             }
             return CDRF_DODEFAULT;
         }
@@ -289,6 +307,25 @@ void EntryListView::rowsChanged(RowsChange change) {
         // with the entries, so the view takes the model's.
         if (change >= RowsChange::Reordered) pushSelection(view);
         InvalidateRect(handle, nullptr, FALSE);
+    }
+    if (change >= RowsChange::Reordered) showSortOrder();
+}
+
+void EntryListView::showSortOrder() {
+    const EntryList& list = main_.list_;
+    for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
+        HWND header = ListView_GetHeader(listView(view));
+        const bool sorted = view == list.visibleList() && view == list.sortedList();
+        for (int column = 0; column < kColumnCount; ++column) {
+            HDITEMA item{};
+            item.mask = HDI_FORMAT;
+            if (!Header_GetItem(header, column, &item)) continue;
+            const int format = item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN);
+            item.fmt = format;
+            if (sorted && column == list.sortColumn())
+                item.fmt |= list.sortDescending() ? HDF_SORTDOWN : HDF_SORTUP;
+            Header_SetItem(header, column, &item);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 
 namespace kh {
@@ -60,13 +61,16 @@ class EntryListView {
     void rowSelectionChanged(EntryView list);
     void listLostFocus();
     void pushSelection(EntryView list);
+    // The header's arrow at the column the visible list is sorted by.
+    void showSortOrder();
     // Cuts the row text in `text` (`length` characters, room for `capacity` with the
     // terminator) to the column's width with "..." at the end when it is wider.
     void fitToColumn(HWND list, int column, char* text, int length, int capacity);
 
     TfrmMain& main_;
     int passwordTicks_ = 0;
-    int viewStyle_ = 3; // Details
+    std::weak_ptr<RowRecord> passwordShownFor_; // whose password the banner shows
+    int viewStyle_ = 3;                         // Details
     bool pushingSelection_ = false;
     HDC measureDc_ = nullptr; // for fitting column texts
 };

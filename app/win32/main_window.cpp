@@ -206,7 +206,13 @@ void TfrmMain::applyCommentRule() {
 void TfrmMain::languageLoaded(bool showedLoginHint) {
     lists_.setColumnCaptions();
     mTabType->setTabs(tabCaptions(messages_));
-    if (showedLoginHint) setStatusText(messages_.text(Msg::loginhint));
+    // The status bar speaks the new language too: what it said in the old one goes.
+    if (session_.isLoggedIn()) {
+        setStatusText(formatText(messages_.text(Msg::itemcount),
+                                 {session_.accountName(), list_.rowCount(list_.visibleList())}));
+    } else if (showedLoginHint || !status_.empty()) {
+        setStatusText(messages_.text(Msg::loginhint));
+    }
     if (session_.isLoggedIn()) {
         session_.setBannerText("");
     } else {
@@ -343,13 +349,6 @@ bool TfrmMain::onKeyDown(const KeyPress& key) {
         return false;
     }
     return bar_.runShortcut(key);
-}
-
-void TfrmMain::onCommand(int id, int notifyCode, HWND from) {
-    if (from == nullptr && notifyCode == 0 && OnUnhandledCommand &&
-        OnUnhandledCommand(static_cast<UINT>(id)))
-        return;
-    TForm::onCommand(id, notifyCode, from);
 }
 
 LRESULT TfrmMain::onNotify(NMHDR& header) {

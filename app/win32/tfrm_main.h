@@ -50,8 +50,6 @@ class TfrmMain : public TForm, public SessionView, public MainWindowControl, pub
     // Until the notification area takes the program, hiding to it minimises instead.
     std::function<void()> OnHideToTray;
     std::function<void()> OnRestoreFromTray;
-    // A WM_COMMAND that no control or menu item took (the language menu's file items).
-    std::function<bool(UINT command)> OnUnhandledCommand;
 
     // SessionView
     void setStatusText(const std::string& text) override;
@@ -72,7 +70,6 @@ class TfrmMain : public TForm, public SessionView, public MainWindowControl, pub
     LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void onCreate() override;
     bool onKeyDown(const KeyPress& key) override;
-    void onCommand(int id, int notifyCode, HWND from) override;
     LRESULT onNotify(NMHDR& header) override;
     void onResize(int width, int height) override;
 

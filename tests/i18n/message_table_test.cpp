@@ -110,6 +110,9 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "idlediscarded",
         "untitledskipped",
         "wrongcredentials",
+        "unknownaccount",
+        "generatornoclass",
+        "browserfailed",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

@@ -91,8 +91,9 @@ std::optional<SecretString> TfrmChangePassword::changePassword(const std::string
     setText(formatText(messages_.text(Msg::changepassword), {accountName}));
     current_ = current;
     accepted_.wipe();
+    // The old password is typed, never shown filled in: whoever finds the program open
+    // must not change the password without knowing it.
     wipeBoxes();
-    edOldPassword->setSecretText(current_.view());
     const ModalResult result = execute(owner);
     wipeBoxes();
     current_.wipe();
@@ -103,8 +104,7 @@ std::optional<SecretString> TfrmChangePassword::changePassword(const std::string
 }
 
 void TfrmChangePassword::onShow() {
-    const bool hasOld = GetWindowTextLengthA(edOldPassword->handle()) > 0;
-    (hasOld ? edNewPassword : edOldPassword)->setFocus();
+    edOldPassword->setFocus();
 }
 
 bool TfrmChangePassword::validate() {

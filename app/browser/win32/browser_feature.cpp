@@ -20,6 +20,8 @@ BrowserFeature::BrowserFeature(Session& session, const Settings& settings, Event
             return true;
         });
     updateMenu(true);
+    // The entries point at the pages from the first start, before any language file loads.
+    buildPages();
 }
 
 BrowserFeature::~BrowserFeature() {

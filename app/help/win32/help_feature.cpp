@@ -1,5 +1,6 @@
 #include "help_feature.h"
 
+#include "text_format.h"
 #include "tfrm_tip.h"
 
 namespace kh {
@@ -11,9 +12,16 @@ constexpr char kFaqPage[] = "https://keyhaven.example.org/faq";
 
 } // namespace
 
-HelpFeature::HelpFeature(QLanguage& language, bool& showAtStartup, Shell& shell,
-                         std::function<bool()> quiet)
-    : language_(language), showAtStartup_(showAtStartup), shell_(shell), quiet_(std::move(quiet)) {}
+HelpFeature::HelpFeature(QLanguage& language, bool& showAtStartup, Shell& shell, Prompts& prompts,
+                         const MessageTable& messages, std::function<bool()> quiet)
+    : language_(language), showAtStartup_(showAtStartup), shell_(shell), prompts_(prompts),
+      messages_(messages), quiet_(std::move(quiet)) {}
+
+void HelpFeature::openPage(const char* address) {
+    if (!shell_.open(address, "", ShowMode::Maximized))
+        prompts_.warning(messages_.text(Msg::warning),
+                         formatText(messages_.text(Msg::browserfailed), {address}));
+}
 
 HelpFeature::~HelpFeature() = default;
 
@@ -37,10 +45,10 @@ bool HelpFeature::showTip(int index) {
 void HelpFeature::run(CommandId action) {
     switch (action) {
     case CommandId::CheckNewVersion:
-        shell_.open(kProductPage, "", ShowMode::Maximized);
+        openPage(kProductPage);
         break;
     case CommandId::VisitOnlineFaq:
-        shell_.open(kFaqPage, "", ShowMode::Maximized);
+        openPage(kFaqPage);
         break;
     case CommandId::TipOfTheDay:
         showTip(1);

@@ -3,6 +3,7 @@
 
 #include "feature_handler.h"
 #include "language.h"
+#include "message_table.h"
 #include "services.h"
 
 #include <functional>
@@ -16,8 +17,8 @@ class HelpFeature : public FeatureHandler {
   public:
     // `showAtStartup`: the Tip setting, which the tip window's check box edits; `quiet`:
     // while it says so (a browser request is being served), no tip is shown.
-    HelpFeature(QLanguage& language, bool& showAtStartup, Shell& shell,
-                std::function<bool()> quiet);
+    HelpFeature(QLanguage& language, bool& showAtStartup, Shell& shell, Prompts& prompts,
+                const MessageTable& messages, std::function<bool()> quiet);
     ~HelpFeature() override;
     void run(CommandId action) override;
     void createWindows() override;
@@ -30,7 +31,12 @@ class HelpFeature : public FeatureHandler {
   private:
     QLanguage& language_;
     bool& showAtStartup_;
+    // Opens one of the maker's pages; says so when no browser could be started.
+    void openPage(const char* address);
+
     Shell& shell_;
+    Prompts& prompts_;
+    const MessageTable& messages_;
     std::function<bool()> quiet_;
     std::unique_ptr<TfrmTip> tip_;
 };

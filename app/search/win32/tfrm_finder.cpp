@@ -153,16 +153,21 @@ SearchRequest TfrmFinder::options() const {
 
 void TfrmFinder::findClick() {
     SecretString text = cbFind->secretText();
-    const bool hadText = !text.empty();
-    // The field is emptied before the search: a text that is not found is typed anew.
-    if (hadText) clearText();
     const Finder::DialogOutcome outcome = finder_.findFromDialog(text.view(), options(), *prompts_);
-    text.wipe();
-    fillEarlierTexts();
     if (outcome != Finder::DialogOutcome::Found) {
-        if (handle() && isVisible()) cbFind->setFocus();
+        // A text that is not found stays, selected, to be corrected or typed over.
+        fillEarlierTexts();
+        if (handle() && isVisible()) {
+            cbFind->setSecretText(text.view());
+            cbFind->setFocus();
+            SendMessageA(cbFind->handle(), CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+        }
+        text.wipe();
         return;
     }
+    text.wipe();
+    clearText();
+    fillEarlierTexts();
     hide();
     // Back to the list, where the found rows are selected.
     if (HWND owner = GetWindow(handle(), GW_OWNER); owner && IsWindowVisible(owner))

@@ -162,9 +162,11 @@ void TfrmKeyhavenLogin::browseClick() {
 
 void TfrmKeyhavenLogin::forgotClick() {
     if (!keptFile_.empty()) keptName_ = trimLoginName(edAccount->text());
-    const std::optional<std::string> text =
-        forgotPasswordText(keptFile_, edAccount->text(), messages_);
-    if (text) prompts_->information(messages_.text(Msg::apptitle), *text);
+    const ForgotAnswer answer = forgotPasswordText(keptFile_, edAccount->text(), messages_);
+    if (answer.found)
+        prompts_->information(messages_.text(Msg::apptitle), answer.text);
+    else
+        prompts_->warning(messages_.text(Msg::warning), answer.text);
 }
 
 void TfrmKeyhavenLogin::onCommand(int id, int notifyCode, HWND from) {

@@ -79,7 +79,7 @@ constexpr ControlDef kGeneratorControls[] = {
      .height = 16},
     {.name = "sbGenerate",
      .kind = ControlKind::SkinButton,
-     .caption = "&Generator",
+     .caption = "&Generate",
      .x = 222,
      .y = 162,
      .width = 110,
@@ -119,7 +119,7 @@ void TfrmGenerator::onCreate() {
     sbCopy->OnClick = [this] { copyClick(); };
     for (QCheckBox* box : {&*cbAZ, &*cba, &*cbSpecial, &*cbDigit})
         box->OnChange = [this] { updateStrength(); };
-    updateStrength();
+    // The strength line is filled when the window shows: a figure, nothing to translate.
 }
 
 void TfrmGenerator::open() {
@@ -127,6 +127,9 @@ void TfrmGenerator::open() {
 }
 
 void TfrmGenerator::onShow() {
+    // The strength is a figure of the choices, not a text to translate: it is shown anew
+    // whatever a language put into its label.
+    updateStrength();
     sbGenerate->setFocus();
 }
 
@@ -139,10 +142,17 @@ GeneratorOptions TfrmGenerator::options() const {
 }
 
 void TfrmGenerator::generateClick() {
-    // With no class chosen the result keeps what it shows.
-    std::optional<SecretString> password =
-        generatePassword(options(), parseGeneratorLength(edLength->text()));
-    if (!password) return;
+    // With no class chosen the result keeps what it shows; the strength line says why.
+    const int length = parseGeneratorLength(edLength->text());
+    std::optional<SecretString> password = generatePassword(options(), length);
+    if (!password) {
+        updateStrength();
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    // A length the generator could not take as typed shows as the one it used.
+    const std::string used = std::to_string(length);
+    if (edLength->text() != used) edLength->setText(used);
     edPassword->setSecretText(password->view());
 }
 
@@ -150,13 +160,17 @@ void TfrmGenerator::copyClick() {
     SecretString password = edPassword->secretText();
     if (password.empty()) return;
     if (!writeClipboardChecked(clipboard_, password.view())) return;
-    edPassword->wipeText();
+    // The window stays, with the password, for another copy or another password.
     guard_.guardClipboard(password.view());
-    hide();
+    password.wipe();
 }
 
 void TfrmGenerator::updateStrength() {
     if (!lbStrength.bound()) return;
+    if (usableAlphabet(options()) == 0) {
+        lbStrength->setText(messages_.text(Msg::generatornoclass));
+        return;
+    }
     lbStrength->setText(formatText(messages_.text(Msg::generatorstrength),
                                    {strengthBits(options(), edLength->text())}));
 }

@@ -267,7 +267,11 @@ TEST_F(AccountWizardFlowTest, ForgotYourPasswordReadsTheFileOfTheImportPage) {
          F::None},
         {" " + file(), "", "Here is the Description of Account:\n\nDescription: Home vault",
          F::None},
-        {file(), "bob", std::nullopt, F::None}, // a name that does not match shows nothing
+        // A name that does not match says so.
+        {file(), "bob",
+         "This account file holds no account named bob.\nCheck the account name: its password "
+         "description is shown with it.",
+         F::None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -424,7 +424,9 @@ TEST_F(WizardWindowTest, ForgotYourPasswordShowsTheDescriptionFromTheFile) {
                 EXPECT_EQ((Texts{"Please input file or select file from hard disk!",
                                  "Here is the Description of Account Password:\n\nAccount Name: "
                                  "alice\nDescription: the usual one",
-                                 "Here is the Description of Account:\n\nDescription: My vault"}),
+                                 "Here is the Description of Account:\n\nDescription: My vault",
+                                 "This account file holds no account named bob.\nCheck the "
+                                 "account name: its password description is shown with it."}),
                           main_->warnings);
                 keyDown(GetFocus(), VK_ESCAPE);
             },

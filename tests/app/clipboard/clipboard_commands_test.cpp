@@ -267,14 +267,16 @@ TEST_F(ClipboardCommandsTest, OpenLinkOpensOnlyWebAddressesAndHidesTheMainWindow
     EXPECT_EQ(warning, ui.status);
     EXPECT_EQ(1, window.hides);
 
-    // The shell refuses: the main window stays, nothing is said.
+    // The shell refuses: the main window stays, and the user learns why nothing opened.
     window.visible = true;
     shell.succeeds = false;
     select(kBank);
     clipboardCommands.copyEntryPassword(ContextTag::OpenLink, false);
     EXPECT_EQ(2u, shell.opened.size());
     EXPECT_EQ(1, window.hides);
-    EXPECT_EQ(1u, ui.warnings.size());
+    ASSERT_EQ(2u, ui.warnings.size());
+    EXPECT_EQ("No web browser could be started to open https://bank.example.com/login.",
+              ui.warnings.back());
 }
 
 TEST_F(ClipboardCommandsTest, TheCopyButtonOpensALinkOnlyWithOpenLink) {

@@ -164,6 +164,7 @@ TEST_F(EntryListTest, AddedRowsShowTheirStateAndNewOnesMarkTheAccount) {
     EXPECT_EQ(loaded.caption, longTitle); // only new titles are cut
     EXPECT_EQ(loaded.icon, kIconText);
     EXPECT_EQ(loaded.record->fileOffset, 1340);
+    EXPECT_EQ(list.columnText(EntryView::lvPassword, 0, kColumnPassword), ""); // a text entry
 
     const EntryRow& added = list.row(EntryView::lvPassword, 1);
     EXPECT_EQ(added.caption, longTitle.substr(0, 79));
@@ -337,9 +338,24 @@ TEST_F(EntryListTest, SortByPasswordOrdersBySecretsIgnoringCase) {
     }
     expectIndexInvariant(list);
 
+    // The same column again turns the order round, another column starts ascending.
+    ASSERT_TRUE(list.sortByColumn(kColumnPassword));
+    EXPECT_TRUE(list.sortDescending());
+    const char* reversed[] = {"one", "four", "two", "five", "three"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(title(EntryView::lvPassword, i), reversed[i]);
+    expectIndexInvariant(list);
+    ASSERT_TRUE(list.sortByColumn(kColumnPassword));
+    EXPECT_FALSE(list.sortDescending());
+    EXPECT_EQ(title(EntryView::lvPassword, 0), "three");
+    ASSERT_TRUE(list.sortByColumn(kColumnPassword));
+    ASSERT_TRUE(list.sortByColumn(kColumnTitle));
+    EXPECT_FALSE(list.sortDescending());
+    EXPECT_EQ(title(EntryView::lvPassword, 0), "five");
+
     list.setOpen(false);
     EXPECT_FALSE(list.sortByColumn(kColumnTitle));
-    EXPECT_EQ(title(EntryView::lvPassword, 0), "three");
+    EXPECT_EQ(title(EntryView::lvPassword, 0), "five");
 }
 
 TEST_F(EntryListTest, SortingEitherListKeepsTheIndexInvariant) {

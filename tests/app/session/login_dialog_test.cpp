@@ -238,35 +238,46 @@ TEST_F(LoginDialogTest, BrowseStartsAtTheKeptFileAndPrefillsTheChosenOne) {
 }
 
 TEST_F(LoginDialogTest, ForgotYourPasswordShowsTheStoredDescriptions) {
+    // A stored description in an information box; what stands in the way in a warning.
     struct Case {
         const char* what;
         std::string file;
         const char* name;
-        Texts shown;
+        Texts infos;
+        Texts warnings;
     };
     const Case cases[] = {
-        {"no file", "", kAccountName, {"Please input file or select file from hard disk!"}},
+        {"no file", "", kAccountName, {}, {"Please input file or select file from hard disk!"}},
         {"name",
          accountFile_,
          "  alice ",
          {"Here is the Description of Account Password:\n\nAccount Name: alice\n"
-          "Description: the usual one"}},
+          "Description: the usual one"},
+         {}},
         {"no name",
          accountFile_,
          "",
-         {"Here is the Description of Account:\n\nDescription: My vault"}},
-        {"name of another account", accountFile_, "bob", {}},
+         {"Here is the Description of Account:\n\nDescription: My vault"},
+         {}},
+        {"name of another account",
+         accountFile_,
+         "bob",
+         {},
+         {"This account file holds no account named bob.\nCheck the account name: its password "
+          "description is shown with it."}},
     };
     TControl& link = dialog().get<TControl>("lbForgot");
     EXPECT_EQ("Forgot Your Password?", windowText(link.handle()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         main_->warnings.clear();
+        main_->infos.clear();
         dialog().prefill(c.file, c.name);
         SendMessageA(dialog().handle(), WM_COMMAND,
                      MAKEWPARAM(GetDlgCtrlID(link.handle()), STN_CLICKED),
                      reinterpret_cast<LPARAM>(link.handle()));
-        EXPECT_EQ(c.shown, main_->warnings);
+        EXPECT_EQ(c.infos, main_->infos);
+        EXPECT_EQ(c.warnings, main_->warnings);
     }
 }
 
@@ -288,7 +299,7 @@ TEST_F(LoginDialogTest, ItsBoxesBelongToItAndTheMainWindowStaysDisabled) {
                                             reinterpret_cast<LPARAM>(link.handle()));
                            },
                            [&] {
-                               box = FindWindowA("#32770", "Hint");
+                               box = FindWindowA("#32770", "Keyhaven");
                                ASSERT_NE(nullptr, box);
                                EXPECT_EQ(login, GetWindow(box, GW_OWNER));
                                PostMessageA(box, WM_COMMAND, IDOK, 0);

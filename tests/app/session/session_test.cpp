@@ -1026,15 +1026,29 @@ TEST(SessionTexts, ForgotPasswordShowsTheMatchingDescription) {
     writeAccount(path);
     MessageTable messages;
 
-    EXPECT_EQ(forgotPasswordText("", "alice", messages),
-              "Please input file or select file from hard disk!");
-    EXPECT_EQ(forgotPasswordText(path, " alice ", messages),
-              "Here is the Description of Account Password:\n\nAccount Name: alice\n"
-              "Description: the usual one");
-    EXPECT_EQ(forgotPasswordText(path, "", messages),
-              "Here is the Description of Account:\n\nDescription: Home vault");
-    EXPECT_EQ(forgotPasswordText(path, "bob", messages), std::nullopt);
-    EXPECT_EQ(forgotPasswordText(dir.file("none.khk"), "", messages), std::nullopt);
+    const struct {
+        std::string file, name, text;
+        bool found;
+    } cases[] = {
+        {"", "alice", "Please input file or select file from hard disk!", false},
+        {path, " alice ",
+         "Here is the Description of Account Password:\n\nAccount Name: alice\n"
+         "Description: the usual one",
+         true},
+        {path, "", "Here is the Description of Account:\n\nDescription: Home vault", true},
+        // An unknown name or an unreadable file says so instead of showing nothing.
+        {path, "bob",
+         "This account file holds no account named bob.\nCheck the account name: its "
+         "password description is shown with it.",
+         false},
+        {dir.file("none.khk"), "", "Can't access file: " + dir.file("none.khk") + "!", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + "|" + c.name);
+        const ForgotAnswer answer = forgotPasswordText(c.file, c.name, messages);
+        EXPECT_EQ(answer.text, c.text);
+        EXPECT_EQ(answer.found, c.found);
+    }
 }
 
 } // namespace

@@ -108,11 +108,21 @@ TEST_F(ToolsWindowTest, GeneratorOpensLoggedOutWithItsDefaultsAndGeneratesOnItsK
     const std::string capitals = windowText(result);
     EXPECT_TRUE(std::regex_match(capitals, std::regex("[A-Z]{8}"))) << capitals;
 
-    // No class at all: nothing to generate, the result stays.
+    // No class at all: nothing to generate, the result stays and the line says why.
     test::click(generator.get<TControl>("cbAZ").handle());
-    EXPECT_EQ("Strength: 0 bits", text(generator, "lbStrength"));
+    EXPECT_EQ("Choose at least one kind of character to generate a password.",
+              text(generator, "lbStrength"));
     keyDown(result, VK_RETURN);
     EXPECT_EQ(capitals, windowText(result));
+    test::click(generator.get<TControl>("cbAZ").handle());
+
+    // A length the generator cannot take shows as the one it used.
+    SetWindowTextA(generator.get<TControl>("edLength").handle(), "600");
+    keyDown(result, VK_RETURN);
+    EXPECT_EQ("512", text(generator, "edLength"));
+    EXPECT_EQ(512, GetWindowTextLengthA(result));
+    SetWindowTextA(generator.get<TControl>("edLength").handle(), "8");
+    test::click(generator.get<TControl>("cbAZ").handle());
 
     // Esc closes and empties the result; reopened, the choices are as they were left.
     keyDown(result, VK_ESCAPE);
@@ -125,7 +135,7 @@ TEST_F(ToolsWindowTest, GeneratorOpensLoggedOutWithItsDefaultsAndGeneratesOnItsK
     generator.close();
 }
 
-TEST_F(ToolsWindowTest, GeneratorCopyClosesAndTheGuardEmptiesTheClipboardAtTheEnd) {
+TEST_F(ToolsWindowTest, GeneratorCopyKeepsTheWindowAndTheGuardEmptiesTheClipboardAtTheEnd) {
     main_->runCommand(CommandId::PasswordGenerator);
     TfrmGenerator& generator = tools_->generator();
     HWND result = generator.get<TControl>("edPassword").handle();
@@ -147,8 +157,8 @@ TEST_F(ToolsWindowTest, GeneratorCopyClosesAndTheGuardEmptiesTheClipboardAtTheEn
 
     test::click(copy);
     EXPECT_EQ(password, clipboardText());
-    EXPECT_EQ("", windowText(result));
-    EXPECT_FALSE(IsWindowVisible(generator.handle()));
+    EXPECT_EQ(password, windowText(result));
+    EXPECT_TRUE(IsWindowVisible(generator.handle())); // for another copy or password
     ASSERT_TRUE(main_->guard().running());
     EXPECT_EQ(password, main_->guard().remembered());
 
@@ -178,7 +188,9 @@ TEST_F(ToolsWindowTest, RemoverAsksForTheFileAndLeavesNothingOfIt) {
               main_->dialogs.fileRequests[0].filter);
     EXPECT_EQ(1, main_->dialogs.fileRequests[0].filterIndex);
     EXPECT_EQ(Texts{"Are you sure to remove file: " + path + " ?"}, main_->questions);
-    EXPECT_EQ(Texts{"File: " + path + " has been successfully removed!"}, main_->warnings);
+    // A success in an information box, no warning.
+    EXPECT_EQ(Texts{"File: " + path + " has been successfully removed!"}, main_->infos);
+    EXPECT_TRUE(main_->warnings.empty());
 }
 
 TEST_F(ToolsWindowTest, RemoverReportsWhatItCouldNotRemoveAndKeepsTheFile) {
@@ -351,7 +363,7 @@ TEST_F(SettingsDialogTest, OkStoresEveryChangeAndConfigIniHoldsIt) {
     EXPECT_EQ(backup, main_->session().backupFolder());
     EXPECT_TRUE(std::filesystem::is_directory(backup));
 
-    main_->saveSettingsFile();
+    // config.ini holds them as soon as OK was pressed, not only when the program ends.
     const std::pair<const char*, std::string> keys[] = {
         {"Timeout", "1879048193"},
         {"MainGuard", "45"},

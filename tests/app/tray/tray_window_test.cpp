@@ -32,11 +32,13 @@ constexpr char kHotkeyFailed[] = "Register Hotkey Failed! Please change hotkey f
 class CountingHelp : public HelpFeature {
   public:
     CountingHelp(App& app, int& tips)
-        : HelpFeature(app.language(), app.settings().tip, shell_, {}), tips_(tips) {}
+        : HelpFeature(app.language(), app.settings().tip, shell_, prompts_, app.messages(), {}),
+          tips_(tips) {}
     bool showTip(int) override { return ++tips_ > 0; }
 
   private:
     SystemShell shell_;
+    WindowPrompts prompts_{[] { return HWND(nullptr); }};
     int& tips_;
 };
 
