@@ -109,9 +109,10 @@ enum class Msg : std::size_t {
     unknownaccount,
     generatornoclass,
     browserfailed,
+    aboutversion,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::browserfailed) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::aboutversion) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

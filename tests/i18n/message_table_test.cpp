@@ -113,6 +113,7 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "unknownaccount",
         "generatornoclass",
         "browserfailed",
+        "aboutversion",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

@@ -210,7 +210,7 @@ def main():
     with open(os.path.join(args.work, "long.xml"), "wb") as f:
         f.write(b"<Entry><Type>Password</Type><Title>Long</Title><Data>" + b"d" * 89 + b"</Data></Entry>")
     code, out, err = khcli("import", "copy.khk", "--name", "Copy", "--input", "long.xml", password="pw")
-    check(code == 0 and out == "Import From XML: 1 items imported! 1 of them had texts longer than the "
+    check(code == 0 and out == "Import From XML: 1 item imported! 1 of them had texts longer than the "
           "account file holds; they were cut.\n", "import says it cut: %d %r %s" % (code, out, err))
 
     # 8. Through symbolic links the file they lead to is saved and the links stay.

@@ -591,7 +591,7 @@ TEST_F(KhcliTest, ImportCutsNewTitlesAndSavesOnlyWhenSomethingWasAccepted) {
                          "<Entry><Type>Secret</Type><Title>rejected</Title><Data></Data></Entry>");
     ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk)
         << console_.err_;
-    EXPECT_EQ(console_.out_, "Import From XML: 1 items imported! 1 of them had texts longer than "
+    EXPECT_EQ(console_.out_, "Import From XML: 1 item imported! 1 of them had texts longer than "
                              "the account file holds; they were cut.\n");
     const std::vector<std::vector<std::string>> want = {
         {"2", std::string(79, 'T'), std::string(79, 'w'), "d", ""}};

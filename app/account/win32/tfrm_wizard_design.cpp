@@ -61,8 +61,8 @@ constexpr ControlDef kWizardControls[] = {
      .options = opt::bold},
     {.name = "Label2",
      .kind = ControlKind::Label,
-     .caption = "This will help you to setup a new account. Each account means a different user "
-                "or a different user identify.",
+     .caption = "This wizard sets up a new account. Each account stands for a different user or a "
+                "different identity.",
      .x = 12,
      .y = 38,
      .width = 345,
@@ -70,7 +70,7 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Welcome"},
     {.name = "Label3",
      .kind = ControlKind::Label,
-     .caption = "In each user account, you can add multiple entries (up to 10240 entries).",
+     .caption = "In each account you can keep many entries (up to 10240).",
      .x = 12,
      .y = 72,
      .width = 345,
@@ -78,9 +78,8 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Welcome"},
     {.name = "Label4",
      .kind = ControlKind::Label,
-     .caption = "If it's the first time for you to use Keyhaven, please choose 'Create New "
-                "Account' to create a new account. If you've created a user account before, you "
-                "can choose 'Import User Account'.",
+     .caption = "If this is the first time you use Keyhaven, choose 'Create New Account'. If you "
+                "created an account before, choose 'Import Existing Account'.",
      .x = 12,
      .y = 106,
      .width = 345,
@@ -125,8 +124,8 @@ constexpr ControlDef kWizardControls[] = {
      .options = opt::bold},
     {.name = "Label7",
      .kind = ControlKind::Label,
-     .caption = "Congratulations! All information about the new account has been obtained. "
-                "Press the 'Finish' button to finish the account creating.",
+     .caption = "Congratulations! Everything the new account needs has been entered. Press "
+                "'Finish' to create it.",
      .x = 12,
      .y = 38,
      .width = 345,
@@ -144,9 +143,8 @@ constexpr ControlDef kWizardControls[] = {
      .textColor = kRed},
     {.name = "Label9",
      .kind = ControlKind::Label,
-     .caption = "You should: Remember your account name/password, and keep the account file as "
-                "secret (We recommend you place the file into the directory you used to store "
-                "private data).",
+     .caption = "You should: remember your account name and password, and keep the account file "
+                "private (in the folder where you keep private data).",
      .x = 12,
      .y = 102,
      .width = 345,
@@ -154,8 +152,8 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Finished"},
     {.name = "Label10",
      .kind = ControlKind::Label,
-     .caption = "Keyhaven would: Keep your other passwords securly. No people can access the "
-                "passwords unless he/she provide the correct Account Name and Account Password.",
+     .caption = "Keyhaven will: keep your other passwords securely. Nobody can read them without "
+                "the correct account name and account password.",
      .x = 12,
      .y = 150,
      .width = 345,
@@ -164,7 +162,7 @@ constexpr ControlDef kWizardControls[] = {
      .textColor = kNavy},
     {.name = "Label11",
      .kind = ControlKind::Label,
-     .caption = "Click 'Finish' to finish the job.",
+     .caption = "Click 'Finish' to finish.",
      .x = 12,
      .y = 212,
      .width = 345,
@@ -175,7 +173,7 @@ constexpr ControlDef kWizardControls[] = {
     // 2 Import
     {.name = "Label12",
      .kind = ControlKind::Label,
-     .caption = "Import User Account",
+     .caption = "Import Existing Account",
      .x = 12,
      .y = 12,
      .width = 345,
@@ -184,8 +182,8 @@ constexpr ControlDef kWizardControls[] = {
      .options = opt::bold},
     {.name = "Label13",
      .kind = ControlKind::Label,
-     .caption = "Input file name or select the file from hard disk. The file was created by "
-                "'Keyhaven' in past times.",
+     .caption = "Type the name of the account file or choose it on your disk: a file Keyhaven made "
+                "before.",
      .x = 12,
      .y = 34,
      .width = 345,
@@ -232,7 +230,7 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Import"},
     {.name = "Label15",
      .kind = ControlKind::Label,
-     .caption = "Please input the password of the account here:",
+     .caption = "Type the password of the account here:",
      .x = 10,
      .y = 18,
      .width = 325,
@@ -259,9 +257,8 @@ constexpr ControlDef kWizardControls[] = {
      .textColor = kLinkGreen},
     {.name = "Label16",
      .kind = ControlKind::Label,
-     .caption = "Note: The password here is the password you used to create the exist account, "
-                "if the new input password does not match the old one, the import process will "
-                "fail!",
+     .caption = "Note: this is the password the existing account was created with; if it does not "
+                "match, the import fails.",
      .x = 10,
      .y = 62,
      .width = 325,
@@ -281,8 +278,7 @@ constexpr ControlDef kWizardControls[] = {
      .options = opt::bold},
     {.name = "Label18",
      .kind = ControlKind::Label,
-     .caption = "The account name identifies a new account. Each account can have multiple "
-                "entries. ",
+     .caption = "The account name identifies the new account. Each account can hold many entries.",
      .x = 12,
      .y = 34,
      .width = 345,
@@ -306,7 +302,7 @@ constexpr ControlDef kWizardControls[] = {
      .maxLength = 150},
     {.name = "Label20",
      .kind = ControlKind::Label,
-     .caption = "Account File: ",
+     .caption = "Account File:",
      .x = 12,
      .y = 99,
      .width = 82,
@@ -329,8 +325,7 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "NewAccount"},
     {.name = "Label21",
      .kind = ControlKind::Label,
-     .caption = "Eg: D:\\MYPASS.KHK. If no path is supplied here, you will be prompted when you "
-                "save the account data first time.",
+     .caption = "For example D:\\MYPASS.KHK. Without a file here, the first save asks for one.",
      .x = 95,
      .y = 122,
      .width = 262,
@@ -338,7 +333,7 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "NewAccount"},
     {.name = "Label22",
      .kind = ControlKind::Label,
-     .caption = "Account        Description:",
+     .caption = "Account Description:",
      .x = 12,
      .y = 166,
      .width = 80,
@@ -354,8 +349,8 @@ constexpr ControlDef kWizardControls[] = {
      .maxLength = 190},
     {.name = "Label23",
      .kind = ControlKind::Label,
-     .caption = "Note: Description is available to the people who can access your account "
-                "file. It's useful when you forgot the Name.",
+     .caption = "Note: anyone who can open the account file can read its description. It helps "
+                "when you forget the name.",
      .x = 12,
      .y = 205,
      .width = 345,
@@ -374,7 +369,7 @@ constexpr ControlDef kWizardControls[] = {
      .options = opt::bold},
     {.name = "Label25",
      .kind = ControlKind::Label,
-     .caption = "Here you can set the password of your new account.",
+     .caption = "Here you set the password of your new account.",
      .x = 12,
      .y = 36,
      .width = 345,
@@ -382,8 +377,8 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Password"},
     {.name = "Label26",
      .kind = ControlKind::Label,
-     .caption = "After the account is created, you can add  other password to the account, what "
-                "you have to remember is only the account password.",
+     .caption = "Once the account exists, you keep your other passwords in it: the account "
+                "password is the only one you have to remember.",
      .x = 12,
      .y = 56,
      .width = 345,
@@ -407,7 +402,7 @@ constexpr ControlDef kWizardControls[] = {
      .maxLength = 75},
     {.name = "Label28",
      .kind = ControlKind::Label,
-     .caption = "Comfirm:",
+     .caption = "Confirm:",
      .x = 12,
      .y = 146,
      .width = 70,
@@ -461,10 +456,8 @@ constexpr ControlDef kWizardControls[] = {
      .options = opt::bold},
     {.name = "Label30",
      .kind = ControlKind::Label,
-     .caption = "After the account is created, you can add multiple entries into it. All the "
-                "entries in the account are stored encrypted.   If you forgot your account "
-                "password, there's no direct way to obtain the Account's Password and the "
-                "entries.",
+     .caption = "You can add many entries to the account, and all of them are stored encrypted. If "
+                "you forget the account password, there is no way to recover it or the entries.",
      .x = 12,
      .y = 34,
      .width = 345,
@@ -472,8 +465,7 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Comment"},
     {.name = "Label31",
      .kind = ControlKind::Label,
-     .caption = "Please add some description of the Account's Password here to help yourself "
-                "remember it:",
+     .caption = "Add a description of the account password here to help yourself remember it:",
      .x = 12,
      .y = 94,
      .width = 345,
@@ -489,9 +481,9 @@ constexpr ControlDef kWizardControls[] = {
      .maxLength = 190},
     {.name = "Label32",
      .kind = ControlKind::Label,
-     .caption = "This description is available only when you provide correct Account Name. "
-                "Please make the comment as obscure as possible. If you are sure you can "
-                "remember the password, no comment is strongly recommended.",
+     .caption =
+         "This description is shown only to someone who types the correct account name. Keep it as "
+         "vague as you can; if you are sure to remember the password, leave it empty.",
      .x = 12,
      .y = 174,
      .width = 345,

@@ -92,8 +92,7 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Welcome",
      .options = opt::bold | opt::large,
      .textColor = skin::kAccent},
-    text("Label1",
-         "This will help you to add a new entry or edit an existing entry in the account.",
+    text("Label1", "This wizard adds a new entry to the account or edits an existing one.",
          "Welcome", 40, 28),
     {.name = "edTitle",
      .kind = ControlKind::Edit,
@@ -104,13 +103,12 @@ constexpr ControlDef kWizardControls[] = {
      .parent = "Welcome",
      .maxLength = kEditLimit},
     text("Label2",
-         "The title stands for this entry in the \"Title\" column. For a \"Web Account\" it "
-         "should be the login name, ie: \"someone@example.com\" or \"someone\".",
+         "The title stands for this entry in the \"Title\" column. For a \"Web Account\" it should "
+         "be the login name, e.g. \"someone@example.com\" or \"someone\".",
          "Welcome", 98, 44),
     text("Label3",
-         "Please input one-sentence description here to describe what does this entry mean, "
-         "ie: Hotmail Account. (if no text inputed here, Keyhaven will default it to the entry "
-         "title):",
+         "Describe in one sentence what this entry is, e.g. Webmail Account (left empty, the list "
+         "shows a text made from the title):",
          "Welcome", 144, 44),
     {.name = "edWhat",
      .kind = ControlKind::Edit,
@@ -124,10 +122,10 @@ constexpr ControlDef kWizardControls[] = {
 
     // Page 1: description and type.
     heading("Label5", "Detailed Message", "New"),
-    text("Label6", "Here, you can input detailed information of the entry.", "New", 40, 16),
+    text("Label6", "Here you can type detailed information about the entry.", "New", 40, 16),
     {.name = "StaticText5",
      .kind = ControlKind::StaticText,
-     .caption = "Input Entry Description (ie: Password of Credit Card):",
+     .caption = "Entry Description (e.g. Password of a Credit Card):",
      .x = kTextLeft,
      .y = 62,
      .width = kTextWidth,
@@ -172,9 +170,8 @@ constexpr ControlDef kWizardControls[] = {
     heading("Label8", "Password", "Pass"),
     text("Label9", "Set the password to be stored in the entry.", "Pass", 40, 16),
     text("Label10",
-         "Input password twice, one in 'Password', another in 'Comfirm'. Please make sure the "
-         "two password is wholy match. Click the 'Paste' button to paste password from "
-         "Clipboard.",
+         "Type the password twice, in 'Password' and in 'Confirm': both must match exactly. "
+         "'Paste' takes the password from the Clipboard.",
          "Pass", 62, 44),
     {.name = "Label11",
      .kind = ControlKind::Label,
@@ -194,7 +191,7 @@ constexpr ControlDef kWizardControls[] = {
      .maxLength = kEditLimit},
     {.name = "Label12",
      .kind = ControlKind::Label,
-     .caption = "Comfirm:",
+     .caption = "Confirm:",
      .x = kTextLeft,
      .y = 154,
      .width = 70,
@@ -239,9 +236,9 @@ constexpr ControlDef kWizardControls[] = {
 
     // Page 3: finish.
     heading("Label13", "Finish", "Finished"),
-    text("Label14", "Congratulations! All information about the new entry has been obtained.",
-         "Finished", 48, 30),
-    text("Label15", " Press 'Finish' to finish the process.", "Finished", 86, 16),
+    text("Label14", "Congratulations! Everything the new entry needs has been entered.", "Finished",
+         48, 30),
+    text("Label15", "Press 'Finish' to finish.", "Finished", 86, 16),
 
     // The button bar under a line.
     {.name = "Bevel1",

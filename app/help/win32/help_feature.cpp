@@ -2,6 +2,7 @@
 
 #include "text_format.h"
 #include "tfrm_tip.h"
+#include "version.h"
 
 namespace kh {
 namespace {
@@ -54,7 +55,9 @@ void HelpFeature::run(CommandId action) {
         showTip(1);
         break;
     case CommandId::AboutKeyhaven:
-        showTip(0);
+        tipWindow().showAbout(formatText(messages_.text(Msg::aboutversion),
+                                         {messages_.text(Msg::apptitle), KH_VERSION_TEXT,
+                                          KH_BUILD_DATE}));
         break;
     default:
         break;

@@ -46,7 +46,7 @@ const ControlDef kFinderControls[] = {
     optionBox("qbWhole", "Find in &What's this", kLeftColumn, 98),
     optionBox("qbPassword", "Find in &Password", kRightColumn, 50, opt::checked),
     optionBox("qbComment", "Find in Entry &Detail", kRightColumn, 74, opt::checked),
-    optionBox("qbAll", "Find &All Chances", kRightColumn, 98),
+    optionBox("qbAll", "Find &All Matches", kRightColumn, 98),
     {.name = "sbFind",
      .kind = ControlKind::SkinButton,
      .caption = "&Find",

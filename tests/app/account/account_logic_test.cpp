@@ -196,8 +196,8 @@ TEST_F(AccountWizardFlowTest, PasswordPageWantsTwoEqualNonEmptyPasswords) {
 TEST_F(AccountWizardFlowTest, ImportChecksInTheirOrderAndThenTheFile) {
     writeAlice(file());
     const std::string missing = dir_.file("missing.khk");
-    const std::string noAccess = "Can't access file: %s!\nPlease ensure the file is exist and "
-                                 "the password is correct!";
+    const std::string noAccess = "Can't access file: %s!\nPlease make sure the file exists "
+                                 "and the password is correct!";
     auto access = [&](const std::string& path) {
         std::string text = noAccess;
         return text.replace(text.find("%s"), 2, path);

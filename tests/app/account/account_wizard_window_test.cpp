@@ -232,7 +232,7 @@ TEST_F(WizardWindowTest, ImportLogsInAsALoginDoesAndReportsTheLoad) {
     EXPECT_EQ(accountFile_, session.fileName());
     EXPECT_FALSE(session.modified());
     EXPECT_EQ(kAccountDescription, session.accountDescription());
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
     EXPECT_EQ("", secretOf(wizard(), "edImportPassword"));
 }
 
@@ -293,10 +293,10 @@ TEST_F(WizardWindowTest, FailingChecksWarnAndStayOnTheirPage) {
         const char* focus; // "" : stays where it was
     };
     const std::string noAccess = "Can't access file: " + damaged +
-                                 "!\nPlease ensure the file is exist and the password is correct!";
+                                 "!\nPlease make sure the file exists and the password is correct!";
     const std::string wrongPassword =
         "Can't access file: " + accountFile_ +
-        "!\nPlease ensure the file is exist and the password is correct!";
+        "!\nPlease make sure the file exists and the password is correct!";
     const Case cases[] = {
         {"no file", true, " ", kAccountName, kAccountPassword, "",
          "Please input file or select file from hard disk!", "edImportFile"},

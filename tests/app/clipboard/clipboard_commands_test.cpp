@@ -220,7 +220,7 @@ TEST_F(ClipboardCommandsTest, CopyPutsTheFieldOnTheClipboardUnderTheGuard) {
         EXPECT_EQ(c.expected, clipboard.content.value_or("<none>"));
         EXPECT_TRUE(guard.running());
         EXPECT_EQ(c.expected.substr(0, 79), std::string(guard.remembered()));
-        EXPECT_EQ("Entry Mail has been copyed to Clipboard!", ui.status);
+        EXPECT_EQ("Entry Mail has been copied to the Clipboard!", ui.status);
     }
     EXPECT_TRUE(shell.opened.empty());
 }

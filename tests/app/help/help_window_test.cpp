@@ -2,6 +2,8 @@
 // is told, instead of a command that does nothing.
 #include "help_feature.h"
 #include "language_feature.h"
+#include "tfrm_tip.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,29 @@ TEST(WebPages, NoBrowserIsToldForEveryPageCommand) {
     for (const std::string& page : shell.opened)
         expected.push_back("No web browser could be started to open " + page + ".");
     EXPECT_EQ(expected, prompts.warnings);
+}
+
+TEST(About, ShowsTheProgramsNameVersionAndBuildDate) {
+    MessageTable messages;
+    QLanguage language;
+    messages.addDefaultsTo(language);
+    bool tipAtStart = true;
+    RefusingShell shell;
+    RecordedPrompts prompts;
+    HelpFeature help(language, tipAtStart, shell, prompts, messages, {});
+    help.run(CommandId::AboutKeyhaven);
+    TfrmTip& tip = help.tipWindow();
+    ASSERT_TRUE(tip.isVisible());
+    HWND text = tip.get<TControl>("stTip").handle();
+    std::string shown(static_cast<std::size_t>(GetWindowTextLengthA(text)) + 1, '\0');
+    GetWindowTextA(text, shown.data(), static_cast<int>(shown.size()));
+    shown.resize(shown.size() - 1);
+    EXPECT_NE(std::string::npos,
+              shown.find(std::string("Keyhaven version ") + KH_VERSION_TEXT + ", built on " +
+                         KH_BUILD_DATE))
+        << shown;
+    EXPECT_EQ(0u, shown.find("What is Keyhaven?"));
+    tip.close();
 }
 
 } // namespace

@@ -99,7 +99,7 @@ TEST_F(FinderTest, TheOptionsDecideWhereTheTextIsLookedFor) {
 
 TEST_F(FinderTest, FindAgainWalksTheMatchesAndStopsAtTheEnd) {
     EXPECT_EQ(0, finder.findEntries(request("kiwi")));
-    EXPECT_EQ("Found: 1 items!", ui.status);
+    EXPECT_EQ("Found: 1 item!", ui.status);
     for (int expected : {2, 3, 4}) {
         EXPECT_EQ(0, findAgain());
         EXPECT_EQ(Texts{list.row(EntryView::lvPassword, expected).caption}, selectedTitles());

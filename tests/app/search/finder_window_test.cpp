@@ -66,7 +66,7 @@ TEST_F(FinderWindowTest, CtrlFOpensTheDialogAndEnterFindsAPasswordsEntry) {
     find("mango"); // only in wifi's password; the list shows "******"
     EXPECT_FALSE(finder().isVisible());
     EXPECT_EQ(Texts{"wifi"}, selectedTitles(all));
-    EXPECT_EQ("Found: 1 items!", main_->statusText());
+    EXPECT_EQ("Found: 1 item!", main_->statusText());
     EXPECT_TRUE(searchTextExists());
 
     // F3 past the last match: not found, in a box and on the status bar.

@@ -134,7 +134,7 @@ TEST_F(LoginDialogTest, EnterWithAnEmptyPasswordKeepsItOpenAndFocusesThePassword
     // Nothing of the password stays behind in the dialog.
     EXPECT_FALSE(dialog().holdsPassword());
     EXPECT_TRUE(box("edPassword").secretText().empty());
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
 }
 
 TEST_F(LoginDialogTest, EachWayOutOfTheDialogDoesItsOwnThing) {

@@ -181,7 +181,7 @@ TEST_F(SessionTest, LoginLoadsTheAccountAndStartsASession) {
     EXPECT_FALSE(ui_.busyCursor);
 
     session_.loadReport(true);
-    EXPECT_EQ(ui_.banner, "Account: alice [Total: 3 Entries!]");
+    EXPECT_EQ(ui_.banner, "Account: alice [Total: 3 Entries]");
     EXPECT_TRUE(ui_.warnings.empty());
 
     // A second login while one is open is refused.
@@ -263,22 +263,23 @@ TEST_F(SessionTest, DroppedRecordsAreReportedAfterTheLoad) {
     ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
     session_.loadReport(true);
     EXPECT_EQ(session_.crcFailures(), 1);
-    EXPECT_EQ(ui_.warnings,
-              std::vector<std::string>{"1 Entries was ignored for loading because of crc error!"});
-    EXPECT_EQ(ui_.banner, "Account: alice [Total: 2 Entries!]");
+    EXPECT_EQ(ui_.warnings, std::vector<std::string>{
+                                "1 entry was not loaded because its check failed (CRC error)!"});
+    EXPECT_EQ(ui_.banner, "Account: alice [Total: 2 Entries]");
 }
 
 TEST_F(SessionTest, LogoutAsksOnceWhenUnmodifiedAndTwiceWhenModified) {
     login();
     ui_.answers = {true};
     session_.logoutCommand();
-    EXPECT_EQ(ui_.questions, std::vector<std::string>{"Are you sure to logout current Account?"});
+    EXPECT_EQ(ui_.questions,
+              std::vector<std::string>{"Are you sure you want to log out of the current account?"});
     EXPECT_FALSE(session_.isLoggedIn());
     EXPECT_TRUE(entries_.rows().empty());
     EXPECT_EQ(session_.sessionNumber(), 0);
     EXPECT_EQ(session_.idleSeconds(), -1);
-    EXPECT_EQ(ui_.banner, "Waitting For Login......");
-    EXPECT_EQ(ui_.status, "Waitting For Login......");
+    EXPECT_EQ(ui_.banner, "Waiting For Login...");
+    EXPECT_EQ(ui_.status, "Waiting For Login...");
     EXPECT_FALSE(ui_.logo);
 
     for (const bool saveIt : {false, true}) {
@@ -289,9 +290,9 @@ TEST_F(SessionTest, LogoutAsksOnceWhenUnmodifiedAndTwiceWhenModified) {
         ui_.questions.clear();
         ui_.answers = {true, saveIt};
         session_.logoutCommand();
-        EXPECT_EQ(ui_.questions,
-                  (std::vector<std::string>{"Are you sure to logout current Account?",
-                                            "Do you want to save current Account?"}));
+        EXPECT_EQ(ui_.questions, (std::vector<std::string>{
+                                     "Are you sure you want to log out of the current account?",
+                                     "Do you want to save the current account?"}));
         EXPECT_FALSE(session_.isLoggedIn());
         EXPECT_TRUE(entries_.rows().empty());
     }
@@ -331,9 +332,10 @@ TEST_F(NewAccountTest, OpensModifiedWithoutWritingAnything) {
 TEST_F(NewAccountTest, LogoutWithoutFileAsksAgainAfterACancelledDialog) {
     ui_.answers = {true, true, false}; // logout, save, and after the cancel: don't save
     session_.logoutCommand();
-    EXPECT_EQ(ui_.questions, (std::vector<std::string>{"Are you sure to logout current Account?",
-                                                       "Do you want to save current Account?",
-                                                       "Do you want to save current Account?"}));
+    EXPECT_EQ(ui_.questions,
+              (std::vector<std::string>{"Are you sure you want to log out of the current account?",
+                                        "Do you want to save the current account?",
+                                        "Do you want to save the current account?"}));
     EXPECT_EQ(ui_.saveDialogStarts.size(), 1u);
     EXPECT_FALSE(session_.isLoggedIn());
     EXPECT_TRUE(dir_.listing().empty());
@@ -425,10 +427,10 @@ TEST_F(NewAccountOnExistingFileTest, LogoutAsksToSaveThenToReplace) {
     ui_.answers = {true, true, false, false};
     ui_.saveFiles = {std::nullopt};
     session_.logoutCommand();
-    EXPECT_EQ(ui_.questions,
-              (std::vector<std::string>{"Are you sure to logout current Account?",
-                                        "Do you want to save current Account?", replaceQuestion(),
-                                        "Do you want to save current Account?"}));
+    EXPECT_EQ(ui_.questions, (std::vector<std::string>{
+                                 "Are you sure you want to log out of the current account?",
+                                 "Do you want to save the current account?", replaceQuestion(),
+                                 "Do you want to save the current account?"}));
     EXPECT_FALSE(session_.isLoggedIn());
     EXPECT_EQ(test::readBytes(file()), before_);
 }
@@ -753,8 +755,9 @@ TEST_F(NewAccountTest, ANewAccountNeverSavedIsAlwaysOfferedForSaving) {
     session_.setModified(false); // nothing says it changed, but it was never written
     ui_.answers = {true, false};
     EXPECT_TRUE(session_.quitCommand());
-    EXPECT_EQ(ui_.questions, (std::vector<std::string>{"Are you sure you want to quit Keyhaven?",
-                                                       "Do you want to save current Account?"}));
+    EXPECT_EQ(ui_.questions,
+              (std::vector<std::string>{"Are you sure you want to quit Keyhaven?",
+                                        "Do you want to save the current account?"}));
 }
 
 TEST_F(SessionTest, ASavedStatusGoesOnceTheAccountChangesAgain) {
@@ -775,7 +778,7 @@ TEST_F(SessionTest, TheNextLoginTellsOnceOfChangesTheAutomaticLogoutDiscarded) {
     EXPECT_TRUE(ui_.warnings.empty());
 
     const std::vector<std::string> notice = {
-        "The automatic logout after 1 minutes without use closed account alice and discarded "
+        "The automatic logout after 1 minute without use closed account alice and discarded "
         "its unsaved changes."};
     for (const auto& expected : {notice, std::vector<std::string>{}}) {
         ui_.warnings.clear();
@@ -802,9 +805,9 @@ TEST_F(SessionTest, RecordsWithoutATitleAreReportedInTheirOwnWords) {
     session_.loadReport(true);
     EXPECT_EQ(session_.crcFailures(), 0);
     EXPECT_EQ(session_.untitledRecords(), 1);
-    EXPECT_EQ(ui_.warnings, std::vector<std::string>{"1 entries have no title and were not "
-                                                     "loaded. The next save of the account "
-                                                     "leaves them out."});
+    EXPECT_EQ(ui_.warnings, std::vector<std::string>{"1 entry has no title and was not loaded. "
+                                                     "The next save of the account leaves it "
+                                                     "out."});
 }
 
 TEST(SessionBackupFolder, FollowsTheAccountFileOrTheProgramFolder) {
@@ -871,7 +874,7 @@ TEST_F(SessionTest, ShowLoginKeepsOnlyAReadableFileAndTrimsTheName) {
     EXPECT_TRUE(session_.showLogin(file(), "alice"));
     EXPECT_EQ(ui_.loginFiles.back(), file());
     EXPECT_EQ(session_.accountName(), "alice");
-    EXPECT_EQ(ui_.banner, "Account: alice [Total: 3 Entries!]");
+    EXPECT_EQ(ui_.banner, "Account: alice [Total: 3 Entries]");
 
     // Open Existing Account: logout first, then the dialog for the last account.
     ui_.answers = {true};

@@ -88,7 +88,7 @@ TEST_F(ToolsWindowTest, GeneratorOpensLoggedOutWithItsDefaultsAndGeneratesOnItsK
         EXPECT_TRUE(checked(generator, box)) << box;
     EXPECT_EQ("15", text(generator, "edLength"));
     EXPECT_EQ("", text(generator, "edPassword"));
-    EXPECT_EQ("Copy Password To Clipboard.", generator.get<TControl>("sbCopy").hint());
+    EXPECT_EQ("Copy the password to the Clipboard", generator.get<TControl>("sbCopy").hint());
     EXPECT_EQ("Strength: 92 bits", text(generator, "lbStrength"));
 
     // Enter, then Alt+G: fifteen characters of the four classes each time.
@@ -187,7 +187,7 @@ TEST_F(ToolsWindowTest, RemoverAsksForTheFileAndLeavesNothingOfIt) {
     EXPECT_EQ("XML File|*.xml|Keyhaven Files|*.khk|All Files|*.*",
               main_->dialogs.fileRequests[0].filter);
     EXPECT_EQ(1, main_->dialogs.fileRequests[0].filterIndex);
-    EXPECT_EQ(Texts{"Are you sure to remove file: " + path + " ?"}, main_->questions);
+    EXPECT_EQ(Texts{"Are you sure you want to remove file: " + path + "?"}, main_->questions);
     // A success in an information box, no warning.
     EXPECT_EQ(Texts{"File: " + path + " has been successfully removed!"}, main_->infos);
     EXPECT_TRUE(main_->warnings.empty());

@@ -24,9 +24,10 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-constexpr char kLogoutQuestion[] = "Are you sure to logout current Account?";
-constexpr char kSaveQuestion[] = "Do you want to save current Account?";
-constexpr char kHotkeyFailed[] = "Register Hotkey Failed! Please change hotkey from 'Preferrence'!";
+constexpr char kLogoutQuestion[] = "Are you sure you want to log out of the current account?";
+constexpr char kSaveQuestion[] = "Do you want to save the current account?";
+constexpr char kHotkeyFailed[] =
+    "Register Hotkey Failed! Please choose another hotkey in 'Preferences'!";
 
 // The Help feature with its tips counted instead of shown.
 class CountingHelp : public HelpFeature {
@@ -350,25 +351,25 @@ TEST_F(TrayWindowTest, TrayMenuItemsInOrderWithSeparatorsAndShortcuts) {
                             "&Open Keyhaven...",
                             "-",
                             "> &Manage Account",
-                            "Edit Account Information",
-                            "Change Account Password",
-                            "Find in Account\tCtrl+F",
+                            "&Edit Account Information",
+                            "&Change Account Password",
+                            "&Find in Account\tCtrl+F",
                             "&Save Account Data\tCtrl+S",
-                            "Save Account &As ...\tCtrl+D",
+                            "Save Account &As...\tCtrl+D",
                             "-",
-                            "Export All Entries To XML",
-                            "Export Selected Entries\tCtrl+M",
+                            "&Export All Entries to XML...",
+                            "Export Selected E&ntries...\tCtrl+M",
                             "-",
-                            "Setup New Account",
-                            "Login Existing Account\tCtrl+O",
-                            "&Import Existing Account",
+                            "Set &Up New Account...",
+                            "&Log In to Existing Account...\tCtrl+O",
+                            "&Import Existing Account...",
                             "-",
-                            "Logout Current Account\tCtrl+Q",
+                            "Lo&g Out of Current Account\tCtrl+Q",
                             "-",
-                            "Keyhaven &Preferrence ...",
-                            "Password Generator ...",
+                            "Keyhaven &Preferences...",
+                            "Password Gene&rator...",
                             "-",
-                            "Quit Keyhaven",
+                            "&Quit Keyhaven",
                         }));
 }
 

@@ -18,7 +18,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-constexpr char kPrompting[] = "Waitting For Login......";
+constexpr char kPrompting[] = "Waiting For Login...";
 
 class MainWindowTest : public MainWindowFixture {};
 
@@ -28,7 +28,7 @@ TEST_F(MainWindowTest, LoginShowsEveryRowWithItsTexts) {
     EXPECT_FALSE(main_->get<TToolButton>("tbLogout").isActive());
     login();
 
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
     EXPECT_EQ("Successfully Loaded: alice!", main_->statusText());
     EXPECT_TRUE(main_->warnings.empty());
     EXPECT_TRUE(main_->get<TToolButton>("tbLogout").isActive());
@@ -164,7 +164,8 @@ TEST_F(MainWindowTest, TypeTabsShowTheirRowsCountAndTheCommentRule) {
         EXPECT_EQ(list(c.visible), main_->visibleListView());
         EXPECT_TRUE(IsWindowVisible(list(c.visible)));
         EXPECT_EQ(c.titles, columnTexts(list(c.visible), kColumnTitle));
-        EXPECT_EQ("Account: alice [Total: " + std::to_string(c.total) + " Entries!]",
+        EXPECT_EQ("Account: alice [Total: " + std::to_string(c.total) +
+                      (c.total == 1 ? " Entry]" : " Entries]"),
                   main_->statusText());
         EXPECT_EQ(c.comment, main_->commentVisible());
         if (c.comment) { // a Text entry shows its message below the list
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, DeleteInTypeTabThenUndeleteDeleteAgainAndSave) {
     selectOnly(sub, 0);
     main_->yesNoAnswers = {true};
     press(sub, VK_DELETE, true);
-    EXPECT_EQ(Texts{"Are you sure to delete entry: Bank?"}, main_->questions);
+    EXPECT_EQ(Texts{"Are you sure you want to delete entry: Bank?"}, main_->questions);
     EXPECT_EQ(kIconDeleted, icon(sub, 0));
     EXPECT_EQ(kIconDeleted, icon(all, 1));
     EXPECT_EQ(kOffsetDeleted, bankRecord()->fileOffset);
@@ -240,7 +241,7 @@ TEST_F(MainWindowTest, SortInsideATypeTabKeepsEachRowWithItsEntry) {
     selectOnly(sub, 0);
     main_->yesNoAnswers = {true};
     press(sub, VK_DELETE, true);
-    EXPECT_EQ(Texts{"Are you sure to delete entry: wifi?"}, main_->questions);
+    EXPECT_EQ(Texts{"Are you sure you want to delete entry: wifi?"}, main_->questions);
     EXPECT_EQ(kIconDeleted, icon(sub, 0));
     EXPECT_EQ(kIconDeleted, icon(all, 3));
     EXPECT_EQ(kIconPassword, icon(all, 0));
@@ -298,8 +299,8 @@ TEST_F(MainWindowTest, LogoutAsksAndSavesOnlyWhenTold) {
         bool loggedOut;
         std::size_t entriesOnDisk;
     };
-    const std::string sure = "Are you sure to logout current Account?";
-    const std::string save = "Do you want to save current Account?";
+    const std::string sure = "Are you sure you want to log out of the current account?";
+    const std::string save = "Do you want to save the current account?";
     const Case cases[] = {
         {"unmodified", false, {true}, {sure}, true, 5},
         {"modified, save", true, {true, true}, {sure, save}, true, 4},
@@ -433,9 +434,9 @@ TEST_F(MainWindowTest, YesGivenAfterTheAutomaticLogoutCountsAsNo) {
         std::string question;
     };
     const Case cases[] = {
-        {"Ctrl+Del", VK_DELETE, true, false, "Are you sure to delete entry: wifi?"},
-        {"Shift+Del", VK_DELETE, false, true, "Are you sure to delete all the entries?"},
-        {"Ctrl+Q", 'Q', true, false, "Are you sure to logout current Account?"},
+        {"Ctrl+Del", VK_DELETE, true, false, "Are you sure you want to delete entry: wifi?"},
+        {"Shift+Del", VK_DELETE, false, true, "Are you sure you want to delete all the entries?"},
+        {"Ctrl+Q", 'Q', true, false, "Are you sure you want to log out of the current account?"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -487,7 +488,7 @@ TEST_F(MainWindowTest, ClickShowsNothingWithDisplayPasswordOff) {
     HWND all = list(EntryView::lvPassword);
     selectOnly(all, 0);
     click(all);
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
 }
 
 TEST_F(MainWindowTest, GuardTicksLogOutAfterMainGuardMinutesAndLoseChanges) {
