@@ -105,6 +105,21 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "taball",
         "slogan",
         "loginhint",
+        "importsummary",
+        "importlossy",
+        "importleftout",
+        "importskipped",
+        "importnotlogin",
+        "importnotexact",
+        "importnotitle",
+        "importmore",
+        "importline",
+        "importitem",
+        "importunknown",
+        "importwrongheader",
+        "importencrypted",
+        "importbadcsv",
+        "importbadjson",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;
