@@ -40,9 +40,9 @@ char asciiLower(char c) {
 }
 
 bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return asciiLower(x) == asciiLower(y);
+           });
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -244,9 +244,9 @@ struct CsvLayout {
 };
 
 constexpr Column kKeePassXcColumns[] = {
-    {"Group", Role::None, true},    {"Title", Role::Name, true},
+    {"Group", Role::None, true},        {"Title", Role::Name, true},
     {"Username", Role::UserName, true}, {"Password", Role::Password, true},
-    {"URL", Role::Url, true},       {"Notes", Role::Notes, true},
+    {"URL", Role::Url, true},           {"Notes", Role::Notes, true},
     {"TOTP", Role::Totp, false},
 };
 // Personal exports start with "folder", organisation exports with "collections".
@@ -267,8 +267,10 @@ constexpr Column kChromeColumns[] = {
     {"note", Role::Notes, false},
 };
 constexpr Column kFirefoxColumns[] = {
-    {"url", Role::Url, true},          {"username", Role::UserName, true},
-    {"password", Role::Password, true}, {"httpRealm", Role::None, true},
+    {"url", Role::Url, true},
+    {"username", Role::UserName, true},
+    {"password", Role::Password, true},
+    {"httpRealm", Role::None, true},
     {"formActionOrigin", Role::None, true},
 };
 
@@ -586,8 +588,8 @@ std::string_view importFormatTitle(ImportFormat format) {
 
 ImportFormat detectImportFormat(std::string_view text) {
     const std::string_view content = firstContent(text);
-    if (content.starts_with('<')) return looksLikeXml(content, text) ? ImportFormat::Xml
-                                                                    : ImportFormat::Auto;
+    if (content.starts_with('<'))
+        return looksLikeXml(content, text) ? ImportFormat::Xml : ImportFormat::Auto;
     if (content.starts_with('{')) {
         const std::optional<json::Value> root = json::parse(text);
         return root && looksLikeBitwardenJson(*root) ? ImportFormat::BitwardenJson
@@ -644,9 +646,8 @@ ImportResult importEntries(std::string_view text, ImportFormat format,
 }
 
 std::string importSummaryText(const ImportReport& report, const ImportTexts& texts) {
-    std::string text =
-        formatText(texts.summary, {importFormatTitle(report.format), report.imported,
-                                   static_cast<int>(report.skipped.size())});
+    std::string text = formatText(texts.summary, {importFormatTitle(report.format), report.imported,
+                                                  static_cast<int>(report.skipped.size())});
     if (report.cut > 0) {
         text += ' ';
         text += formatText(texts.cut, {report.cut});

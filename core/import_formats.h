@@ -90,8 +90,8 @@ struct ImportReport {
 
 struct ImportResult {
     ImportRefusal refusal = ImportRefusal::None;
-    std::string missing;   // WrongHeader: the missing columns, comma-separated
-    std::size_t line = 0;  // UnterminatedQuote and BadJson: where it went wrong
+    std::string missing;              // WrongHeader: the missing columns, comma-separated
+    std::size_t line = 0;             // UnterminatedQuote and BadJson: where it went wrong
     std::vector<EntryValues> entries; // in the order of the file; none when refused
     ImportReport report;
 
@@ -105,16 +105,16 @@ ImportResult importEntries(std::string_view text, ImportFormat format,
 
 // The message-table texts the report is told in (each with the placeholders shown).
 struct ImportTexts {
-    std::string summary;     // %s format title, %d imported, %d skipped
-    std::string cut;         // %d
-    std::string leftOut;     // %d
-    std::string skippedHead; // heading of the list of skipped items
-    std::string notLogin;    // %s item
-    std::string notExact;    // %s item
-    std::string noTitle;     // %s item
-    std::string more;        // %d further skipped items not named
-    std::string line;        // %d: an item without a label, by its CSV line
-    std::string item;        // %d: an item without a label, by its place in a JSON list
+    std::string summary;      // %s format title, %d imported, %d skipped
+    std::string cut;          // %d
+    std::string leftOut;      // %d
+    std::string skippedHead;  // heading of the list of skipped items
+    std::string notLogin;     // %s item
+    std::string notExact;     // %s item
+    std::string noTitle;      // %s item
+    std::string more;         // %d further skipped items not named
+    std::string line;         // %d: an item without a label, by its CSV line
+    std::string item;         // %d: an item without a label, by its place in a JSON list
     std::string unrecognised; // %s the format titles
     std::string wrongHeader;  // %s format title, %s missing columns
     std::string encrypted;
