@@ -590,7 +590,7 @@ ImportFormat detectImportFormat(std::string_view text) {
     const std::string_view content = firstContent(text);
     if (content.starts_with('<'))
         return looksLikeXml(content, text) ? ImportFormat::Xml : ImportFormat::Auto;
-    if (content.starts_with('{')) {
+    if (content.starts_with('{') || content.starts_with('[')) {
         const std::optional<json::Value> root = json::parse(text);
         return root && looksLikeBitwardenJson(*root) ? ImportFormat::BitwardenJson
                                                      : ImportFormat::Auto;
