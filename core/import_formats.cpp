@@ -136,6 +136,24 @@ std::string withCrLf(std::string_view text) {
     return out;
 }
 
+// Where a Text entry's note passes from Description to Data. A note that fits both breaks
+// after its last line end, else its last space, that leaves Data room for the rest; any
+// other break is at Description's end, but never inside a CR LF.
+std::size_t noteSplit(std::string_view note) {
+    if (note.size() <= kMaxEntryDescription) return note.size();
+    std::size_t split = kMaxEntryDescription;
+    if (note.size() <= kMaxEntryDescription + kMaxEntryData) {
+        const std::size_t earliest = note.size() - kMaxEntryData;
+        const std::string_view head = note.substr(0, split);
+        for (const char breakAfter : {'\n', ' '}) {
+            const std::size_t at = head.rfind(breakAfter);
+            if (at != std::string_view::npos && at + 1 >= earliest) return at + 1;
+        }
+    }
+    if (note[split - 1] == '\r' && note[split] == '\n') --split;
+    return split;
+}
+
 constexpr std::size_t kLabelChars = 60;
 
 // What a message calls an item: never its password.
@@ -201,8 +219,7 @@ void addItem(const SourceItem& item, ImportResult& result) {
         std::string plain = storedText(item.notes, lost);
         std::string note = withCrLf(plain);
         wipeString(plain);
-        std::size_t split = std::min(note.size(), kMaxEntryDescription);
-        if (split < note.size() && note[split - 1] == '\r' && note[split] == '\n') --split;
+        const std::size_t split = noteSplit(note);
         entry.description = note.substr(0, split);
         std::string_view rest = std::string_view(note).substr(split);
         if (rest.size() > kMaxEntryData) {

@@ -10,8 +10,9 @@
 //     WhatsThis = user name, Data = password, Description = notes.
 //   - otherwise a Text entry (a note). Title = name; the note goes to Description, which is
 //     what the program shows of a Text entry, and what does not fit there continues in
-//     Data, so notes of up to 270 characters come over whole (Description + Data is the
-//     note; a split never falls inside a CR LF).
+//     Data, so notes of up to 270 characters come over whole: Description + Data is the
+//     note. Such a note passes to Data after the last line end (else the last space) that
+//     leaves Data room for the rest; a longer one is cut, and never inside a CR LF.
 // The user name and password must come over exactly: an item whose user name or password
 // is longer than its field, holds characters Windows-1252 lacks, a NUL or malformed UTF-8
 // is skipped. Other texts are cut to their fields and such characters become '?'; those

@@ -95,6 +95,11 @@ TEST(ImportMapping, ItemsBecomeEntriesAsTheirContentSays) {
     const std::string note300 = repeat("abcdefghij", 30);
     // A CR LF that would straddle the split between Description and Data stays whole.
     const std::string noteCrLf = std::string(190, 'n') + "\n" + std::string(10, 'm');
+    // Notes that fit both fields pass to Data at a line end, else at a space, if the rest
+    // still fits; a line end too early for that is no place to split.
+    const std::string noteLines = std::string(180, 'a') + "\n" + std::string(60, 'b');
+    const std::string noteWords = repeat("word ", 50);
+    const std::string noteEarlyLine = std::string(100, 'a') + "\n" + std::string(150, 'b');
     const std::string url200 = "https://example.com/" + std::string(180, 'u');
     checkSamples({
         {"address: Link titled by the user name",
@@ -123,12 +128,17 @@ TEST(ImportMapping, ItemsBecomeEntriesAsTheirContentSays) {
         {"note only: Text entry, long notes continue in Data",
          ImportFormat::ChromeCsv,
          kChromeHeader + "Short,,,,hello\nLong,,,," + note250 + "\nCrLf,,,,\"" + noteCrLf +
-             "\"\nTooLong,,,," + note300 + "\nEmpty,,,,\n",
+             "\"\nTooLong,,,," + note300 + "\nEmpty,,,,\nLines,,,,\"" + noteLines +
+             "\"\nWords,,,," + noteWords + "\nEarly,,,,\"" + noteEarlyLine + "\"\n",
          {{kEntryText, "Short", "", "", "hello"},
           {kEntryText, "Long", "", note250.substr(191), note250.substr(0, 191)},
           {kEntryText, "CrLf", "", "\r\n" + std::string(10, 'm'), std::string(190, 'n')},
           {kEntryText, "TooLong", "", note300.substr(191, 79), note300.substr(0, 191)},
-          {kEntryText, "Empty", "", "", ""}},
+          {kEntryText, "Empty", "", "", ""},
+          {kEntryText, "Lines", "", std::string(60, 'b'), std::string(180, 'a') + "\r\n"},
+          {kEntryText, "Words", "", repeat("word ", 12), repeat("word ", 38)},
+          {kEntryText, "Early", "", std::string(61, 'b'),
+           std::string(100, 'a') + "\r\n" + std::string(89, 'b')}},
          {},
          1},
         {"user name and password at their limits come over; one more is refused",
