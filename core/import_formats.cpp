@@ -247,7 +247,7 @@ void addItem(const SourceItem& item, ImportResult& result) {
 
 // ---- CSV formats ----
 
-enum class Role { None, Name, Url, UserName, Password, Notes, Totp, Fields, Type };
+enum class Role { None, Name, Url, UserName, Password, Notes, Totp, Fields, Type, Group };
 
 struct Column {
     std::string_view name;
@@ -261,7 +261,7 @@ struct CsvLayout {
 };
 
 constexpr Column kKeePassXcColumns[] = {
-    {"Group", Role::None, true},        {"Title", Role::Name, true},
+    {"Group", Role::Group, true},       {"Title", Role::Name, true},
     {"Username", Role::UserName, true}, {"Password", Role::Password, true},
     {"URL", Role::Url, true},           {"Notes", Role::Notes, true},
     {"TOTP", Role::Totp, false},
@@ -309,7 +309,7 @@ constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
 
 // Where each role's column is in a header, and which required columns it lacks.
 struct HeaderMatch {
-    std::array<std::size_t, 9> index;
+    std::array<std::size_t, 10> index;
     std::vector<std::string_view> missing;
 
     HeaderMatch() { index.fill(kNoColumn); }
@@ -353,6 +353,15 @@ std::string_view hostOf(std::string_view url) {
     return url.substr(0, url.rfind(':'));
 }
 
+// KeePassXC keeps deleted entries in a group "Recycle Bin" under the root group, and its
+// export includes them.
+bool inRecycleBin(std::string_view group) {
+    const std::size_t slash = group.find('/');
+    if (slash == std::string_view::npos) return false;
+    const std::string_view below = group.substr(slash + 1);
+    return below.substr(0, below.find('/')) == "Recycle Bin";
+}
+
 bool allEmpty(const CsvRecord& record) {
     return std::all_of(record.fields.begin(), record.fields.end(),
                        [](const SecretString& f) { return f.empty(); });
@@ -373,6 +382,11 @@ void readCsvItems(CsvReader& reader, ImportFormat format, const HeaderMatch& mat
         item.otherData = !trimBlanks(fieldOf(record, match, Role::Totp)).empty() ||
                          !trimBlanks(fieldOf(record, match, Role::Fields)).empty();
         if (format == ImportFormat::FirefoxCsv) item.name = hostOf(item.url);
+        if (format == ImportFormat::KeePassXcCsv &&
+            inRecycleBin(fieldOf(record, match, Role::Group))) {
+            skip(result, item, SkipReason::Deleted);
+            continue;
+        }
         if (format == ImportFormat::BitwardenCsv) {
             const std::string_view type = trimBlanks(fieldOf(record, match, Role::Type));
             if (!type.empty() && !equalsAsciiNoCase(type, "login") &&
@@ -685,7 +699,8 @@ std::string importSummaryText(const ImportReport& report, const ImportTexts& tex
                                   : formatText(texts.item, {item.item});
         const std::string& reason = item.reason == SkipReason::NotLogin   ? texts.notLogin
                                     : item.reason == SkipReason::NotExact ? texts.notExact
-                                                                          : texts.noTitle;
+                                    : item.reason == SkipReason::NoTitle  ? texts.noTitle
+                                                                          : texts.deleted;
         text += '\n';
         text += formatText(reason, {label});
     }

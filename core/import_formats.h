@@ -20,8 +20,8 @@
 // password keys and custom fields have no place in an entry; entries that had them are
 // counted as left out. Line breaks in notes become CR LF, as the program's edit boxes
 // need. An item that ends up without a title is skipped, as are items that are no login or
-// note (cards, identities). A CSV record whose every field is empty is nothing and is
-// passed over.
+// note (cards, identities) and items in KeePassXC's recycle bin (known by its English name). A CSV
+// record whose every field is empty is nothing and is passed over.
 #pragma once
 
 #include "xml_interchange.h"
@@ -70,6 +70,7 @@ enum class SkipReason {
     NotLogin, // a card, an identity or another kind of item that is no login or note
     NotExact, // its user name or password cannot be stored exactly
     NoTitle,  // nothing to title it with
+    Deleted,  // in the other program's recycle bin (KeePassXC exports it)
 };
 
 struct SkippedItem {
@@ -113,6 +114,7 @@ struct ImportTexts {
     std::string notLogin;     // %s item
     std::string notExact;     // %s item
     std::string noTitle;      // %s item
+    std::string deleted;      // %s item
     std::string more;         // %d further skipped items not named
     std::string line;         // %d: an item without a label, by its CSV line
     std::string item;         // %d: an item without a label, by its place in a JSON list

@@ -25,7 +25,7 @@ const kh::ImportTexts& texts() {
         s.summary = "%s %d %d";
         s.cut = s.leftOut = s.more = s.line = s.item = "%d";
         s.skippedHead = "skipped";
-        s.notLogin = s.notExact = s.noTitle = "%s";
+        s.notLogin = s.notExact = s.noTitle = s.deleted = "%s";
         s.unrecognised = "%s";
         s.wrongHeader = "%s %s";
         s.encrypted = "encrypted";

@@ -16,6 +16,7 @@ inline ImportTexts importTexts(const MessageTable& messages) {
     texts.notLogin = messages.text(Msg::importnotlogin);
     texts.notExact = messages.text(Msg::importnotexact);
     texts.noTitle = messages.text(Msg::importnotitle);
+    texts.deleted = messages.text(Msg::importdeleted);
     texts.more = messages.text(Msg::importmore);
     texts.line = messages.text(Msg::importline);
     texts.item = messages.text(Msg::importitem);

@@ -128,6 +128,8 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(importnotexact, "- %s: its user name or password cannot be stored exactly (too "
                                "long, or with characters that Windows-1252 lacks)"),
     KH_MESSAGE(importnotitle, "- %s: no name, user name or web address to give it a title"),
+    KH_MESSAGE(importdeleted, "- %s: deleted (it was in the recycle bin of the program it came "
+                              "from)"),
     KH_MESSAGE(importmore, "- and %d more"),
     KH_MESSAGE(importline, "line %d"),
     KH_MESSAGE(importitem, "item %d"),

@@ -108,6 +108,7 @@ enum class Msg : std::size_t {
     importnotlogin,
     importnotexact,
     importnotitle,
+    importdeleted,
     importmore,
     importline,
     importitem,

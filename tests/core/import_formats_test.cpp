@@ -200,11 +200,17 @@ TEST(ImportFormats, KeePassXcCsv) {
               "\"\",\"\",\"\",\"0\",\"\",\"\"\n"
               "\n"
               "\"Passwords\",\"Bank\",\"carol\",\"1234\",\"\",\"PIN\",\"otpauth://totp/"
-              "x?secret=AB\",\"0\",\"\",\"\"",
+              "x?secret=AB\",\"0\",\"\",\"\"\n"
+              // Deleted entries: the recycle bin right under the root group, not a group of
+              // that name elsewhere.
+              "\"Passwords/Recycle Bin\",\"Old\",\"u\",\"p\",\"\",\"\",\"\",\"0\",\"\",\"\"\n"
+              "\"Passwords/Work/Recycle "
+              "Bin\",\"Kept\",\"u\",\"p\",\"\",\"\",\"\",\"0\",\"\",\"\"\n",
           {{kEntryLink, "alice", "Example Site", "S3cr\"et,pw", "https://example.com/login"},
            {kEntryText, "Note only", "", "", "just a note"},
-           {kEntryPassword, "Bank", "carol", "1234", "PIN"}},
-          {{SkipReason::NotExact, "Cyrillic", 5}},
+           {kEntryPassword, "Bank", "carol", "1234", "PIN"},
+           {kEntryPassword, "Kept", "u", "p", ""}},
+          {{SkipReason::NotExact, "Cyrillic", 5}, {SkipReason::Deleted, "Old", 8}},
           0,
           2}});
 }
@@ -435,8 +441,8 @@ ImportReport reportWithSkips(int count) {
     report.imported = 3;
     for (int i = 1; i <= count; ++i) {
         SkippedItem& s = report.skipped.emplace_back();
-        s.reason = static_cast<SkipReason>(i % 3);
-        if (i % 4 != 0) s.label = std::string("L").append(std::to_string(i));
+        s.reason = static_cast<SkipReason>(i % 4);
+        if (i % 5 != 0) s.label = std::string("L").append(std::to_string(i));
         s.item = static_cast<std::size_t>(i);
     }
     return report;
@@ -451,6 +457,7 @@ TEST(ImportSummary, CountsAndNamesTheSkippedItems) {
     t.notLogin = "%s=nl";
     t.notExact = "%s=ne";
     t.noTitle = "%s=nt";
+    t.deleted = "%s=dl";
     t.more = "+%d";
     t.line = "line %d";
     t.item = "item %d";
@@ -467,11 +474,11 @@ TEST(ImportSummary, CountsAndNamesTheSkippedItems) {
     some.skipped[1].line = 12;
     some.skipped[1].label.clear();
     EXPECT_EQ(importSummaryText(some, t), "[Bitwarden JSON|3|4] cut 2. out 1.\n\nSkipped:\n"
-                                          "L1=ne\nline 12=nt\nL3=nl\nitem 4=ne");
+                                          "L1=ne\nline 12=nt\nL3=dl\nL4=nl");
 
     const std::string many = importSummaryText(reportWithSkips(13), t);
-    EXPECT_EQ(many, "[Bitwarden JSON|3|13]\n\nSkipped:\nL1=ne\nL2=nt\nL3=nl\nitem 4=ne\nL5=nt\n"
-                    "L6=nl\nL7=ne\nitem 8=nt\nL9=nl\nL10=ne\n+3");
+    EXPECT_EQ(many, "[Bitwarden JSON|3|13]\n\nSkipped:\nL1=ne\nL2=nt\nL3=dl\nL4=nl\nitem 5=ne\n"
+                    "L6=nt\nL7=dl\nL8=nl\nL9=ne\nitem 10=nt\n+3");
 }
 
 TEST(ImportSummary, EnglishTextsNameItemsButNeverTheirPasswords) {

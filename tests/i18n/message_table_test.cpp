@@ -112,6 +112,7 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "importnotlogin",
         "importnotexact",
         "importnotitle",
+        "importdeleted",
         "importmore",
         "importline",
         "importitem",

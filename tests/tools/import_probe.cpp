@@ -24,6 +24,8 @@ const char* reasonName(kh::SkipReason reason) {
         return "not-exact";
     case kh::SkipReason::NoTitle:
         return "no-title";
+    case kh::SkipReason::Deleted:
+        return "deleted";
     }
     return "";
 }

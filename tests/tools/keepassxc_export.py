@@ -30,7 +30,10 @@ ITEMS = [
     ("", "Long password", "carol", "p" * 80, "", ""),
     ("", "Key 🔑", "dave", "x", "", ""),
     ("", "No user", "", "1234", "https://bank.example/", ""),
+    ("", "Old login", "erin", "old", "https://old.example/", ""),
 ]
+# Removed after adding: KeePassXC moves them to its recycle bin, which the export includes.
+REMOVED = ["Old login"]
 
 
 _LONG_LINES = LONG_NOTE.split("\n")
@@ -51,6 +54,7 @@ SKIPPED = [
     ("not-exact", "Cyrillic"),
     ("not-exact", "Greek user"),
     ("not-exact", "Long password"),
+    ("deleted", "Old login"),
 ]
 CUT = 2  # the very long note and the key in the title
 LEFT_OUT = 1  # the notes of Example Site, a web login
@@ -98,6 +102,8 @@ def make_export(work, cli="keepassxc-cli"):
             args.append("-p")
             stdin += password + "\n"
         _run(cli, args, stdin, env)
+    for title in REMOVED:
+        _run(cli, ["rm", "-q", database, title], pw, env)
     csv = os.path.join(work, "export.csv")
     with open(csv, "wb") as f:
         f.write(_run(cli, ["export", "-q", "--format", "csv", database], pw, env))
