@@ -20,8 +20,8 @@
 // password keys and custom fields have no place in an entry; entries that had them are
 // counted as left out. Line breaks in notes become CR LF, as the program's edit boxes
 // need. An item that ends up without a title is skipped, as are items that are no login or
-// note (cards, identities) and items in KeePassXC's recycle bin (known by its English name). A CSV
-// record whose every field is empty is nothing and is passed over.
+// note (cards, identities) and items in KeePassXC's recycle bin (known by its English
+// name). A CSV record whose every field is empty is nothing and is passed over.
 #pragma once
 
 #include "xml_interchange.h"
