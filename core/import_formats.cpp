@@ -248,6 +248,7 @@ void addItem(const SourceItem& item, ImportResult& result) {
 // ---- CSV formats ----
 
 enum class Role { None, Name, Url, UserName, Password, Notes, Totp, Fields, Type, Group };
+constexpr std::size_t kRoleCount = static_cast<std::size_t>(Role::Group) + 1;
 
 struct Column {
     std::string_view name;
@@ -309,7 +310,7 @@ constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
 
 // Where each role's column is in a header, and which required columns it lacks.
 struct HeaderMatch {
-    std::array<std::size_t, 10> index;
+    std::array<std::size_t, kRoleCount> index;
     std::vector<std::string_view> missing;
 
     HeaderMatch() { index.fill(kNoColumn); }
