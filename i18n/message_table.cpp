@@ -133,6 +133,33 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(generatornoclass, "Choose at least one kind of character to generate a password."),
     KH_MESSAGE(browserfailed, "No web browser could be started to open %s."),
     KH_MESSAGE(aboutversion, "%s version %s, built on %s"),
+    KH_MESSAGE(importsummary, "Import From %s: %d %{item|items} imported, %d skipped."),
+    KH_MESSAGE(importlossy, "%d of them had texts that an entry cannot hold whole (too long, or "
+                            "with characters that Windows-1252 lacks): the texts were cut or "
+                            "those characters replaced by '?'."),
+    KH_MESSAGE(importleftout, "%d of them had notes of a web login, further web addresses, "
+                              "one-time password keys or custom fields, for which an entry has "
+                              "no place: those were left out."),
+    KH_MESSAGE(importskipped, "Not imported:"),
+    KH_MESSAGE(importnotlogin, "- %s: not a login or a note (a card or an identity, say)"),
+    KH_MESSAGE(importnotexact, "- %s: its user name or password cannot be stored exactly (too "
+                               "long, or with characters that Windows-1252 lacks)"),
+    KH_MESSAGE(importnotitle, "- %s: no name, user name or web address to give it a title"),
+    KH_MESSAGE(importdeleted, "- %s: deleted (it was in the recycle bin of the program it came "
+                              "from)"),
+    KH_MESSAGE(importmore, "- and %d more"),
+    KH_MESSAGE(importline, "line %d"),
+    KH_MESSAGE(importitem, "item %d"),
+    KH_MESSAGE(importunknown, "This file is not in a format that Keyhaven can import. Keyhaven "
+                              "imports these formats: %s."),
+    KH_MESSAGE(importwrongheader, "This file is not a %s export: it lacks %s."),
+    KH_MESSAGE(importencrypted,
+               "This Bitwarden export is encrypted, and Keyhaven cannot read it. Export the vault "
+               "again as unencrypted JSON, import that file, then remove it with 'Tools'-'Secure "
+               "File Remover'."),
+    KH_MESSAGE(importbadcsv, "This file cannot be read as CSV: the quoted text that begins on "
+                             "line %d never ends."),
+    KH_MESSAGE(importbadjson, "This file cannot be read as JSON: it goes wrong on line %d."),
 }};
 
 #undef KH_MESSAGE

@@ -110,9 +110,25 @@ enum class Msg : std::size_t {
     generatornoclass,
     browserfailed,
     aboutversion,
+    importsummary,
+    importlossy,
+    importleftout,
+    importskipped,
+    importnotlogin,
+    importnotexact,
+    importnotitle,
+    importdeleted,
+    importmore,
+    importline,
+    importitem,
+    importunknown,
+    importwrongheader,
+    importencrypted,
+    importbadcsv,
+    importbadjson,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::aboutversion) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::importbadjson) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

@@ -114,6 +114,22 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "generatornoclass",
         "browserfailed",
         "aboutversion",
+        "importsummary",
+        "importlossy",
+        "importleftout",
+        "importskipped",
+        "importnotlogin",
+        "importnotexact",
+        "importnotitle",
+        "importdeleted",
+        "importmore",
+        "importline",
+        "importitem",
+        "importunknown",
+        "importwrongheader",
+        "importencrypted",
+        "importbadcsv",
+        "importbadjson",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;
