@@ -7,9 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <thread>
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -758,6 +763,284 @@ TEST_F(KhcliTest, ImportDoesNotSilentlyDropDamagedRecords) {
         run({"import", file_, "--name", "alice", "--input", exported, "--drop-damaged"}, "pw"),
         kExitOk);
     EXPECT_EQ(storedEntries(file_, "alice").size(), 3u);
+}
+
+// Any text that would reach an account changed (a '?' for every Cyrillic letter, say, so
+// that any six-letter password opened an account made with "пароль") is refused whole.
+TEST_F(KhcliTest, TextsThatWindows1252CannotHoldExactlyAreRefused) {
+    createVault();
+    const test::Bytes before = test::readBytes(file_);
+    const std::string cyrillic = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"; // пароль
+    const std::string emoji = "\xF0\x9F\x98\x80";
+    const std::string surrogate = "\xED\xA0\x80";
+    const std::string overlong = "\xC0\xAF"; // '/' in two bytes
+    const std::string fresh = dir_.file("fresh.khk");
+    struct Case {
+        std::vector<std::string> args;
+        std::deque<std::string> stdinLines;
+        std::deque<std::string> answers; // at the hidden prompt
+        std::string refused;             // what the message names
+    };
+    const auto add = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = {"add", file_, "--name", "alice", "--type", "password"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const std::vector<Case> cases = {
+        {{"create", fresh, "--name", cyrillic, "--password-stdin"}, {"pw"}, {}, "--name"},
+        {{"create", fresh, "--name", "a", "--password-stdin"}, {cyrillic}, {}, "account password"},
+        {{"create", fresh, "--name", "a"}, {}, {cyrillic, cyrillic}, "account password"},
+        {{"create", fresh, "--name", "a", "--account-description", emoji, "--password-stdin"},
+         {"pw"},
+         {},
+         "--account-description"},
+        {{"create", fresh, "--name", "a", "--password-description", surrogate, "--password-stdin"},
+         {"pw"},
+         {},
+         "--password-description"},
+        {{"list", file_, "--name", "alice", "--password-stdin"}, {"p\xC3"}, {}, "account password"},
+        {add({"--title", cyrillic, "--data", "x", "--password-stdin"}), {"pw"}, {}, "--title"},
+        {add({"--title", "t", "--whats-this", overlong, "--data", "x", "--password-stdin"}),
+         {"pw"},
+         {},
+         "--whats-this"},
+        {add({"--title", "t", "--data", cyrillic, "--password-stdin"}), {"pw"}, {}, "--data"},
+        {add({"--title", "t", "--data=\xFF", "--password-stdin"}), {"pw"}, {}, "--data"},
+        {add({"--title", "t", "--data-stdin", "--password-stdin"}),
+         {"pw", cyrillic},
+         {},
+         "entry data"},
+        {add({"--title", "t", "--password-stdin"}), {"pw"}, {cyrillic, cyrillic}, "entry data"},
+        {add({"--title", "t", "--data", "x", "--description", "a\xE9z", "--password-stdin"}),
+         {"pw"},
+         {},
+         "--description"},
+        {{"show", file_, "--name", "alice", "--title", cyrillic, "--password-stdin"},
+         {"pw"},
+         {},
+         "--title"},
+        {{"find", file_, "--name", "alice", "--text", emoji, "--password-stdin"},
+         {"pw"},
+         {},
+         "--text"},
+        {{"hint", file_, "--name", "\xD0"}, {}, {}, "--name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        console_ = FakeConsole{};
+        console_.stdinLines = c.stdinLines;
+        console_.promptAnswers = c.answers;
+        EXPECT_EQ(cli::run(c.args, console_), kExitUsage);
+        EXPECT_NE(console_.err_.find(c.refused + " holds a character that Windows-1252 lacks"),
+                  std::string::npos)
+            << console_.err_;
+        EXPECT_TRUE(console_.out_.empty());
+        EXPECT_EQ(test::readBytes(file_), before);
+        EXPECT_FALSE(std::filesystem::exists(fresh));
+    }
+    // What Windows-1252 has is stored as its bytes.
+    ASSERT_EQ(run({"create", fresh, "--name", "\xE2\x82\xAC"}, "\xC5\x93\xC3\xBF"), kExitOk)
+        << console_.err_;
+    LoadedAccount loaded;
+    EXPECT_EQ(readAccountFile(fresh, "\x80", "\x9C\xFF", loaded), ReadOutcome::Loaded);
+}
+
+// Holds the save lock of a file as another process's save would.
+class HeldLock {
+  public:
+    explicit HeldLock(const std::string& path) : update_(nativeFileSystem()) {
+        EXPECT_EQ(update_.lock(path, std::chrono::milliseconds(0)), LockedUpdate::Lock::Held);
+    }
+
+  private:
+    LockedUpdate update_;
+};
+
+TEST_F(KhcliTest, SavesWaitWhileAnotherProcessSavesTheFileThenGiveUp) {
+    createVault();
+    const std::string input = dir_.file("in.xml");
+    writeText(input, "<Entry><Type>Password</Type><Title>In</Title><Data>d</Data></Entry>");
+    const std::vector<std::vector<std::string>> commands = {
+        {"add", file_, "--name", "alice", "--type", "text", "--title", "t", "--password-stdin"},
+        {"import", file_, "--name", "alice", "--input", input, "--password-stdin"},
+        {"create", dir_.file("new.khk"), "--name", "a", "--password-stdin"},
+    };
+    Environment env;
+    env.lockWait = std::chrono::milliseconds(150);
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const std::string target = args[1];
+        const test::Bytes before = test::readBytes(file_);
+        {
+            HeldLock other(target);
+            console_ = FakeConsole{};
+            console_.stdinLines = {"pw"};
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(cli::run(args, console_, env), kExitFailed);
+            EXPECT_GE(std::chrono::steady_clock::now() - start, env.lockWait);
+            EXPECT_NE(console_.err_.find("is being saved by another process"), std::string::npos)
+                << console_.err_;
+            EXPECT_EQ(test::readBytes(file_), before);
+            EXPECT_FALSE(std::filesystem::exists(dir_.file("new.khk")));
+        }
+        // Another save that ends while this one waits.
+        std::optional<HeldLock> other(std::in_place, target);
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            other.reset();
+        });
+        console_ = FakeConsole{};
+        console_.stdinLines = {"pw"};
+        env.lockWait = std::chrono::seconds(20);
+        EXPECT_EQ(cli::run(args, console_, env), kExitOk) << console_.err_;
+        release.join();
+        env.lockWait = std::chrono::milliseconds(150);
+    }
+    EXPECT_EQ(storedEntries(file_, "alice").size(), 2u);
+    EXPECT_EQ(dir_.listing(), (std::vector<std::string>{"in.xml", "new.khk", "v.khk"}));
+}
+
+// The real file system, with another program at work on the account file just before the
+// save puts its file in place. That program takes no lock (a synced folder, say).
+class MeddlingFileSystem final : public FileSystem {
+  public:
+    std::function<void()> meddle;
+    PathKind pathKind(const std::string& p) override { return real().pathKind(p); }
+    bool canWrite(const std::string& p) override { return real().canWrite(p); }
+    std::string finalPath(const std::string& p) override { return real().finalPath(p); }
+    std::unique_ptr<SdrFile> createTempBeside(const std::string& t, std::string& tmp) override {
+        return real().createTempBeside(t, tmp);
+    }
+    bool commitToDisk(SdrFile& f) override {
+        if (meddle) meddle();
+        return real().commitToDisk(f);
+    }
+    bool replaceFile(const std::string& s, const std::string& t) override {
+        return real().replaceFile(s, t);
+    }
+    bool removeFile(const std::string& p) override { return real().removeFile(p); }
+    bool saveLockHeld(const std::string& t) override { return real().saveLockHeld(t); }
+
+  private:
+    static FileSystem& real() { return nativeFileSystem(); }
+};
+
+TEST_F(KhcliTest, AFileChangedBetweenReadAndSaveIsNeverReplaced) {
+    using namespace std::chrono_literals;
+    createVault();
+    addEntry("password", "Mail", "", "m", "");
+    const std::string theirs = dir_.file("theirs.khk");
+    std::filesystem::copy_file(file_, theirs);
+    ASSERT_EQ(run({"add", theirs, "--name", "alice", "--type", "text", "--title", "Theirs"}, "pw"),
+              kExitOk);
+    const std::string input = dir_.file("in.xml");
+    writeText(input, "<Entry><Type>Password</Type><Title>In</Title><Data>d</Data></Entry>");
+    const std::vector<std::string> add = {"add",  file_,     "--name", "alice",           "--type",
+                                          "text", "--title", "Mine",   "--password-stdin"};
+    const std::vector<std::string> import = {"import",  file_, "--name",          "alice",
+                                             "--input", input, "--password-stdin"};
+    struct Case {
+        const char* what;
+        const std::vector<std::string>& args;
+        std::function<void()> meddle;
+        bool saved;
+    };
+    const test::Bytes ours = test::readBytes(file_);
+    const Case cases[] = {
+        {"nobody meddles", add, nullptr, true},
+        {"rewritten in place", add, [&] { test::writeBytes(file_, test::readBytes(theirs)); },
+         false},
+        {"replaced by another file", import,
+         [&] {
+             std::filesystem::copy_file(theirs, dir_.file("next.khk"));
+             std::filesystem::rename(dir_.file("next.khk"), file_);
+         },
+         false},
+        {"only touched", add,
+         [&] {
+             std::filesystem::last_write_time(file_, std::filesystem::last_write_time(file_) - 1h);
+         },
+         false},
+        {"removed", import, [&] { std::filesystem::remove(file_); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeBytes(file_, ours);
+        MeddlingFileSystem fs;
+        SaveOutcome programsSave = SaveOutcome::Saved;
+        std::optional<test::Bytes> left; // by the other program
+        fs.meddle = [&] {
+            // The program's own save takes the lock and must stay out meanwhile.
+            Account account;
+            account.name = "alice";
+            account.password = "pw";
+            programsSave = writeAccountFile(file_, account, {});
+            if (c.meddle) c.meddle();
+            if (std::filesystem::exists(file_)) left = test::readBytes(file_);
+        };
+        Environment env;
+        env.fileSystem = &fs;
+        console_ = FakeConsole{};
+        console_.stdinLines = {"pw"};
+        EXPECT_EQ(cli::run(c.args, console_, env), c.saved ? kExitOk : kExitFailed)
+            << console_.err_;
+        EXPECT_EQ(programsSave, SaveOutcome::NotOpened);
+        if (c.saved) {
+            EXPECT_EQ(storedEntries(file_, "alice").size(), 2u);
+        } else {
+            EXPECT_NE(console_.err_.find("was changed by another program since khcli read it"),
+                      std::string::npos)
+                << console_.err_;
+            // What the other program left is what there is.
+            ASSERT_EQ(std::filesystem::exists(file_), left.has_value());
+            if (left) EXPECT_EQ(test::readBytes(file_), *left);
+        }
+        for (const std::string& name : dir_.listing())
+            EXPECT_EQ(name.find("~kh"), std::string::npos) << name;
+    }
+}
+
+// The export is compared with the account by the file it would write, not by its name.
+TEST_F(KhcliTest, ExportNeverReplacesTheAccountFileUnderAnotherName) {
+    createVault();
+    addEntry("password", "Mail", "", "m", "");
+    const test::Bytes before = test::readBytes(file_);
+    std::filesystem::create_hard_link(file_, dir_.file("hard.khk"));
+    std::vector<std::string> sameFile = {file_, dir_.file(".") + "/v.khk", dir_.file("hard.khk")};
+#ifdef _WIN32
+    sameFile.push_back(dir_.file("V.KHK")); // one file under every letter case
+#else
+    std::filesystem::create_symlink(file_, dir_.file("link.khk"));
+    sameFile.push_back(dir_.file("link.khk"));
+#endif
+    for (const std::string& output : sameFile) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(run({"export", file_, "--name", "alice", "--output", output}, "pw"), kExitUsage);
+        EXPECT_NE(console_.err_.find("the account file itself"), std::string::npos);
+        EXPECT_EQ(test::readBytes(file_), before);
+    }
+
+    // A full-width v is another letter: it names another file, which the export writes,
+    // and the account stays as it was (no look-alike taken for the name).
+    const std::string fullWidth = dir_.file("") + "\xEF\xBD\x96.khk"; // ｖ.khk
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", fullWidth}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(test::readBytes(file_), before);
+    const std::filesystem::path written = dir_.path() / std::filesystem::path(u8"\uFF56.khk");
+    ASSERT_TRUE(std::filesystem::exists(written));
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", dir_.file("plain.xml")}, "pw"),
+              kExitOk);
+    EXPECT_EQ(std::filesystem::file_size(written), test::readBytes(dir_.file("plain.xml")).size());
+    // The account under a full-width name opens and saves under that very name.
+    const std::string account = dir_.file("") + "\xEF\xBD\x96"
+                                                "2.khk";
+    ASSERT_EQ(run({"create", account, "--name", "alice"}, "pw"), kExitOk) << console_.err_;
+    ASSERT_EQ(run({"add", account, "--name", "alice", "--type", "text", "--title", "t"}, "pw"),
+              kExitOk)
+        << console_.err_;
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / std::filesystem::path(u8"\uFF56"
+                                                                            "2.khk")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("v2.khk")));
 }
 
 } // namespace
