@@ -54,11 +54,18 @@ LockedUpdate::Lock LockedUpdate::lock(const std::string& path, std::chrono::mill
     if (temp_ || path.empty()) return Lock::Failed;
     target_ = fs_.finalPath(path);
     const auto deadline = std::chrono::steady_clock::now() + wait;
+    // A save that ends between the failed attempt and the look at its lock leaves no trace
+    // of it: only a failure that repeats with nobody holding the lock is final.
+    int unexplained = 0;
     for (;;) {
         temp_ = fs_.createTempBeside(target_, tempPath_);
         if (temp_ && temp_->isOpen()) return Lock::Held;
         temp_.reset();
-        if (!fs_.saveLockHeld(target_)) return Lock::Failed;
+        if (!fs_.saveLockHeld(target_)) {
+            if (++unexplained == 3) return Lock::Failed;
+            continue;
+        }
+        unexplained = 0;
         if (std::chrono::steady_clock::now() >= deadline) return Lock::Busy;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

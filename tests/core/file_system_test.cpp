@@ -158,14 +158,18 @@ TEST(LockedUpdate, ReplacesOnlyTheFileItRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(path);
-        if (c.existed) ASSERT_EQ(saveEntries(path, 1), SaveOutcome::Saved);
+        if (c.existed) {
+            ASSERT_EQ(saveEntries(path, 1), SaveOutcome::Saved);
+        }
         LockedUpdate update(nativeFileSystem());
         ASSERT_EQ(update.lock(path, 0ms), LockedUpdate::Lock::Held);
         SdrFile file;
         ASSERT_EQ(update.open(file),
                   c.existed ? LockedUpdate::Read::Opened : LockedUpdate::Read::Missing);
         LoadedAccount loaded;
-        if (c.existed) ASSERT_EQ(readAccountFile(file, "alice", "pw", loaded), ReadOutcome::Loaded);
+        if (c.existed) {
+            ASSERT_EQ(readAccountFile(file, "alice", "pw", loaded), ReadOutcome::Loaded);
+        }
         file.close();
         c.meanwhile();
         const bool present = std::filesystem::exists(path);
@@ -179,7 +183,9 @@ TEST(LockedUpdate, ReplacesOnlyTheFileItRead) {
             EXPECT_EQ(after.entries.size(), 2u);
         } else {
             ASSERT_EQ(std::filesystem::exists(path), present);
-            if (present) EXPECT_EQ(test::readBytes(path), before);
+            if (present) {
+                EXPECT_EQ(test::readBytes(path), before);
+            }
         }
         const std::vector<std::string> left = dir.listing();
         EXPECT_EQ(left.size(), std::size_t(1) + (std::filesystem::exists(path) ? 1 : 0));

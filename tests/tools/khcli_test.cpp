@@ -3,15 +3,18 @@
 
 #include "account_file.h"
 #include "khcli.h"
+#include "system_console.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -19,6 +22,16 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#endif
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace kh::cli {
@@ -993,7 +1006,9 @@ TEST_F(KhcliTest, AFileChangedBetweenReadAndSaveIsNeverReplaced) {
                 << console_.err_;
             // What the other program left is what there is.
             ASSERT_EQ(std::filesystem::exists(file_), left.has_value());
-            if (left) EXPECT_EQ(test::readBytes(file_), *left);
+            if (left) {
+                EXPECT_EQ(test::readBytes(file_), *left);
+            }
         }
         for (const std::string& name : dir_.listing())
             EXPECT_EQ(name.find("~kh"), std::string::npos) << name;
@@ -1041,6 +1056,183 @@ TEST_F(KhcliTest, ExportNeverReplacesTheAccountFileUnderAnotherName) {
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / std::filesystem::path(u8"\uFF56"
                                                                             "2.khk")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("v2.khk")));
+}
+
+// One of the process's standard handles led elsewhere for the life of the object, for the C
+// library and (on Windows) for the system alike.
+class StdRedirect {
+  public:
+    StdRedirect(int fd, int to) : fd_(fd), saved_(kDup(fd)) {
+        kDup2(to, fd);
+#ifdef _WIN32
+        which_ = fd == 0 ? STD_INPUT_HANDLE : fd == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+        savedHandle_ = GetStdHandle(which_);
+        SetStdHandle(which_, reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+#endif
+    }
+    ~StdRedirect() {
+#ifdef _WIN32
+        SetStdHandle(which_, savedHandle_);
+#endif
+        kDup2(saved_, fd_);
+        kClose(saved_);
+    }
+
+  private:
+#ifdef _WIN32
+    static constexpr auto kDup = _dup;
+    static constexpr auto kDup2 = _dup2;
+    static constexpr auto kClose = _close;
+    DWORD which_;
+    HANDLE savedHandle_;
+#else
+    static constexpr auto kDup = ::dup;
+    static constexpr auto kDup2 = ::dup2;
+    static constexpr auto kClose = ::close;
+#endif
+    int fd_;
+    int saved_;
+};
+
+#ifndef _WIN32
+// Answers the hidden prompts of a console on a pseudo-terminal as a person would: each
+// answer typed once its prompt shows. Keeps everything the terminal showed.
+class Typist {
+  public:
+    Typist(std::vector<std::pair<std::string, std::string>> answers)
+        : answers_(std::move(answers)) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(::grantpt(master_), 0);
+        EXPECT_EQ(::unlockpt(master_), 0);
+        terminal_ = ::ptsname(master_);
+        thread_ = std::thread([this] { type(); });
+    }
+    ~Typist() {
+        stop_ = true;
+        thread_.join();
+        ::close(master_);
+    }
+    const std::string& terminal() const { return terminal_; }
+    std::string shown() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return shown_;
+    }
+
+  private:
+    void type() {
+        std::size_t next = 0, searchFrom = 0;
+        while (!stop_) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) { // nobody has the terminal open just now
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            std::lock_guard<std::mutex> hold(mutex_);
+            shown_.append(buffer, static_cast<std::size_t>(n));
+            if (next < answers_.size()) {
+                const std::size_t at = shown_.find(answers_[next].first, searchFrom);
+                if (at != std::string::npos) {
+                    searchFrom = at + answers_[next].first.size();
+                    // No copy of the answer: this process's released memory is watched.
+                    const std::string& answer = answers_[next++].second;
+                    EXPECT_EQ(::write(master_, answer.data(), answer.size()),
+                              static_cast<ssize_t>(answer.size()));
+                    EXPECT_EQ(::write(master_, "\n", 1), 1);
+                }
+            }
+        }
+    }
+
+    std::vector<std::pair<std::string, std::string>> answers_;
+    int master_ = -1;
+    std::string terminal_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::string shown_;
+    std::thread thread_;
+};
+#endif
+
+// The real console of the platform: a secret piped in, typed at a hidden prompt, and
+// printed, leaves no copy in released memory nor in the C library's stream buffers
+// (which keep what went through them until the program ends).
+TEST_F(KhcliTest, TheSystemConsoleLeavesNoCopyOfASecretBehind) {
+    constexpr std::string_view kMarker = "KH-MARKER-91c4-";
+    const std::string piped = std::string(kMarker) + "piped-\xC3\xA9";
+    const std::string typed = std::string(kMarker) + "typed";
+    createVault();
+    const std::string shownFile = dir_.file("shown.txt");
+    std::vector<std::vector<std::string>> commands = {
+        {"add", file_, "--name", "alice", "--type", "password", "--title", "Piped", "--data-stdin",
+         "--password-stdin"},
+        {"show", file_, "--name", "alice", "--title", "Piped", "--password-stdin"},
+        {"dump", file_, "--name", "alice", "--json", "--password-stdin"},
+    };
+    std::string input = "pw\n" + piped + "\npw\npw\n";
+#ifndef _WIN32
+    // Windows asks on its console only, which a test cannot type into.
+    commands.insert(commands.begin() + 1, {"add", file_, "--name", "alice", "--type", "password",
+                                           "--title", "Typed", "--password-stdin"});
+    input = "pw\n" + piped + "\npw\npw\npw\n";
+    Typist typist({{"Entry data: ", typed}, {"Repeat the entry data: ", typed}});
+    auto console = makeSystemConsole(typist.terminal());
+#else
+    auto console = makeSystemConsole();
+#endif
+    int fds[2];
+#ifdef _WIN32
+    ASSERT_EQ(_pipe(fds, 4096, _O_BINARY), 0);
+    const int shown =
+        _open(shownFile.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+    ASSERT_EQ(_write(fds[1], input.data(), static_cast<unsigned>(input.size())),
+              static_cast<int>(input.size()));
+    _close(fds[1]);
+#else
+    ASSERT_EQ(::pipe(fds), 0);
+    const int shown = ::open(shownFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_EQ(::write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    ::close(fds[1]);
+#endif
+    ASSERT_GE(shown, 0);
+    secureWipe(input.data(), input.size());
+    std::vector<int> codes;
+    {
+        test::FreedMemoryWatch watch({kMarker});
+        {
+            StdRedirect in(0, fds[0]);
+            StdRedirect out(1, shown);
+            for (const std::vector<std::string>& args : commands)
+                codes.push_back(cli::run(args, *console));
+        }
+        watch.stop();
+        EXPECT_GT(watch.releasedBlocks(), 100u);
+        EXPECT_EQ(watch.blocksWithNeedle(), 0u) << watch.report();
+    }
+#ifdef _WIN32
+    _close(fds[0]);
+    _close(shown);
+#else
+    ::close(fds[0]);
+    ::close(shown);
+    EXPECT_EQ(typist.shown().find(kMarker), std::string::npos) << "echoed while typed";
+#endif
+    EXPECT_EQ(codes, std::vector<int>(commands.size(), kExitOk));
+    EXPECT_FALSE(test::streamBufferHolds(stdin, kMarker));
+    EXPECT_FALSE(test::streamBufferHolds(stdout, kMarker));
+
+    const test::Bytes printed = test::readBytes(shownFile);
+    const std::string text(printed.begin(), printed.end());
+    EXPECT_NE(text.find("Data: " + piped + "\n"), std::string::npos) << text;
+    const auto rows = storedEntries(file_, "alice");
+    ASSERT_EQ(rows.size(), commands.size() - 2);
+    EXPECT_EQ(rows[0][3], std::string(kMarker) + "piped-\xE9");
+#ifndef _WIN32
+    EXPECT_EQ(rows[1][3], typed);
+#endif
 }
 
 } // namespace
