@@ -1,0 +1,19 @@
+#include "native_host.h"
+
+#include "json.h"
+
+namespace kh::browser {
+
+std::string nativeHostManifest(std::string_view hostPath) {
+    json::Value manifest = json::Value::object();
+    manifest.set("name", json::Value::string(kNativeHostName));
+    manifest.set("description", json::Value::string("Keyhaven browser bridge"));
+    manifest.set("path", json::Value::string(hostPath));
+    manifest.set("type", json::Value::string("stdio"));
+    manifest.set("allowed_origins", json::Value::array({json::Value::string(
+                                        std::string("chrome-extension://") + kExtensionId + "/")}));
+    manifest.set("allowed_extensions", json::Value::array({json::Value::string(kFirefoxAddonId)}));
+    return json::serialize(manifest) + "\n";
+}
+
+} // namespace kh::browser
