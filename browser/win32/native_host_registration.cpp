@@ -58,17 +58,22 @@ bool isEmpty(const std::string& subKey) {
 
 } // namespace
 
-bool registerNativeHost(const std::string& manifestPath) {
+static std::string manifestPath(const std::string& folder, const NativeHostKey& entry) {
+    return folder + std::string(nativeHostManifestFile(entry.family));
+}
+
+bool registerNativeHost(const std::string& folder) {
     bool all = true;
     for (const NativeHostKey& entry : kNativeHostKeys) {
         const std::string subKey(entry.subKey);
+        const std::string manifest = manifestPath(folder, entry);
         Key key;
         const bool written =
             RegCreateKeyExA(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_SET_VALUE, nullptr, key.out(), nullptr) == ERROR_SUCCESS &&
             RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(manifestPath.c_str()),
-                           static_cast<DWORD>(manifestPath.size() + 1)) == ERROR_SUCCESS;
+                           reinterpret_cast<const BYTE*>(manifest.c_str()),
+                           static_cast<DWORD>(manifest.size() + 1)) == ERROR_SUCCESS;
         all = all && written;
     }
     return all;
@@ -97,9 +102,9 @@ bool removeNativeHost() {
     return all;
 }
 
-bool nativeHostRegistered(const std::string& manifestPath) {
+bool nativeHostRegistered(const std::string& folder) {
     for (const NativeHostKey& entry : kNativeHostKeys)
-        if (defaultValue(std::string(entry.subKey)) != manifestPath) return false;
+        if (defaultValue(std::string(entry.subKey)) != manifestPath(folder, entry)) return false;
     return true;
 }
 

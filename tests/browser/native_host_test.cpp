@@ -16,29 +16,45 @@ std::optional<json::Value> parseFile(const std::string& path) {
     return json::parse(text.str());
 }
 
-// The manifest the build puts beside khbridge.exe is the one the program writes.
-TEST(NativeHostManifest, TheShippedFileIsTheProgramsManifest) {
-    const std::optional<json::Value> shipped =
-        parseFile(KH_SOURCE_DIR "/tools/khbridge/org.keyhaven.bridge.json");
-    ASSERT_TRUE(shipped);
-    const std::optional<json::Value> written = json::parse(nativeHostManifest("khbridge.exe"));
-    ASSERT_TRUE(written);
-    EXPECT_EQ(json::serialize(*written), json::serialize(*shipped));
-    const json::Value* origins = written->find("allowed_origins");
-    ASSERT_TRUE(origins && origins->asArray() && origins->asArray()->size() == 1);
-    EXPECT_EQ(*(*origins->asArray())[0].asString(),
-              std::string("chrome-extension://") + kExtensionId + "/");
+// The manifests the build puts beside khbridge.exe are the ones the program writes, each
+// with the one key its browser family reads.
+TEST(NativeHostManifest, TheShippedFilesAreTheProgramsManifests) {
+    struct Case {
+        BrowserFamily family;
+        const char* key;
+        std::string allowed;
+        const char* otherKey;
+    };
+    const Case cases[] = {
+        {BrowserFamily::Chromium, "allowed_origins",
+         std::string("chrome-extension://") + kExtensionId + "/", "allowed_extensions"},
+        {BrowserFamily::Firefox, "allowed_extensions", kFirefoxAddonId, "allowed_origins"},
+    };
+    for (const Case& c : cases) {
+        const std::string file(nativeHostManifestFile(c.family));
+        const std::optional<json::Value> shipped =
+            parseFile(KH_SOURCE_DIR "/tools/khbridge/" + file);
+        ASSERT_TRUE(shipped) << file;
+        const std::optional<json::Value> written =
+            json::parse(nativeHostManifest(c.family, "khbridge.exe"));
+        ASSERT_TRUE(written) << file;
+        EXPECT_EQ(json::serialize(*written), json::serialize(*shipped)) << file;
+        const json::Value* allowed = written->find(c.key);
+        ASSERT_TRUE(allowed && allowed->asArray() && allowed->asArray()->size() == 1) << file;
+        EXPECT_EQ(*(*allowed->asArray())[0].asString(), c.allowed);
+        EXPECT_EQ(written->find(c.otherKey), nullptr) << file;
+        EXPECT_EQ(*written->stringAt("name"), kNativeHostName);
+    }
 }
 
 TEST(NativeHostManifest, AFullPathSurvivesTheText) {
     for (const std::string path : {"C:\\Program Files\\Keyhaven\\khbridge.exe",
                                    "C:\\Users\\J\xC3\xBCrgen \"J\" <x>\\khbridge.exe",
                                    "/home/u/.local/share/keyhaven/khbridge-host"}) {
-        const std::optional<json::Value> manifest = json::parse(nativeHostManifest(path));
-        ASSERT_TRUE(manifest) << path;
-        ASSERT_TRUE(manifest->stringAt("path")) << path;
+        const std::optional<json::Value> manifest =
+            json::parse(nativeHostManifest(BrowserFamily::Firefox, path));
+        ASSERT_TRUE(manifest && manifest->stringAt("path")) << path;
         EXPECT_EQ(*manifest->stringAt("path"), path);
-        EXPECT_EQ(*manifest->stringAt("name"), kNativeHostName);
     }
 }
 
