@@ -18,6 +18,8 @@ TEST(KhbridgeArguments, Accepted) {
     };
     const Case cases[] = {
         {{"status"}, Command::Status, "", "", ""},
+        {{"register"}, Command::Register, "", "", ""},
+        {{"unregister"}, Command::Unregister, "", "", ""},
         {{"get", "--user", "bob", "--url", "https://x/"}, Command::Get, "bob", "", "https://x/"},
         {{"get", "--url", "https://x/", "--user", "bob"}, Command::Get, "bob", "", "https://x/"},
         {{"find", "--url", "https://x/"}, Command::Find, "", "", "https://x/"},
@@ -56,6 +58,7 @@ TEST(KhbridgeArguments, Refused) {
         {},
         {"fetch"},
         {"status", "--user", "bob"},
+        {"register", "--url", "u"},
         {"get", "--url", "u"},
         {"get", "--user", "bob"},
         {"get", "--user", "bob", "--url"},

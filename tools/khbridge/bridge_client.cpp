@@ -21,9 +21,13 @@ struct CommandRow {
 };
 
 constexpr CommandRow kCommands[] = {
-    {"status", Command::Status, false, false, false}, {"get", Command::Get, true, false, true},
-    {"find", Command::Find, false, false, true},      {"save", Command::Save, true, true, true},
+    {"status", Command::Status, false, false, false},
+    {"get", Command::Get, true, false, true},
+    {"find", Command::Find, false, false, true},
+    {"save", Command::Save, true, true, true},
     {"check", Command::Check, true, false, true},
+    {"register", Command::Register, false, false, false},
+    {"unregister", Command::Unregister, false, false, false},
 };
 
 // Longer inputs would be cut by the block: a shortened password saved as if it were the
@@ -105,6 +109,9 @@ std::string usageText() {
            "       khbridge save --user USER (--password PASSWORD | --password-stdin) --url "
            "URL\n"
            "       khbridge check --user USER --url URL\n"
+           "       khbridge register     (the browser extension's host: manifests beside\n"
+           "                              khbridge.exe, keys for Chrome, Edge, Chromium, Firefox)\n"
+           "       khbridge unregister\n"
            "exit status: 0 success (check: the login exists; status: an account is open),\n"
            "             1 negative or missing answer, 2 usage error\n";
 }
@@ -222,6 +229,8 @@ std::uint32_t requestMessage(Command command) {
         return static_cast<std::uint32_t>(RequestKind::SaveLogin);
     case Command::Status:
     case Command::Check:
+    case Command::Register:
+    case Command::Unregister:
         break;
     }
     return static_cast<std::uint32_t>(RequestKind::CheckLogin);
@@ -272,6 +281,8 @@ Report reportAnswer(const Invocation& inv, std::intptr_t answer, const RequestBl
         line("login exists", completed ? "yes" : answer == 1 ? "no" : "unknown");
         break;
     case Command::Status:
+    case Command::Register:
+    case Command::Unregister:
         break;
     }
     report.exitCode = completed ? kExitSuccess : kExitNegative;

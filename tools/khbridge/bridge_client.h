@@ -17,7 +17,8 @@ namespace kh::bridge {
 
 using browser::RequestBlock;
 
-enum class Command { Status, Get, Find, Save, Check };
+// Register and Unregister set up the browsers' native-messaging host; they send no request.
+enum class Command { Status, Get, Find, Save, Check, Register, Unregister };
 
 struct Invocation {
     Command command = Command::Status;

@@ -2,6 +2,8 @@
 // bridge does; with --native-messaging it serves a browser extension instead.
 #include "bridge_client.h"
 #include "browser_win32.h"
+#include "native_host.h"
+#include "native_host_registration.h"
 #include "native_messaging.h"
 
 #include <windows.h>
@@ -113,6 +115,82 @@ int serveBrowser() {
     return kh::bridge::serveNativeMessaging(in, out, vault, kh::systemRandom());
 }
 
+// ---- Registration of the host
+
+std::string narrow(const std::wstring& wide, UINT codePage, bool& exact) {
+    BOOL lossy = FALSE;
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL* usedDefault = codePage == CP_UTF8 ? nullptr : &lossy;
+    const int n = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, usedDefault);
+    std::string out(n > 0 ? n : 0, '\0');
+    WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, usedDefault);
+    exact = !lossy && (n > 0 || wide.empty());
+    return out;
+}
+
+bool writeFile(const std::wstring& path, const std::string& text) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size();
+    return CloseHandle(file) && ok;
+}
+
+// The manifests beside this program, naming it, and the browsers' keys naming them.
+int registerHost() {
+    std::wstring self(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+        if (n == 0) return kh::bridge::kExitNegative;
+        if (n < self.size()) {
+            self.resize(n);
+            break;
+        }
+        self.resize(self.size() * 2);
+    }
+    const std::size_t cut = self.rfind(L'\\') + 1;
+    const std::wstring folder = self.substr(0, cut);
+    bool exactFolder = false, exactName = false;
+    const std::string ansiFolder = narrow(folder, CP_ACP, exactFolder);
+    const std::string name = narrow(self.substr(cut), CP_UTF8, exactName);
+    // The registry's values are ANSI texts: a folder they cannot name would register a path
+    // the browsers cannot find.
+    if (!exactFolder || !exactName) {
+        print(stderr, "khbridge: the program's folder has characters outside the system's code "
+                      "page; nothing registered\n");
+        return kh::bridge::kExitNegative;
+    }
+    for (const auto family :
+         {kh::browser::BrowserFamily::Chromium, kh::browser::BrowserFamily::Firefox}) {
+        const std::string_view file = kh::browser::nativeHostManifestFile(family);
+        if (!writeFile(folder + std::wstring(file.begin(), file.end()),
+                       kh::browser::nativeHostManifest(family, name))) {
+            print(stderr, "khbridge: cannot write " + ansiFolder + std::string(file) + "\n");
+            return kh::bridge::kExitNegative;
+        }
+    }
+    if (!kh::browser::registerNativeHost(ansiFolder)) {
+        print(stderr, "khbridge: cannot write the browsers' registry keys\n");
+        return kh::bridge::kExitNegative;
+    }
+    print(stdout, "registered: " + ansiFolder + "\n");
+    return kh::bridge::kExitSuccess;
+}
+
+int unregisterHost() {
+    if (!kh::browser::removeNativeHost()) {
+        print(stderr, "khbridge: cannot remove the browsers' registry keys\n");
+        return kh::bridge::kExitNegative;
+    }
+    print(stdout, "unregistered\n");
+    return kh::bridge::kExitSuccess;
+}
+
 } // namespace
 
 int main() {
@@ -128,6 +206,8 @@ int main() {
         kh::secureWipe(arg.data(), arg.size() * sizeof(wchar_t));
     if (auto* error = std::get_if<UsageError>(&parsed)) return usage(error->message);
     Invocation& inv = std::get<Invocation>(parsed);
+    if (inv.command == Command::Register) return registerHost();
+    if (inv.command == Command::Unregister) return unregisterHost();
     if (inv.passwordFromStdin) {
         _setmode(_fileno(stdin), _O_BINARY); // the line end is taken off by the reader
         std::optional<kh::SecretString> line = readPasswordLine(std::cin);

@@ -5,6 +5,7 @@
 #include "fake_login_store.h"
 #include "json.h"
 #include "native_host.h"
+#include "native_host_registration.h"
 
 #include <gtest/gtest.h>
 
@@ -453,6 +454,43 @@ TEST(Khbridge, SpeaksTheProtocolToTheMarkedLoginWindow) {
     EXPECT_EQ(refused.exitCode, 1u);
     EXPECT_EQ(refused.out, "answer: 0\ncompletion: 0x0000\n");
     EXPECT_EQ(runBridge({"get", "--user", "alice"}).exitCode, 2u);
+}
+
+// Registration for the browser extension from the command line: the manifests beside
+// khbridge.exe, naming it, and every browser's key naming them; then all of it gone again.
+TEST(Khbridge, RegistersTheBrowserExtensionsHost) {
+    const std::string exe = windowsPath(KH_KHBRIDGE_EXE);
+    const std::string folder = exe.substr(0, exe.rfind('\\') + 1);
+    for (const BrowserFamily family : {BrowserFamily::Chromium, BrowserFamily::Firefox})
+        DeleteFileA((folder + std::string(nativeHostManifestFile(family))).c_str());
+
+    const RunResult registered = runBridge({"register"});
+    ASSERT_EQ(registered.exitCode, 0u) << registered.err;
+    EXPECT_EQ(registered.out, "registered: " + folder + "\n");
+    EXPECT_TRUE(nativeHostRegistered(folder));
+    for (const BrowserFamily family : {BrowserFamily::Chromium, BrowserFamily::Firefox}) {
+        const std::string path = folder + std::string(nativeHostManifestFile(family));
+        const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+        std::string text(4096, '\0');
+        DWORD got = 0;
+        ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+        CloseHandle(file);
+        text.resize(got);
+        EXPECT_EQ(text, nativeHostManifest(family, "khbridge.exe")) << path;
+    }
+
+    const RunResult unregistered = runBridge({"unregister"});
+    EXPECT_EQ(unregistered.exitCode, 0u) << unregistered.err;
+    EXPECT_FALSE(nativeHostRegistered(folder));
+    for (const NativeHostKey& key : kNativeHostKeys) {
+        HKEY opened = nullptr;
+        EXPECT_NE(
+            RegOpenKeyExA(HKEY_CURRENT_USER, std::string(key.subKey).c_str(), 0, KEY_READ, &opened),
+            ERROR_SUCCESS)
+            << key.browser;
+    }
 }
 
 } // namespace
