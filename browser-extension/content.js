@@ -10,6 +10,13 @@
     if (!ext || !Fields || globalThis.__keyhavenContent) return;
     globalThis.__keyhavenContent = true;
 
+    // To the background; a background that is gone (the extension reloaded) answers nothing.
+    function send(message) {
+        return Promise.resolve()
+            .then(() => ext.runtime.sendMessage(message))
+            .catch(() => undefined);
+    }
+
     const SKIPPED_TYPES = new Set([
         "hidden",
         "submit",
@@ -74,37 +81,38 @@
 
     // ---- The extension's own elements
 
-    let shadow = null;
+    let stack = null;
     let hostElement = null;
 
+    // The extension's boxes, one above the other at the top right of the page.
     function ui() {
-        if (hostElement && hostElement.isConnected) return shadow;
+        if (hostElement && hostElement.isConnected) return stack;
         hostElement = document.createElement("keyhaven-ui");
         hostElement.style.cssText =
             "all: initial; position: fixed; top: 0; right: 0; z-index: 2147483647;";
-        shadow = hostElement.attachShadow({ mode: "closed" });
+        const shadow = hostElement.attachShadow({ mode: "closed" });
         const style = document.createElement("style");
         style.textContent = `
-            .box { position: fixed; top: 12px; right: 12px; max-width: 340px; padding: 10px 12px;
-                   font: 13px/1.4 system-ui, sans-serif; color: #1b1b1b; background: #fdfdfd;
-                   border: 1px solid #9aa7b8; border-radius: 6px; box-shadow: 0 2px 10px rgba(0,0,0,.25); }
+            .stack { position: fixed; top: 12px; right: 12px; display: flex; flex-direction: column;
+                     gap: 8px; align-items: flex-end; }
+            .box { max-width: 340px; padding: 10px 12px; font: 13px/1.4 system-ui, sans-serif;
+                   color: #1b1b1b; background: #fdfdfd; border: 1px solid #9aa7b8; border-radius: 6px;
+                   box-shadow: 0 2px 10px rgba(0,0,0,.25); }
             .title { font-weight: 600; margin-bottom: 6px; }
             button { font: inherit; margin: 6px 6px 0 0; padding: 3px 10px; cursor: pointer; }
             .users button { display: block; width: 100%; text-align: left; margin: 4px 0 0 0; }`;
         shadow.appendChild(style);
+        stack = document.createElement("div");
+        stack.className = "stack";
+        shadow.appendChild(stack);
         document.documentElement.appendChild(hostElement);
-        return shadow;
+        return stack;
     }
 
-    function clearPanel(kind) {
-        if (!shadow) return;
-        for (const el of Array.from(shadow.querySelectorAll(".box" + (kind ? "." + kind : ""))))
-            el.remove();
-    }
-
+    // A box of one kind (notice, chooser, bar) in place of the one shown before.
     function panel(kind, title) {
         const root = ui();
-        clearPanel(kind);
+        for (const old of Array.from(root.querySelectorAll(".box." + kind))) old.remove();
         const box = document.createElement("div");
         box.className = "box " + kind;
         box.setAttribute("role", kind === "notice" ? "status" : "dialog");
@@ -181,7 +189,7 @@
                 }
             }
             box.remove();
-            ext.runtime.sendMessage(message);
+            send(message);
         };
         button(box, offer.verdict === "changed" ? "Update" : "Save", () => answer(true));
         button(box, "Not now", () => answer(false));
@@ -245,7 +253,7 @@
                 const active = document.activeElement;
                 const inFrame =
                     active instanceof HTMLIFrameElement || active instanceof HTMLFrameElement;
-                if (document.hasFocus() && !inFrame) ext.runtime.sendMessage({ type: "fill" });
+                if (document.hasFocus() && !inFrame) send({ type: "fill" });
                 return false;
             }
         }
@@ -260,7 +268,7 @@
             if (!e.isTrusted) return;
             if (e.ctrlKey && e.shiftKey && !e.altKey && !e.metaKey && e.code === "KeyU") {
                 e.preventDefault();
-                if (!e.repeat) ext.runtime.sendMessage({ type: "fill" });
+                if (!e.repeat) send({ type: "fill" });
             } else if (e.key === "Escape" && pendingChoice) {
                 pendingChoice(null);
             } else if (
@@ -286,7 +294,7 @@
         const id = login.user + "\n" + login.password;
         if (id === lastCapture.key && Date.now() - lastCapture.time < 3000) return;
         lastCapture = { key: id, time: Date.now() };
-        ext.runtime.sendMessage({ type: "submitted", user: login.user, password: login.password });
+        send({ type: "submitted", user: login.user, password: login.password });
     }
 
     window.addEventListener(
@@ -307,10 +315,8 @@
     );
 
     // The answer to a form is often a new page: a save offer may be waiting for it.
-    Promise.resolve(ext.runtime.sendMessage({ type: "hello" }))
-        .then((reply) => {
-            if (reply && reply.offer && reply.offer.origin === location.origin)
-                showOffer(reply.offer.offer);
-        })
-        .catch(() => undefined);
+    send({ type: "hello" }).then((reply) => {
+        if (reply && reply.offer && reply.offer.origin === location.origin)
+            showOffer(reply.offer.offer);
+    });
 })();

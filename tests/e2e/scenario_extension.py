@@ -15,7 +15,9 @@ as a user would register it. Chromium is driven through the DevTools protocol:
   not the page's origin;
 - a new login typed into the sign-up page and submitted brings up the save bar on the
   page that answers the form; its Save stores the login, and the account file holds it at
-  once (read with the independent format reader).
+  once (read with the independent format reader);
+- "Generate password" on the sign-up page's password field fills it with a password of
+  the program's generator and offers to save it with the user name typed there.
 
 In headless Chromium, Ctrl+Shift+U reaches the extension's keyboard command, not the
 page; the command asks the focused frame to request its fill, so that the address comes
@@ -483,6 +485,37 @@ def main():
         check(len(entries) == 3 and len(added) == 1 and added[0]["type"] == 2
               and added[0]["data"] == b"N3w-pass!" and added[0]["description"] == (a + "/signup").encode(),
               "the file holds the new Link entry for the sign-up page: %r" % added)
+
+        # --- Generate: the context menu's handler, called as a click on the menu calls it
+        # (headless Chromium shows no menu to click), on the focused password field.
+        page.navigate(a + "/signup")
+        main_frame, _ = page.frames()
+        page.wait_for_extension(main_frame)
+        page.click_element("user")
+        page.type_text("dora")
+        page.click_element("pass")
+        worker = [t for t in devtools.call("Target.getTargets")["targetInfos"]
+                  if t["type"] == "service_worker" and t["url"].endswith("/background.js")]
+        if check(len(worker) == 1, "the extension's background runs"):
+            background = devtools.call("Target.attachToTarget",
+                                       {"targetId": worker[0]["targetId"], "flatten": True})["sessionId"]
+            menu = ("chrome.tabs.query({}).then(tabs => tabs.find(t => (t.url || '').endsWith('/signup')))"
+                    ".then(tab => flow.onMenu('keyhaven-generate', {frameId: 0, pageUrl: tab.url,"
+                    " editable: true}, tab))")
+            result = devtools.call("Runtime.evaluate", {"expression": menu, "awaitPromise": True,
+                                                        "returnByValue": True}, background)
+            generated = page.field_values()[1]
+            check(result.get("result", {}).get("value") == "filled" and len(generated) == 15
+                  and all(c.isalnum() or c in "#$%&'()*+" for c in generated),
+                  "Generate password fills the field with 15 characters of the generator (%r)" % result)
+            check(page.wait_for_ui_text("Save this login to Keyhaven?"), "and offers to save the login")
+            before = os.path.getmtime(vault)
+            page.click_ui_button("Save")
+            check(page.wait_for_ui_text("Saved to Keyhaven."), "the generated login is saved")
+            wait_until(lambda: os.path.getmtime(vault) != before, 10)
+            dora = [e for e in on_disk() if e["title"] == b"dora"]
+            check(len(dora) == 1 and dora[0]["data"] == generated.encode(),
+                  "the file holds the generated password for the user name of the page: %r" % dora)
         page.close()
     finally:
         if browser is not None:
