@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils xdotool xclip imagemagick
   fonts-wine fonts-liberation2
   keepassxc
+  chromium python3-websocket
 )
 
 missing=()
