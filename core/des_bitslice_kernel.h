@@ -83,26 +83,29 @@ constexpr Tables makeTables() {
 
 constexpr Tables kTables = makeTables();
 
+// S-box n of a round: its six inputs from in(i), its outputs XORed into the left word.
+template <int N, class V, class In, class Box>
+[[gnu::always_inline]] inline void applyBox(V* l, const In& in, const Box& box) {
+    const std::uint8_t* p = kTables.permutation;
+    box(in(6 * N), in(6 * N + 1), in(6 * N + 2), in(6 * N + 3), in(6 * N + 4), in(6 * N + 5),
+        l[p[4 * N]], l[p[4 * N + 1]], l[p[4 * N + 2]], l[p[4 * N + 3]]);
+}
+
 // One round: l ^= f(r, k). Ops::key turns a mask word into a whole plane.
 template <class Ops>
 [[gnu::noinline]] void feistel(typename Ops::V* l, const typename Ops::V* r,
                                const std::int32_t* k) {
     using V = typename Ops::V;
     const std::uint8_t* e = kTables.expansion;
-    const std::uint8_t* p = kTables.permutation;
     auto in = [&](int i) { return r[e[i]] ^ Ops::key(k[i]); };
-#define KH_SBOX(n, box)                                                                            \
-    box<V>(in(6 * n), in(6 * n + 1), in(6 * n + 2), in(6 * n + 3), in(6 * n + 4), in(6 * n + 5),   \
-           l[p[4 * n]], l[p[4 * n + 1]], l[p[4 * n + 2]], l[p[4 * n + 3]])
-    KH_SBOX(0, sbox1);
-    KH_SBOX(1, sbox2);
-    KH_SBOX(2, sbox3);
-    KH_SBOX(3, sbox4);
-    KH_SBOX(4, sbox5);
-    KH_SBOX(5, sbox6);
-    KH_SBOX(6, sbox7);
-    KH_SBOX(7, sbox8);
-#undef KH_SBOX
+    applyBox<0>(l, in, [](auto&&... a) { sbox1<V>(a...); });
+    applyBox<1>(l, in, [](auto&&... a) { sbox2<V>(a...); });
+    applyBox<2>(l, in, [](auto&&... a) { sbox3<V>(a...); });
+    applyBox<3>(l, in, [](auto&&... a) { sbox4<V>(a...); });
+    applyBox<4>(l, in, [](auto&&... a) { sbox5<V>(a...); });
+    applyBox<5>(l, in, [](auto&&... a) { sbox6<V>(a...); });
+    applyBox<6>(l, in, [](auto&&... a) { sbox7<V>(a...); });
+    applyBox<7>(l, in, [](auto&&... a) { sbox8<V>(a...); });
 }
 
 // Transposes a 64 x 64 bit matrix held as 64 words (in every 64-bit lane of V at once):
