@@ -99,6 +99,17 @@ void crypt(TurboDes2& cipher, std::uint8_t* bytes, std::size_t length) {
     cryptBuffer(&cipher, bytes, length);
 }
 
+// Transforms the secret field of `records` consecutive records in one cryptBuffer call
+// (gathered into `fields` and put back): the cipher works best on long buffers.
+void cryptDataFields(TurboDes2& cipher, std::uint8_t* records, std::size_t count,
+                     std::uint8_t* fields) {
+    for (std::size_t r = 0; r < count; ++r)
+        std::memcpy(fields + r * kDataField, records + r * kRecordSize + kOffData, kDataField);
+    crypt(cipher, fields, count * kDataField);
+    for (std::size_t r = 0; r < count; ++r)
+        std::memcpy(records + r * kRecordSize + kOffData, fields + r * kDataField, kDataField);
+}
+
 // Reads the header from the start of the file and checks its fixed fields.
 bool readHeader(SdrFile& file, Header& header) {
     if (file.read(header.data(), kHeaderSize, 0) != static_cast<long long>(kHeaderSize))
@@ -197,7 +208,8 @@ bool decodeEntry(std::uint8_t* record, std::int64_t offset, std::vector<AccountE
     return true;
 }
 
-void encodeEntry(const AccountEntry& entry, std::uint8_t* record, TurboDes2& accountCipher) {
+// Fills a record in clear; its secret field is encrypted later, with the batch.
+void encodeEntry(const AccountEntry& entry, std::uint8_t* record) {
     std::memset(record, 0, kRecordSize);
     putInt32(record + kOffType, entry.type);
     putText(record + kOffTitle, entry.title, kMaxEntryTitle);
@@ -205,7 +217,6 @@ void encodeEntry(const AccountEntry& entry, std::uint8_t* record, TurboDes2& acc
     putText(record + kOffDescription, entry.description, kMaxEntryDescription);
     putText(record + kOffData, entry.data.view(), kMaxEntryData);
     putInt32(record + kOffCrc, crc32(0, record, kCrcCovered));
-    crypt(accountCipher, record + kOffData, kDataField);
 }
 
 // Writes header placeholder, records and header to a file open for writing; `offsets`
@@ -241,11 +252,13 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
 
     offsets.resize(entries.size());
     WipedBuffer batch(kBatchRecords * kRecordSize);
+    WipedBuffer fields(kBatchRecords * kDataField);
     std::int64_t recordCount = 0;
     std::int64_t batchStart = kHeaderSize;
     std::size_t inBatch = 0;
     auto writeBatch = [&]() {
         const std::size_t bytes = inBatch * kRecordSize;
+        cryptDataFields(accountCipher, batch.data(), inBatch, fields.data());
         crypt(writeCipher, batch.data(), bytes);
         const bool ok = file.write(batch.data(), static_cast<long long>(bytes), batchStart) ==
                         static_cast<long long>(bytes);
@@ -259,7 +272,7 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
         offsets[i] = entries[i].fileOffset;
         if (entries[i].fileOffset == kOffsetDeleted) continue;
         if (recordCount == kMaxRecords) return false;
-        encodeEntry(entries[i], batch.data() + inBatch * kRecordSize, accountCipher);
+        encodeEntry(entries[i], batch.data() + inBatch * kRecordSize);
         offsets[i] = std::int64_t(kHeaderSize) + recordCount * std::int64_t(kRecordSize);
         ++recordCount;
         if (++inBatch == kBatchRecords && !writeBatch()) return false;
@@ -382,6 +395,7 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
     // The record count in the header does not bound the records: read to the end of the
     // file (or to the largest size the format can describe); a partial record is ignored.
     WipedBuffer batch(kBatchRecords * kRecordSize);
+    WipedBuffer fields(kBatchRecords * kDataField);
     constexpr auto kRecord = static_cast<std::int64_t>(kRecordSize);
     constexpr std::int64_t kEndLimit = std::int64_t(kHeaderSize) + kMaxRecords * kRecord;
     std::int64_t offset = kHeaderSize;
@@ -393,9 +407,9 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
         if (got < static_cast<long long>(kRecordSize)) break;
         const std::size_t records = static_cast<std::size_t>(got) / kRecordSize;
         crypt(readCipher, batch.data(), records * kRecordSize);
+        cryptDataFields(accountCipher, batch.data(), records, fields.data());
         for (std::size_t r = 0; r < records; ++r) {
             std::uint8_t* record = batch.data() + r * kRecordSize;
-            crypt(accountCipher, record + kOffData, kDataField);
             if (!decodeEntry(record, offset, loaded.entries)) ++loaded.droppedRecords;
             offset += kRecordSize;
         }
