@@ -160,6 +160,10 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(importbadcsv, "This file cannot be read as CSV: the quoted text that begins on "
                              "line %d never ends."),
     KH_MESSAGE(importbadjson, "This file cannot be read as JSON: it goes wrong on line %d."),
+    KH_MESSAGE(clipboardtoolong, "The text on the Clipboard is longer than the %d characters an "
+                                 "entry's password can hold. Nothing was replaced."),
+    KH_MESSAGE(clipboardcut, "The text on the Clipboard is longer than the %d characters an "
+                             "entry's password can hold: the new entry takes only its beginning."),
 }};
 
 #undef KH_MESSAGE

@@ -191,8 +191,17 @@ void ClipboardCommands::cutRows(CopyTag tag) {
 void ClipboardCommands::replaceFromClipboard() {
     const std::optional<Current> entry = current();
     if (!entry) return;
-    std::optional<SecretString> text = clipboardText(clipboard_);
+    bool cut = false;
+    std::optional<SecretString> text = clipboardText(clipboard_, &cut);
     if (!text) return;
+    // A shortened password put in place of the real one would lock the user out of
+    // wherever it belongs: a text too long for an entry changes nothing.
+    if (cut) {
+        text->wipe();
+        session_.showWarning(formatText(messages_.text(Msg::clipboardtoolong),
+                                        {static_cast<int>(kClipboardTextCut)}));
+        return;
+    }
     list_.replaceRowData(entry->row, text->view());
     window_.showRow(entry->row);
     guard_.keepMainWindow();

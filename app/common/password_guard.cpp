@@ -4,10 +4,12 @@
 
 namespace kh {
 
-std::optional<SecretString> clipboardText(Clipboard& clipboard) {
+std::optional<SecretString> clipboardText(Clipboard& clipboard, bool* cut) {
+    if (cut) *cut = false;
     std::optional<SecretString> text = clipboard.text();
     if (!text || text->empty()) return std::nullopt;
     if (text->size() > kClipboardTextCut) {
+        if (cut) *cut = true;
         SecretString cut(text->view().substr(0, kClipboardTextCut));
         text->wipe();
         return cut;
@@ -83,6 +85,12 @@ void PasswordGuard::stopGuard() {
     ticks_ = 0;
     remembered_.wipe();
     if (window_) window_->hideGuard();
+}
+
+void PasswordGuard::clearGuarded() {
+    if (step_ < 0) return;
+    clearIfUnchanged(clipboard_, remembered_.view());
+    stopGuard();
 }
 
 void PasswordGuard::tick() {

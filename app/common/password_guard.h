@@ -20,8 +20,9 @@ inline constexpr int kGuardImageCount = 20;
 inline constexpr unsigned kGuardTickMs = 100;
 
 // The clipboard's text as commands read it: its first 79 characters; none when the
-// clipboard holds no text or an empty one.
-std::optional<SecretString> clipboardText(Clipboard& clipboard);
+// clipboard holds no text or an empty one. `cut`, when given, says whether the text was
+// longer and lost its end.
+std::optional<SecretString> clipboardText(Clipboard& clipboard, bool* cut = nullptr);
 // Puts the text on the clipboard, reads the whole clipboard text back and succeeds only
 // when it is the same.
 bool writeClipboardChecked(Clipboard& clipboard, std::string_view text);
@@ -75,6 +76,10 @@ class PasswordGuard {
     // Hides the countdown; the clipboard keeps what it holds. Clears the keep-main-window
     // mark, also when no count was running.
     void stopGuard();
+    // Ends a running count early, as its expiry would: the clipboard is emptied if it still
+    // holds the guarded text (and only then). For a logout and for the end of the program,
+    // which must not leave a secret behind that the count would have removed.
+    void clearGuarded();
     // One 100 ms tick of the window's timer.
     void tick();
 

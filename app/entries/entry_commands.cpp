@@ -11,10 +11,11 @@ std::string entryTimestamp(const LocalTime& time) {
                       {time.year, time.month, time.day, time.hour, time.minute, time.second});
 }
 
-EntryCommands::EntryCommands(Session& session, EntryList& list, Clipboard& clipboard,
-                             PasswordGuard& guard, MainWindowControl& window, EntryEditor* editor)
-    : session_(session), list_(list), clipboard_(clipboard), guard_(guard), window_(window),
-      editor_(editor) {}
+EntryCommands::EntryCommands(Session& session, EntryList& list, const MessageTable& messages,
+                             Clipboard& clipboard, PasswordGuard& guard, MainWindowControl& window,
+                             EntryEditor* editor)
+    : session_(session), list_(list), messages_(messages), clipboard_(clipboard), guard_(guard),
+      window_(window), editor_(editor) {}
 
 EntryDraft EntryCommands::draftOf(int masterRow) const {
     const EntryRow& row = list_.row(EntryView::lvPassword, masterRow);
@@ -83,8 +84,13 @@ void EntryCommands::duplicate() {
 
 void EntryCommands::pasteFromClipboard() {
     if (!editor_ || !session_.isLoggedIn()) return;
-    std::optional<SecretString> text = clipboardText(clipboard_);
+    bool cut = false;
+    std::optional<SecretString> text = clipboardText(clipboard_, &cut);
     if (!text) return;
+    // The new entry's editor shows what was taken; the user is told first that it is not all.
+    if (cut)
+        session_.showWarning(
+            formatText(messages_.text(Msg::clipboardcut), {static_cast<int>(kClipboardTextCut)}));
     const int session = session_.sessionNumber();
     EntryDraft draft;
     draft.data = text->view();

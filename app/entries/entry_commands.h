@@ -3,6 +3,7 @@
 #pragma once
 
 #include "entry_list.h"
+#include "message_table.h"
 #include "password_guard.h"
 #include "secure_memory.h"
 #include "services.h"
@@ -36,8 +37,9 @@ std::string entryTimestamp(const LocalTime& time);
 
 class EntryCommands {
   public:
-    EntryCommands(Session& session, EntryList& list, Clipboard& clipboard, PasswordGuard& guard,
-                  MainWindowControl& window, EntryEditor* editor = nullptr);
+    EntryCommands(Session& session, EntryList& list, const MessageTable& messages,
+                  Clipboard& clipboard, PasswordGuard& guard, MainWindowControl& window,
+                  EntryEditor* editor = nullptr);
     void setEditor(EntryEditor* editor) { editor_ = editor; }
 
     void newEntry();
@@ -51,6 +53,7 @@ class EntryCommands {
 
     Session& session_;
     EntryList& list_;
+    const MessageTable& messages_;
     Clipboard& clipboard_;
     PasswordGuard& guard_;
     MainWindowControl& window_;

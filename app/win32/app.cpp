@@ -148,6 +148,8 @@ bool App::create() {
         applySettingsToSession();
         saveSettingsFile();
     });
+    // A logout takes the guarded secret off the clipboard with the account.
+    sessionEnded_ = session_.OnEnded.subscribe([this] { guard_.clearGuarded(); });
     session_.setLast(settings_.last, settings_.lastTitle);
     session_.setBackupFolder(settings_.backupPath);
 
@@ -170,6 +172,7 @@ bool App::create() {
         }
         if (msg == WM_DESTROY && !ended_) {
             ended_ = true;
+            guard_.clearGuarded();
             saveSettingsFile();
             PostQuitMessage(0);
         }

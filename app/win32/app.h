@@ -147,6 +147,7 @@ class App : public CommandRunner {
     SessionFeature* sessionFeature_ = nullptr; // one of features_, made first
     std::array<std::unique_ptr<FeatureHandler>, static_cast<std::size_t>(Feature::Count)> features_;
     Event<>::Subscription settingsApplied_;
+    Event<>::Subscription sessionEnded_;
     Event<>::Subscription rowDoubleClicked_;
     Event<int>::Subscription rowSelected_;
     bool firstShowDone_ = false;

@@ -130,6 +130,8 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "importencrypted",
         "importbadcsv",
         "importbadjson",
+        "clipboardtoolong",
+        "clipboardcut",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

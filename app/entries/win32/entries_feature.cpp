@@ -6,8 +6,8 @@ EntriesFeature::EntriesFeature(Session& session, const MessageTable& messages, C
                                PasswordGuard& guard, Clock& clock, MainWindowControl& window,
                                std::function<HWND()> owner)
     : wizard_(std::make_unique<TfrmAddItem>(messages, clipboard, guard, clock, std::move(owner))),
-      commands_(
-          std::make_unique<EntryCommands>(session, session.entries(), clipboard, guard, window)),
+      commands_(std::make_unique<EntryCommands>(session, session.entries(), messages, clipboard,
+                                                guard, window)),
       ended_(session.OnEnded.subscribe([this] {
           if (wizard_->isModal()) wizard_->cancelClick();
       })) {

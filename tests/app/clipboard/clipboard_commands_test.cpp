@@ -406,11 +406,23 @@ TEST_F(ClipboardCommandsTest, ReplaceTakesTheClipboardTextIntoTheCurrentEntry) {
     select(0); // Bank
     const std::int64_t offset = row(kBank).record->fileOffset;
     ASSERT_GE(offset, 0);
-    clipboard.content = std::string(90, 'n');
+    const std::string before = data(kBank);
+    // Longer than a password can be: refused with a word, nothing changed.
+    clipboard.content = std::string(80, 'n');
+    ui.answers = {true};
+    clipboardCommands.copyEntry(CopyTag::Replace);
+    EXPECT_EQ(before, data(kBank));
+    EXPECT_FALSE(session.modified());
+    EXPECT_FALSE(guard.running());
+    ASSERT_EQ(1u, ui.warnings.size());
+    EXPECT_NE(std::string::npos, ui.warnings[0].find("longer than the 79 characters"))
+        << ui.warnings[0];
+
+    const std::string replaced(79, 'n');
+    clipboard.content = replaced;
     ui.answers = {true};
     clipboardCommands.copyEntry(CopyTag::Replace);
 
-    const std::string replaced(79, 'n');
     EXPECT_EQ(replaced, data(kBank));
     EXPECT_EQ(offset, row(kBank).record->fileOffset) << "the file offset is kept";
     EXPECT_EQ(kIconChanged, row(kBank).icon);
@@ -421,7 +433,7 @@ TEST_F(ClipboardCommandsTest, ReplaceTakesTheClipboardTextIntoTheCurrentEntry) {
     EXPECT_TRUE(guard.running());
     EXPECT_EQ(replaced, std::string(guard.remembered()));
     EXPECT_EQ(0, window.hides) << "the text came from the clipboard: the window stays";
-    EXPECT_EQ(std::string(90, 'n'), clipboard.content) << "the clipboard is not rewritten";
+    EXPECT_EQ(replaced, clipboard.content) << "the clipboard is not rewritten";
 
     // No text: nothing happens after the question.
     clipboard.content.reset();

@@ -74,7 +74,7 @@ class OpenAccount : public ::testing::Test {
                 }),
           clipboardCommands(session, list, settings, messages, clipboard, guard, shell, window,
                             [this] { return interchangeTexts(messages, false); }),
-          entryCommands(session, list, clipboard, guard, window, &editor) {
+          entryCommands(session, list, messages, clipboard, guard, window, &editor) {
         guard.attach(guardWindow, "Guarding...\n.");
         file = dir.file("vault.khk");
         Account account;

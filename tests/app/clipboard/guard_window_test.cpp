@@ -326,6 +326,37 @@ TEST_F(GuardMainTest, CtrlCCopiesTheSecretAndTheGuardWindowComesUp) {
     EXPECT_TRUE(main_->settings().guard);
 }
 
+TEST_F(GuardMainTest, LogoutAndTheProgramsEndTakeTheGuardedSecretOffTheClipboard) {
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    selectOnly(all, 3); // wifi
+    press(all, 'C', true);
+    SystemClipboard clipboard;
+    ASSERT_EQ("Mango", std::string(clipboard.text().value_or(SecretString("<none>")).view()));
+    main_->runCommand(CommandId::LogoutCurrentAccount);
+    EXPECT_FALSE(clipboard.hasText()) << "the logout clears the count's secret";
+    EXPECT_FALSE(IsWindowVisible(guardWindow()->handle()));
+
+    // At the end of the program, a text the user copied since then is left alone.
+    login();
+    all = list(EntryView::lvPassword);
+    selectOnly(all, 3);
+    press(all, 'C', true);
+    ASSERT_TRUE(writeClipboardChecked(clipboard, "the user's own text"));
+    closeWindow();
+    EXPECT_EQ("the user's own text",
+              std::string(clipboard.text().value_or(SecretString("<none>")).view()));
+
+    openWindow();
+    login();
+    all = list(EntryView::lvPassword);
+    selectOnly(all, 3);
+    press(all, 'C', true);
+    closeWindow();
+    EXPECT_FALSE(clipboard.hasText()) << "the end of the program clears the count's secret";
+}
+
 TEST_F(GuardMainTest, MinimizeHidesTheMainWindowButNotForAReplace) {
     writeConfig("Setting", "Minimize", "1");
     openWindow();

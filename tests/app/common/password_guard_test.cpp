@@ -151,6 +151,28 @@ TEST_F(PasswordGuardTest, StopHidesTheWindowAndLeavesTheClipboardAlone) {
     EXPECT_EQ(1, window.hides);
 }
 
+TEST_F(PasswordGuardTest, ClearingEarlyEmptiesOnlyAClipboardThatStillHoldsTheGuardedText) {
+    copy("secret");
+    ticks(55);
+    guard.clearGuarded();
+    EXPECT_FALSE(guard.running());
+    EXPECT_FALSE(window.showing);
+    EXPECT_FALSE(clipboard.content.has_value());
+    EXPECT_EQ(1, clipboard.clears);
+
+    copy("secret");
+    clipboard.content = "copied by the user afterwards";
+    guard.clearGuarded();
+    EXPECT_FALSE(guard.running());
+    EXPECT_EQ("copied by the user afterwards", clipboard.content.value_or("<none>"));
+
+    // With no count running, the clipboard is the user's: nothing is cleared.
+    clipboard.content = "secret";
+    guard.clearGuarded();
+    EXPECT_EQ("secret", clipboard.content.value_or("<none>"));
+    EXPECT_EQ(1, clipboard.clears);
+}
+
 TEST_F(PasswordGuardTest, AnEmptyTextStopsARunningCount) {
     copy("secret");
     guard.guardClipboard("");

@@ -229,12 +229,18 @@ TEST_F(EntryCommandsTest, PasteFromClipboardOpensTheFirst79CharactersAndGuardsTh
     EXPECT_EQ(first79, std::string(guard.remembered()));
     EXPECT_EQ(0, window.hides) << "the text came from the clipboard";
     EXPECT_EQ(std::string(100, 'c'), clipboard.content);
+    ASSERT_EQ(1u, ui.warnings.size()) << "the user is told that the text was cut";
+    EXPECT_NE(std::string::npos, ui.warnings[0].find("only its beginning")) << ui.warnings[0];
+
+    clipboard.content = std::string(79, 'd');
+    entryCommands.pasteFromClipboard();
+    EXPECT_EQ(1u, ui.warnings.size()) << "a text that fits is taken without a word";
 
     clipboard.content = "";
     entryCommands.pasteFromClipboard();
     clipboard.content.reset();
     entryCommands.pasteFromClipboard();
-    EXPECT_EQ(1u, editor.openings.size()) << "no clipboard text: no wizard";
+    EXPECT_EQ(2u, editor.openings.size()) << "no clipboard text: no wizard";
 }
 
 TEST_F(EntryCommandsTest, UndeleteRevivesTheCurrentEntryAsUnsaved) {
