@@ -10,31 +10,29 @@ namespace {
 
 constexpr std::string_view kDefaultTips[] = {
     "What is Keyhaven?\n\nRemember One Password, Leave the Others to Keyhaven!",
-    "How to use Keyhaven?\n\nFirst, setup an Account.\nThen you can add multiple entries to the "
-    "Account.\n\nAll you need to remember is only your Account name and Account password!",
-    "How to setup a new Account?\n\nSelect 'Setup New Account' from 'Account' menu, or click the "
-    "first button of the toolbar, then follow the wizard!\n\nYou can specify your Account name, "
-    "Account password in the wizard.",
-    "How to add entries to Account?\n\nFirst, login Account, then select 'Add Blank Entry' from "
-    "'Entries' menu, then follow the wizard!\n\nSome information such as entry title, Password "
-    "(to be stored in the entry) are required in the wizard.",
-    "Is Keyhaven Secure Enough?\n\nYES!\nAll the data are stored encrypted in your own "
-    "computer!\n\nOnly the people who provide the correct Account name and Account Password can "
-    "access the data!",
-    "What is Password Guard (under 'Tools' menu)?\n\nSometimes you need to copy password from "
-    "Keyhaven to other applications, eg: when login to bbs, If Password Guard is Enabled, "
-    "Keyhaven will remove the password from Clipboard after 20 seconds passed, otherwise the "
-    "password will stayed in the Clipboard until you copy other data to Clipboard.",
-    "What is Secure File Remover?\n\nThere're some softwares can recover the file been deleted "
-    "in past time. To avoid your private data be discovered by other people, you can use Secure "
-    "File Remover to remove the file. After removed, even if the file was recovered, they will "
-    "view nothing.",
-    "What is Automatically logout?\n\nIf automatically logout is enabled, Keyhaven will logout "
-    "account automatically if there's no user action for 20 minutes.\n(you can change this "
-    "value in 'Preferrence'.)\nNote: When automatically logout, all unsaved data will lost.",
-    "What is Password Generator?\n\nPassword Generator is a useful utility to generate random "
-    "password. Through Password Generator you can generate absolutely random password.\nAre you "
-    "still worry about your password?\nNO!",
+    "How do I use Keyhaven?\n\nFirst set up an account.\nThen add as many entries to the "
+    "account as you like.\n\nAll you need to remember is the account's name and password!",
+    "How do I set up a new account?\n\nChoose 'Set Up New Account' from the 'Account' menu, or "
+    "click the first button of the toolbar, and follow the wizard!\n\nThe wizard asks for the "
+    "account's name and password.",
+    "How do I add entries to an account?\n\nLog in to the account, choose 'New Blank Item' "
+    "from the 'Entries' menu and follow the wizard!\n\nThe wizard asks for the entry's title "
+    "and the password to be kept in it, among other things.",
+    "Is Keyhaven secure enough?\n\nAll the data is stored encrypted on your own computer.\n\n"
+    "Only someone who gives the right account name and account password can read it, so keep "
+    "your account password long and secret.",
+    "What is the Password Guard (in the 'Tools' menu)?\n\nSometimes you copy a password from "
+    "Keyhaven into another program, for example to log in to a forum. With the Password Guard "
+    "on, Keyhaven removes the password from the Clipboard after 20 seconds; otherwise it stays "
+    "there until you copy something else.",
+    "What is the Secure File Remover?\n\nSome programs can recover files that were deleted. So "
+    "that nobody finds your private data, remove such files with the Secure File Remover: even "
+    "if the file is recovered afterwards, nothing can be read in it.",
+    "What is the automatic logout?\n\nWhen it is on, Keyhaven logs out of the account after 20 "
+    "minutes without use.\n(You can change the time in 'Preferences'.)\nNote: changes that "
+    "were not saved are lost at an automatic logout.",
+    "What is the Password Generator?\n\nThe Password Generator makes random passwords, so "
+    "that yours are truly random.\nStill worried about your passwords?\nNo need!",
 };
 
 // The display rule: before the first tip means the last one, past the last the first.

@@ -9,6 +9,7 @@ namespace {
 constexpr char kSetting[] = "Setting";
 constexpr char kBackup[] = "Backup";
 constexpr char kAccount[] = "Account";
+constexpr char kWindow[] = "Window";
 
 bool readBool(ProfileStore& store, std::string_view section, std::string_view key, bool fallback) {
     return store.readInt(section, key, fallback ? 1 : 0) != 0;
@@ -150,6 +151,17 @@ Settings loadSettings(ProfileStore& store, FolderMaker& folders) {
     s.comment = readBool(store, kSetting, "Comment", false);
     s.sub = store.readInt(kSetting, "Sub", 0);
 
+    // The window's place is taken only whole and within sizes a screen can have.
+    constexpr int kFar = 100000;
+    WindowBounds b;
+    b.left = store.readInt(kWindow, "Left", 0);
+    b.top = store.readInt(kWindow, "Top", 0);
+    b.width = store.readInt(kWindow, "Width", 0);
+    b.height = store.readInt(kWindow, "Height", 0);
+    if (b.known() && b.width < kFar && b.height < kFar && b.left > -kFar && b.left < kFar &&
+        b.top > -kFar && b.top < kFar)
+        s.window = b;
+
     if (s.remember) {
         s.last = store.readString(kAccount, "Last", "", kMaxLastAccountText);
         s.lastTitle = store.readString(kAccount, "LastTitle", "", kMaxLastAccountText);
@@ -197,6 +209,12 @@ bool saveSettings(ProfileStore& store, const Settings& s) {
     w.flag(kSetting, "OpenLink", s.openLink);
     w.flag(kSetting, "WithIE", s.withIE);
     w.number(kSetting, "Sub", s.sub);
+    if (s.window.known()) {
+        w.number(kWindow, "Left", s.window.left);
+        w.number(kWindow, "Top", s.window.top);
+        w.number(kWindow, "Width", s.window.width);
+        w.number(kWindow, "Height", s.window.height);
+    }
     return w.ok();
 }
 

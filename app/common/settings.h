@@ -56,6 +56,17 @@ inline constexpr std::uint8_t kDblClickNothing = 0;
 inline constexpr std::uint8_t kDblClickEdit = 1;
 inline constexpr std::uint8_t kDblClickCopyPassword = 2;
 
+// Where the main window was at the end of the last run (`[Window]`), in the coordinates of
+// the desktop's work area as Windows keeps a window's normal place; width 0: never stored.
+struct WindowBounds {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool known() const { return width > 0 && height > 0; }
+    friend bool operator==(const WindowBounds&, const WindowBounds&) = default;
+};
+
 struct Settings {
     // [Setting]
     std::string language; // full path of the language file; empty: none chosen
@@ -86,6 +97,7 @@ struct Settings {
     // [Account]: the last account file and name; empty while none is known.
     std::string last;
     std::string lastTitle;
+    WindowBounds window;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

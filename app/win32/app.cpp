@@ -166,19 +166,24 @@ bool App::create() {
     main_.addMessageHook([this](UINT msg, WPARAM, LPARAM, LRESULT& result) {
         if (msg == WM_QUERYENDSESSION) {
             const bool allowed = session_.queryEndSession();
-            if (allowed) saveSettingsFile();
+            if (allowed) {
+                rememberWindowBounds();
+                saveSettingsFile();
+            }
             result = allowed ? TRUE : FALSE;
             return true;
         }
         if (msg == WM_DESTROY && !ended_) {
             ended_ = true;
             guard_.clearGuarded();
+            rememberWindowBounds();
             saveSettingsFile();
             PostQuitMessage(0);
         }
         return false;
     });
 
+    restoreWindowBounds();
     installFeatures();
     if (!sessionFeature_->create()) return false;
 
@@ -311,6 +316,32 @@ void App::languageLoaded() {
     for (auto& handler : features_)
         if (handler) handler->languageLoaded();
     main_.languageLoaded(showedLoginHint);
+}
+
+// The main window's normal place (also while it is minimised or in the tray), as Windows
+// keeps it.
+void App::rememberWindowBounds() {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(main_.handle(), &placement)) return;
+    const RECT& r = placement.rcNormalPosition;
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    settings_.window = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// The place of the last run, unless no screen shows any of it any more (a monitor
+// was taken away): the window then opens centred, as on a first start.
+void App::restoreWindowBounds() {
+    const WindowBounds& b = settings_.window;
+    if (!b.known()) return;
+    const RECT r{b.left, b.top, b.left + b.width, b.top + b.height};
+    if (!MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) return;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(main_.handle(), &placement)) return;
+    placement.rcNormalPosition = r;
+    placement.showCmd = IsWindowVisible(main_.handle()) ? SW_SHOWNORMAL : SW_HIDE;
+    SetWindowPlacement(main_.handle(), &placement);
 }
 
 void App::saveSettingsFile() {

@@ -123,6 +123,8 @@ class App : public CommandRunner {
     }
     void applySettingsToSession();
     void languageLoaded();
+    void rememberWindowBounds();
+    void restoreWindowBounds();
     // The main window while it is shown (the owner of dialogs), else none.
     HWND visibleMain() const;
     template <class T> T& typed(Feature which) const;

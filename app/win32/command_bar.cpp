@@ -4,6 +4,8 @@
 #include "tfrm_main.h"
 
 #include <algorithm>
+#include <cctype>
+#include <iterator>
 
 namespace kh {
 namespace {
@@ -77,7 +79,7 @@ void CommandBar::attach() {
                                        &ToolButton5};
     for (int i = 0; i < 5; ++i) {
         TToolButton& button = menuButtons[i]->get();
-        button.OnClick = [this, i, &button] { popupMenu(kPopupNames[i], button.handle()); };
+        button.OnClick = [this, i] { openBarMenu(i); };
     }
     // The tool buttons are the command table's: each is bound once, by its command.
     for (const CommandDef& command : commandTable()) {
@@ -191,6 +193,133 @@ void CommandBar::popupMenu(const char* menuName, HWND below) {
     RECT r{};
     GetWindowRect(below, &r);
     menu->popup(main_.handle(), POINT{r.left, r.bottom});
+}
+
+namespace {
+
+// The bar whose menu is open: the message filter of the menu's loop passes it Left and
+// Right (the loop itself would only beep at them in a menu of its own).
+CommandBar* gOpenBar = nullptr;
+
+LRESULT CALLBACK barMenuFilter(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_MENU && gOpenBar) {
+        const MSG& msg = *reinterpret_cast<const MSG*>(lParam);
+        if (msg.message == WM_KEYDOWN && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT) &&
+            gOpenBar->menuArrow(static_cast<UINT>(msg.wParam)))
+            return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+constexpr int kMenuButtonCount = static_cast<int>(std::size(kPopupNames));
+
+} // namespace
+
+TToolButton& CommandBar::menuButton(int index) {
+    Ctl<TToolButton>* buttons[] = {&ToolButton1, &ToolButton2, &ToolButton3, &ToolButton4,
+                                   &ToolButton5};
+    return buttons[index]->get();
+}
+
+void CommandBar::highlight(int index) {
+    for (int i = 0; i < kMenuButtonCount; ++i)
+        menuButton(i).setHighlighted(i == index);
+    highlighted_ = index;
+}
+
+void CommandBar::beginKeyboardMenu() {
+    highlight(0);
+}
+
+void CommandBar::endKeyboardMenu() {
+    highlight(-1);
+}
+
+bool CommandBar::keyboardMenuKey(const KeyPress& key) {
+    if (highlighted_ < 0) return false;
+    if (key.ctrl || key.shift) {
+        endKeyboardMenu();
+        return false;
+    }
+    switch (key.key) {
+    case VK_LEFT:
+        highlight((highlighted_ + kMenuButtonCount - 1) % kMenuButtonCount);
+        return true;
+    case VK_RIGHT:
+        highlight((highlighted_ + 1) % kMenuButtonCount);
+        return true;
+    case VK_DOWN:
+    case VK_UP:
+    case VK_RETURN:
+        openBarMenu(highlighted_);
+        return true;
+    case VK_ESCAPE:
+    case VK_F10:
+        endKeyboardMenu();
+        return true;
+    default:
+        break;
+    }
+    // A letter opens the menu whose caption marks it.
+    if (key.key <= 0xFF && std::isalnum(static_cast<int>(key.key))) {
+        const char wanted = static_cast<char>(std::toupper(static_cast<int>(key.key)));
+        for (int i = 0; i < kMenuButtonCount; ++i) {
+            if (acceleratorOf(menuButton(i).caption()) == wanted) {
+                openBarMenu(i);
+                return true;
+            }
+        }
+        return true; // a letter of no menu stays in the bar, as in a menu bar
+    }
+    endKeyboardMenu();
+    return false;
+}
+
+void CommandBar::menuSelected(UINT flags, HMENU menu) {
+    if (!openMenu_) return;
+    activeMenu_ = menu;
+    selectionOpensSubmenu_ = (flags & MF_POPUP) != 0;
+}
+
+bool CommandBar::menuArrow(UINT key) {
+    if (!openMenu_) return false;
+    // Left closes an open submenu first and Right opens the selected one: only from the
+    // bar's own menu do they move to the neighbour.
+    if (key == VK_LEFT && activeMenu_ && activeMenu_ != openMenu_) return false;
+    if (key == VK_RIGHT && selectionOpensSubmenu_) return false;
+    menuStep_ = key == VK_LEFT ? -1 : 1;
+    EndMenu();
+    return true;
+}
+
+void CommandBar::openBarMenu(int index) {
+    menuStep_ = 0;
+    while (index >= 0) {
+        TMenu* menu = main_.menu(kPopupNames[index]);
+        if (!menu) break;
+        highlight(index);
+        const int step = menuStep_;
+        menuStep_ = 0;
+        openMenu_ = menu->handle();
+        activeMenu_ = openMenu_;
+        selectionOpensSubmenu_ = false;
+        HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, barMenuFilter, nullptr, GetCurrentThreadId());
+        CommandBar* outer = gOpenBar;
+        gOpenBar = this;
+        RECT r{};
+        GetWindowRect(menuButton(index).handle(), &r);
+        // A step to a neighbour opens its menu with the first item selected, as a menu bar
+        // does (the menu's loop takes the key from the queue).
+        if (step != 0) PostMessageA(main_.handle(), WM_KEYDOWN, VK_DOWN, 1);
+        menu->popup(main_.handle(), POINT{r.left, r.bottom});
+        gOpenBar = outer;
+        if (hook) UnhookWindowsHookEx(hook);
+        openMenu_ = nullptr;
+        activeMenu_ = nullptr;
+        if (menuStep_ == 0 || !IsWindow(main_.handle())) break;
+        index = (index + menuStep_ + kMenuButtonCount) % kMenuButtonCount;
+    }
+    if (IsWindow(main_.handle())) highlight(-1);
 }
 
 void CommandBar::popupAt(MenuId menuId, POINT screen) {

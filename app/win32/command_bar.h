@@ -34,6 +34,19 @@ class CommandBar : public LanguageMenu {
     TMenu& addCommandMenu(const char* name, MenuId menuId, MenuId submenuOf);
     // Opens the drop-down of a menu below a control, or a menu at a screen point.
     void popupMenu(const char* menuName, HWND below);
+
+    // The menu buttons used from the keyboard as a menu bar: F10 or Alt alone highlights
+    // the first; Left and Right move, also between open menus; Down, Up or Enter opens;
+    // a letter opens the menu it marks; Esc or any other key leaves.
+    void beginKeyboardMenu();
+    void endKeyboardMenu();
+    bool keyboardMenuActive() const { return highlighted_ >= 0; }
+    // A key while the bar is highlighted; true when it was the bar's.
+    bool keyboardMenuKey(const KeyPress& key);
+    // The item and menu the open menu has selected (WM_MENUSELECT).
+    void menuSelected(UINT flags, HMENU menu);
+    // Left or Right inside an open menu of the bar: true when it moves to the next menu.
+    bool menuArrow(UINT key);
     void popupAt(MenuId menu, POINT screen);
     // Runs the command of a shortcut key; false when the chord has none.
     bool runShortcut(const KeyPress& key);
@@ -57,6 +70,17 @@ class CommandBar : public LanguageMenu {
     void addLanguageItems(std::vector<LanguageMenuItem> items) override;
 
   private:
+    // Opens the menu of button `index`, then of its neighbours while Left or Right moves.
+    void openBarMenu(int index);
+    TToolButton& menuButton(int index);
+    void highlight(int index);
+
+    int highlighted_ = -1;       // the highlighted menu button, -1: none
+    HMENU openMenu_ = nullptr;   // the bar's menu that is open
+    HMENU activeMenu_ = nullptr; // the menu or submenu that has the selection
+    bool selectionOpensSubmenu_ = false;
+    int menuStep_ = 0; // set by Left (-1) or Right (+1) inside an open menu
+
     void addCommandItem(const CommandDef& command, int level, std::vector<MenuItemDef>& out);
     void setMenuImages(TMenu& menu);
 

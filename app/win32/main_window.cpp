@@ -76,10 +76,11 @@ FormDesign mainDesign() {
     design.caption = "Remember One Password, Leave the Others to Keyhaven!";
     design.clientWidth = 640;
     design.clientHeight = 460;
-    // A pop-up with a sizing frame and a painted caption bar. It keeps its task bar
-    // button: there is no separate application window to carry one.
-    design.style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_THICKFRAME |
-                   WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    // A pop-up with a sizing frame and a painted caption bar that offers Minimize and Close
+    // only, so the system menu offers no Maximize either. It keeps its task bar button:
+    // there is no separate application window to carry one.
+    design.style =
+        WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
     design.centered = true;
     design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN));
     return design;
@@ -335,6 +336,7 @@ void TfrmMain::sessionEnded() {
 }
 
 bool TfrmMain::onKeyDown(const KeyPress& key) {
+    if (bar_.keyboardMenuActive() && bar_.keyboardMenuKey(key)) return true;
     if (!key.ctrl && !key.alt && !key.shift && key.key == VK_ESCAPE) {
         session_.setBannerText("");
         return true;
@@ -381,6 +383,22 @@ LRESULT TfrmMain::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INITMENUPOPUP:
         bar_.updateMenuState(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_MENUSELECT:
+        bar_.menuSelected(HIWORD(wParam), reinterpret_cast<HMENU>(lParam));
+        break;
+    case WM_SYSCOMMAND:
+        // Alt alone or F10: the window has no menu of its own, its menu buttons are the bar.
+        if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == 0) {
+            if (bar_.keyboardMenuActive())
+                bar_.endKeyboardMenu();
+            else
+                bar_.beginKeyboardMenu();
+            return 0;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) bar_.endKeyboardMenu();
+        break;
     case WM_MEASUREITEM:
         if (bar_.measureMenuImage(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
         break;

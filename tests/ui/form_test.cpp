@@ -346,6 +346,46 @@ TEST(Form, AltLetterPressesTheActiveVisibleSkinnedButton) {
     EXPECT_EQ(1, cancel);
 }
 
+TEST(Form, AnAltLetterTakenAsACommandLeavesNoMenuModeBehind) {
+    TestForm form;
+    form.show();
+    const HWND edit = form.get<TControl>("edName").handle();
+    int cancel = 0;
+    form.get<QSkinButton>("sbCancel").OnClick = [&] { ++cancel; };
+    int menuModes = 0;
+    form.addMessageHook([&](UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+        if (msg != WM_SYSCOMMAND || (wParam & 0xFFF0) != SC_KEYMENU) return false;
+        ++menuModes; // counted, and kept from opening a menu loop in the test
+        result = 0;
+        return true;
+    });
+    const LPARAM altContext = 1 | (1L << 29);
+    const auto altAlone = [&] {
+        SendMessageA(edit, WM_SYSKEYDOWN, VK_MENU, altContext);
+        SendMessageA(edit, WM_SYSKEYUP, VK_MENU, 1 | (3L << 30));
+    };
+    // Alt pressed and released alone is the keyboard's way into the menu: it stays so.
+    altAlone();
+    EXPECT_EQ(1, menuModes);
+
+    SendMessageA(edit, WM_SYSKEYDOWN, VK_MENU, altContext);
+    altKey(edit, 'C');
+    SendMessageA(edit, WM_SYSKEYUP, 'C', altContext | (3L << 30));
+    SendMessageA(edit, WM_SYSKEYUP, VK_MENU, 1 | (3L << 30));
+    EXPECT_EQ(1, cancel);
+    EXPECT_EQ(1, menuModes) << "Alt+C ran its command and left no menu mode behind";
+
+    // Released in the other order, too, and the next Alt alone works again.
+    SendMessageA(edit, WM_SYSKEYDOWN, VK_MENU, altContext);
+    altKey(edit, 'C');
+    SendMessageA(edit, WM_SYSKEYUP, VK_MENU, 1 | (3L << 30));
+    SendMessageA(edit, WM_KEYUP, 'C', 1 | (3L << 30));
+    EXPECT_EQ(2, cancel);
+    EXPECT_EQ(1, menuModes);
+    altAlone();
+    EXPECT_EQ(2, menuModes);
+}
+
 TEST(Form, NotebookShowsOnePageAndIgnoresBadIndexes) {
     TestForm form;
     form.show();

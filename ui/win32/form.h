@@ -205,6 +205,10 @@ class TForm : public TranslatableComponent {
     Brush windowBrush_;
     bool modalLoop_ = false;
     bool swallowChar_ = false;
+    // An Alt+letter was taken as a command: the release of Alt that follows must not reach
+    // the default window procedure, which saw Alt alone and would enter menu mode (the
+    // next typed text lost, Tab dead until Esc).
+    bool swallowAltUp_ = false;
     ModalResult modalResult_ = ModalResult::None;
 };
 

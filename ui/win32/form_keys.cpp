@@ -33,6 +33,11 @@ bool TForm::routeKeyMessage(HWND target, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CHAR:
     case WM_SYSCHAR:
         return takeSwallowedChar();
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (wParam != VK_MENU || !swallowAltUp_) return false;
+        swallowAltUp_ = false;
+        return true;
     default:
         return false;
     }
@@ -41,6 +46,7 @@ bool TForm::routeKeyMessage(HWND target, UINT msg, WPARAM wParam, LPARAM lParam)
 bool TForm::processKey(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) {
     swallowChar_ = false;
     const UINT key = static_cast<UINT>(wParam);
+    if (key == VK_MENU) swallowAltUp_ = false; // a new press of Alt starts afresh
     if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) return false;
     noteUserActivity();
     KeyPress press;
@@ -54,6 +60,14 @@ bool TForm::processKey(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!consumed && key == VK_TAB && !press.ctrl && !press.alt) consumed = focusNext(!press.shift);
     if (!consumed && press.alt && !press.ctrl) consumed = pressAccelerator(key);
     swallowChar_ = consumed;
+    if (consumed && press.alt) {
+        swallowAltUp_ = true;
+        // The default procedure keeps its own note of Alt pressed alone, which only a key
+        // it sees clears: it sees this one (Alt+F4 excepted, which it would act on), in
+        // whichever window now has the focus if the command closed this one.
+        HWND seen = IsWindow(target) ? target : GetFocus();
+        if (seen && key != VK_F4 && msg == WM_SYSKEYDOWN) DefWindowProcA(seen, msg, wParam, lParam);
+    }
     return consumed;
 }
 

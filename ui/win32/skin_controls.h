@@ -260,6 +260,9 @@ class TToolButton : public QBaseControl {
     bool isDown() const { return down_; }
     void setDown(bool down);
     void setDropDown(bool dropDown);
+    // Drawn as under the mouse while the keyboard walks a bar of such buttons.
+    void setHighlighted(bool highlighted);
+    bool isHighlighted() const { return highlighted_; }
     std::function<void()> OnDropDown; // the arrow part, or the whole button without OnClick
 
   protected:
@@ -272,6 +275,7 @@ class TToolButton : public QBaseControl {
     int imageIndex_ = -1;
     bool down_ = false;
     bool dropDown_ = false;
+    bool highlighted_ = false;
 };
 
 } // namespace kh

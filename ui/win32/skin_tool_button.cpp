@@ -25,6 +25,12 @@ void TToolButton::setDropDown(bool dropDown) {
     repaint();
 }
 
+void TToolButton::setHighlighted(bool highlighted) {
+    if (highlighted_ == highlighted) return;
+    highlighted_ = highlighted;
+    repaint();
+}
+
 void TToolButton::mouseUp(int x, int y) {
     if (!releasePress(x, y)) return;
     RECT client;
@@ -39,7 +45,7 @@ void TToolButton::mouseUp(int x, int y) {
 void TToolButton::paint(HDC dc, const RECT& client) {
     if (active_ && ((pressed_ && hot_) || down_))
         drawBox(dc, client, skin::kButtonPressed, skin::kBorderHot, scale(4));
-    else if (active_ && hot_)
+    else if (active_ && (hot_ || highlighted_))
         drawBox(dc, client, skin::kButtonHot, skin::kBorderHot, scale(4));
 
     RECT content = client;

@@ -27,7 +27,7 @@ TrayFeature::TrayFeature(Session& session, Settings& settings, Event<>& settings
     appIcon_ = static_cast<HICON>(LoadImageA(
         GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN), IMAGE_ICON, size, size, 0));
 
-    stTrayIcon.setHint("Keyhaven");
+    stTrayIcon.setHint(messages_.text(Msg::apptitle));
     stTrayIcon.RestoreOn = TrayMouseAction::DoubleClick;
     stTrayIcon.PopupMenuOn = TrayMouseAction::RightClickUp;
     stTrayIcon.MenuOwner = [this] { return mainHandle(); };
@@ -184,6 +184,9 @@ bool TrayFeature::showWindow() {
     }
     if (!IsWindow(main)) return false;
     SetForegroundWindow(main);
+    // Keys go to the window at once: to the control that had the focus, else the first.
+    HWND focus = GetFocus();
+    if (!focus || focus == main || !IsChild(main, focus)) mainWindow_.focusFirst();
     return true;
 }
 

@@ -31,6 +31,8 @@ class TrayFeature : public FeatureHandler, public HotkeyRegistration, private Re
     ~TrayFeature() override;
 
     void run(CommandId action) override;
+    // The tray tip is the program's title in the language of the moment.
+    void languageLoaded() override { stTrayIcon.setHint(messages_.text(Msg::apptitle)); }
 
     Resident& resident() { return resident_; }
     QTrayIcon& trayIcon() { return stTrayIcon; }

@@ -116,6 +116,7 @@ Settings changedSettings() {
     s.sub = 2;
     s.last = "C:\\Vaults\\Caf\xE9.khk";
     s.lastTitle = "alice";
+    s.window = {-40, 25, 900, 700};
     return s;
 }
 
@@ -202,6 +203,30 @@ TEST_F(SettingsFileTest, LoadChecksReplaceValuesOutOfRange) {
     }
 }
 
+TEST_F(SettingsFileTest, TheWindowsPlaceIsTakenOnlyWholeAndWithinReason) {
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> keys;
+        WindowBounds expected;
+    };
+    const Case cases[] = {
+        {{{"Left", "10"}, {"Top", "20"}, {"Width", "800"}, {"Height", "600"}}, {10, 20, 800, 600}},
+        {{{"Left", "-1930"}, {"Top", "5"}, {"Width", "700"}, {"Height", "500"}},
+         {-1930, 5, 700, 500}},
+        {{{"Left", "10"}, {"Top", "20"}, {"Width", "800"}}, {}},                  // no height
+        {{{"Left", "10"}, {"Top", "20"}, {"Width", "0"}, {"Height", "600"}}, {}}, // no width
+        {{{"Left", "10"}, {"Top", "20"}, {"Width", "-800"}, {"Height", "600"}}, {}},
+        {{{"Left", "10"}, {"Top", "20"}, {"Width", "800"}, {"Height", "2000000"}}, {}},
+        {{{"Left", "9999999"}, {"Top", "20"}, {"Width", "800"}, {"Height", "600"}}, {}},
+    };
+    for (const Case& c : cases) {
+        FakeProfileStore store;
+        for (const auto& [key, value] : c.keys)
+            store.set("Window", key, value);
+        const Settings s = loadSettings(store, folders_);
+        EXPECT_EQ(s.window, c.expected) << c.keys.size() << " keys, Left " << c.keys[0].second;
+    }
+}
+
 TEST(ProfileInt, ReadsTheLeadingNumberAsTheProfileApiDoes) {
     const std::pair<const char*, int> cases[] = {
         {"12", 12},         {"  42", 42},       {"+7", 7},
@@ -272,6 +297,10 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInTheFileOrder) {
         "Setting/OpenLink=1",
         "Setting/WithIE=0",
         "Setting/Sub=2",
+        "Window/Left=-40",
+        "Window/Top=25",
+        "Window/Width=900",
+        "Window/Height=700",
     };
     EXPECT_EQ(store_.log, expected);
 }
@@ -342,7 +371,7 @@ TEST_F(SettingsFileTest, TextsComeBackAsTheyWereDespiteTheReadersTrimming) {
 TEST_F(SettingsFileTest, FailedWritesAreReportedAfterTryingEveryKey) {
     store_.failWrites = true;
     EXPECT_FALSE(saveSettings(store_, changedSettings()));
-    EXPECT_EQ(store_.log.size(), 24u);
+    EXPECT_EQ(store_.log.size(), 28u);
 }
 
 TEST(SettingsDialogRules, NumberFields) {

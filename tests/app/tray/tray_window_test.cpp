@@ -407,9 +407,12 @@ TEST_F(TrayWindowTest, TrayItemsRunTheMenusCommandsAndTheIconFollowsTheSession) 
     SendMessageA(mainWindow(), WM_TIMER, TfrmMain::kGuardTimer, 0);
     EXPECT_TRUE(tray().showsLoggedInIcon());
 
+    SetFocus(nullptr);
     main_->hideToTray();
     chooseTrayItem(CommandId::TrayOpenKeyhaven);
     EXPECT_TRUE(shown());
+    HWND focus = GetFocus();
+    EXPECT_TRUE(focus && IsChild(mainWindow(), focus)) << "the keys go to a control of the window";
 
     main_->yesNoAnswers.push_back(true);
     chooseTrayItem(CommandId::TrayLogoutCurrentAccount);

@@ -10,6 +10,7 @@
 #include "tfrm_add_item.h"
 #include "tfrm_show_bug.h"
 #include "tfrm_tip.h"
+#include "tray_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +107,7 @@ TEST_F(LanguageFilesTest, TheGermanFileTranslatesEveryKeyOfTheTemplate) {
         const auto placeholders = [](const std::string& s) {
             std::string p;
             for (std::size_t i = 0; i + 1 < s.size(); ++i)
-                if (s[i] == '%' && s[i + 1] != '{') p += s[++i];  // %{one|many} is no argument
+                if (s[i] == '%' && s[i + 1] != '{') p += s[++i]; // %{one|many} is no argument
             return p;
         };
         EXPECT_EQ(placeholders(text), placeholders(found->second)) << key;
@@ -229,6 +230,23 @@ TEST_F(LanguageFilesTest, AFileThatLacksKeysLeavesThoseInEnglish) {
     EXPECT_EQ("Are you sure you want to log out of the current account?",
               main_->messages().text(Msg::querylogout));
     EXPECT_EQ("&Account", main_->get<TToolButton>("ToolButton1").caption());
+}
+
+TEST_F(LanguageFilesTest, TheTrayTipIsTheTitleOfTheLanguage) {
+    const std::string file = dir_.file("titled.lng");
+    std::ofstream(file, std::ios::binary) << "[About]\r\nLanguage=Titel\r\napptitle=Tresor\r\n";
+    openWindow();
+    auto& tray = dynamic_cast<TrayFeature&>(*main_->feature(Feature::Tray));
+    EXPECT_EQ("Keyhaven", tray.trayIcon().hint());
+    dynamic_cast<LanguageFeature&>(*main_->feature(Feature::Language)).chooseLanguage(file);
+    EXPECT_EQ("Tresor", tray.trayIcon().hint());
+    closeWindow();
+
+    writeConfig("Setting", "Language", file.c_str());
+    openWindow();
+    EXPECT_EQ("Tresor",
+              dynamic_cast<TrayFeature&>(*main_->feature(Feature::Tray)).trayIcon().hint())
+        << "at start, too";
 }
 
 TEST_F(LanguageFilesTest, WithGermanChosenTheFirstWindowIsGerman) {

@@ -133,6 +133,106 @@ TEST_F(MainWindowViewTest, AltLetterOpensItsMenuWithoutRunningOneOfItsItems) {
     EXPECT_TRUE(main_->dialogStarts.empty()); // no save dialog was opened
 }
 
+TEST_F(MainWindowViewTest, TheWindowOpensWhereItWasLeftUnlessNoScreenShowsThatPlace) {
+    openWindow();
+    RECT first{};
+    GetWindowRect(main_->handle(), &first);
+    const RECT moved{first.left + 37, first.top + 21, first.right + 37 + 60,
+                     first.bottom + 21 + 40};
+    SetWindowPos(main_->handle(), nullptr, moved.left, moved.top, moved.right - moved.left,
+                 moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    closeWindow();
+
+    openWindow();
+    RECT again{};
+    GetWindowRect(main_->handle(), &again);
+    EXPECT_EQ(moved.left, again.left);
+    EXPECT_EQ(moved.top, again.top);
+    EXPECT_EQ(moved.right, again.right);
+    EXPECT_EQ(moved.bottom, again.bottom);
+    // Kept also when the program ends from the tray.
+    ShowWindow(main_->handle(), SW_HIDE);
+    closeWindow();
+    openWindow();
+    GetWindowRect(main_->handle(), &again);
+    EXPECT_EQ(moved.left, again.left);
+    closeWindow();
+
+    // A place no monitor shows (a second screen taken away): centred as at a first start.
+    writeConfig("Window", "Left", "20000");
+    writeConfig("Window", "Top", "20000");
+    openWindow();
+    GetWindowRect(main_->handle(), &again);
+    EXPECT_EQ(first.left, again.left);
+    EXPECT_EQ(first.top, again.top);
+}
+
+TEST_F(MainWindowViewTest, TheSystemMenuOffersNoMaximize) {
+    openWindow();
+    HMENU system = GetSystemMenu(main_->handle(), FALSE);
+    ASSERT_NE(nullptr, system);
+    const UINT state = GetMenuState(system, SC_MAXIMIZE, MF_BYCOMMAND);
+    EXPECT_TRUE(state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED)))
+        << "Maximize state " << state;
+    EXPECT_FALSE(GetWindowLongPtrA(main_->handle(), GWL_STYLE) & WS_MAXIMIZEBOX);
+}
+
+TEST_F(MainWindowViewTest, TheMenuButtonsWorkAsAMenuBarFromTheKeyboard) {
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    SetFocus(all);
+    const char* buttons[] = {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton4",
+                             "ToolButton5"};
+    const auto highlighted = [&] {
+        std::string names;
+        for (const char* name : buttons)
+            if (main_->get<TToolButton>(name).isHighlighted()) names += name;
+        return names;
+    };
+    // Alt alone (or F10) asks the window for its menu: the first button lights up.
+    SendMessageA(main_->handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    EXPECT_EQ("ToolButton1", highlighted());
+    press(all, VK_RIGHT);
+    EXPECT_EQ("ToolButton2", highlighted());
+    press(all, VK_LEFT);
+    press(all, VK_LEFT);
+    EXPECT_EQ("ToolButton5", highlighted()) << "round from the first to the last";
+    press(all, VK_ESCAPE);
+    EXPECT_EQ("", highlighted());
+    EXPECT_EQ(0, SendMessageA(all, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED))
+        << "the keys went to the bar, not to the list";
+    SendMessageA(main_->handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    SendMessageA(main_->handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    EXPECT_EQ("", highlighted()) << "Alt again leaves the bar";
+
+    // Down opens the highlighted menu; Right inside it moves to the next menu.
+    std::vector<HMENU> opened;
+    main_->addMessageHook([&](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&) {
+        if (msg == WM_INITMENUPOPUP && HIWORD(lParam) == FALSE)
+            opened.push_back(reinterpret_cast<HMENU>(wParam));
+        return false;
+    });
+    static HWND target = nullptr;
+    target = main_->handle();
+    const UINT_PTR right = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        PostMessageA(target, WM_KEYDOWN, VK_RIGHT, 1);
+    });
+    const UINT_PTR end = SetTimer(nullptr, 0, 700, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EndMenu();
+    });
+    SendMessageA(main_->handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    press(all, VK_DOWN);
+    KillTimer(nullptr, right);
+    KillTimer(nullptr, end);
+    ASSERT_GE(opened.size(), 2u);
+    EXPECT_EQ(main_->menu("pmAccount")->handle(), opened[0]);
+    EXPECT_EQ(main_->menu("pmOperation")->handle(), opened.back());
+    EXPECT_EQ("", highlighted()) << "a closed menu ends the bar";
+}
+
 TEST_F(MainWindowViewTest, AMenuPutsTheHintsAway) {
     openWindow();
     HWND tip = main_->tooltip();
