@@ -123,6 +123,9 @@ TfrmMain::TfrmMain(Session& session, Settings& settings, const MessageTable& mes
 TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::onCreate() {
+    // The window is not maximised (its caption bar offers Minimize and Close only).
+    if (HMENU system = GetSystemMenu(handle(), FALSE))
+        DeleteMenu(system, SC_MAXIMIZE, MF_BYCOMMAND);
     chrome_.attach();
     bar_.attach();
     lists_.attach();

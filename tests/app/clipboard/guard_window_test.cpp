@@ -334,6 +334,7 @@ TEST_F(GuardMainTest, LogoutAndTheProgramsEndTakeTheGuardedSecretOffTheClipboard
     press(all, 'C', true);
     SystemClipboard clipboard;
     ASSERT_EQ("Mango", std::string(clipboard.text().value_or(SecretString("<none>")).view()));
+    main_->yesNoAnswers.push_back(true);
     main_->runCommand(CommandId::LogoutCurrentAccount);
     EXPECT_FALSE(clipboard.hasText()) << "the logout clears the count's secret";
     EXPECT_FALSE(IsWindowVisible(guardWindow()->handle()));

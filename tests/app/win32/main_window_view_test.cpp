@@ -200,8 +200,6 @@ TEST_F(MainWindowViewTest, TheMenuButtonsWorkAsAMenuBarFromTheKeyboard) {
     EXPECT_EQ("ToolButton5", highlighted()) << "round from the first to the last";
     press(all, VK_ESCAPE);
     EXPECT_EQ("", highlighted());
-    EXPECT_EQ(0, SendMessageA(all, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED))
-        << "the keys went to the bar, not to the list";
     SendMessageA(main_->handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
     SendMessageA(main_->handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
     EXPECT_EQ("", highlighted()) << "Alt again leaves the bar";
