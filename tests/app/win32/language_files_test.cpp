@@ -110,6 +110,11 @@ TEST_F(LanguageFilesTest, TheGermanFileTranslatesEveryKeyOfTheTemplate) {
             return p;
         };
         EXPECT_EQ(placeholders(text), placeholders(found->second)) << key;
+        // ';' is a line break in a language file: a translation may join the English lines
+        // but breaks no more often, so a ';' inside a sentence shows as one break too many.
+        EXPECT_GE(std::count(text.begin(), text.end(), ';'),
+                  std::count(found->second.begin(), found->second.end(), ';'))
+            << key << ": " << found->second;
         if (found->second == text) ++same;
     }
     // Words such as "Link", "Text" or "Details" are the same in German; little else is.
@@ -140,6 +145,14 @@ TEST_F(LanguageFilesTest, GermanAndBackReachEveryWindowAlsoOnesMadeAfterTheSwitc
         return std::string(text);
     };
     EXPECT_EQ("Titel", column(0));
+    // The headers keep the alignment of their cells through the new texts.
+    HWND header = ListView_GetHeader(list(EntryView::lvPassword));
+    for (int index = 0; index < 5; ++index) {
+        HDITEMA item{};
+        item.mask = HDI_FORMAT;
+        ASSERT_TRUE(Header_GetItem(header, index, &item));
+        EXPECT_EQ(index == 0 ? HDF_LEFT : HDF_CENTER, item.fmt & HDF_JUSTIFYMASK) << index;
+    }
     EXPECT_EQ("Wollen Sie das aktuelle Konto speichern?", main_->messages().text(Msg::querysave));
     EXPECT_EQ("&Konto", main_->get<TToolButton>("ToolButton1").caption());
     EXPECT_EQ("Neues Konto anlegen", main_->get<TToolButton>("tbNewAccount").hint());
@@ -190,7 +203,7 @@ TEST_F(LanguageFilesTest, CaptionsFitTheirControlsAt96And144DpiInEnglishAndGerma
     HDC dc = CreateCompatibleDC(nullptr);
     const auto checkAll = [dc](const char* language) {
         int checked = 0;
-        int shrunk = 0;
+        std::string shrunk;
         for (TForm* form : TForm::openForms()) {
             for (const auto& control : form->controls()) {
                 const std::string caption = control->text();
@@ -202,7 +215,7 @@ TEST_F(LanguageFilesTest, CaptionsFitTheirControlsAt96And144DpiInEnglishAndGerma
                 EXPECT_EQ(0, captionOverflow(dc, control->captionFont(), caption, *room))
                     << what << " at " << form->dpi() << " DPI";
                 if (control->captionFont() != form->font(control->options() & opt::fontMask))
-                    ++shrunk;
+                    shrunk += "\n  " + what;
 
                 LOGFONTA face{};
                 GetObjectA(form->font(control->options() & opt::fontMask), sizeof face, &face);
@@ -217,7 +230,8 @@ TEST_F(LanguageFilesTest, CaptionsFitTheirControlsAt96And144DpiInEnglishAndGerma
         }
         EXPECT_GT(checked, 100) << language;
         // The shipped texts are chosen to fit; a smaller font is the exception.
-        EXPECT_LE(shrunk, 3) << language;
+        EXPECT_LE(std::count(shrunk.begin(), shrunk.end(), '\n'), 3)
+            << language << ", in a smaller font:" << shrunk;
     };
     checkAll("English");
     dynamic_cast<LanguageFeature&>(*main_->feature(Feature::Language)).chooseLanguage(germanFile());
@@ -316,7 +330,7 @@ TEST_F(LanguageFilesTest, AccessKeysAreUniqueInEveryMenuAndWindowInBothLanguages
     };
     const auto check = [&](const char* language) {
         const std::vector<KeyPlace> all = places();
-        EXPECT_GE(all.size(), 25u);
+        EXPECT_GE(all.size(), 20u);
         int keys = 0;
         for (const KeyPlace& place : all) {
             std::map<unsigned char, std::string> taken;
@@ -335,7 +349,7 @@ TEST_F(LanguageFilesTest, AccessKeysAreUniqueInEveryMenuAndWindowInBothLanguages
                 EXPECT_TRUE(fresh) << what << " takes the key of \"" << clash->second << "\"";
             }
         }
-        EXPECT_GT(keys, 120) << language;
+        EXPECT_GT(keys, 100) << language;
     };
     check("English");
     languages.chooseLanguage(germanFile());
