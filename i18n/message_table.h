@@ -128,9 +128,34 @@ enum class Msg : std::size_t {
     importbadjson,
     clipboardtoolong,
     clipboardcut,
+    // Key names in shortcut texts (menus, the hotkey field).
+    keyctrl,
+    keyalt,
+    keyshift,
+    keybackspace,
+    keytab,
+    keyenter,
+    keypause,
+    keycapslock,
+    keyesc,
+    keyspace,
+    keypageup,
+    keypagedown,
+    keyend,
+    keyhome,
+    keyleft,
+    keyup,
+    keyright,
+    keydown,
+    keyprintscreen,
+    keyinsert,
+    keydelete,
+    keynumlock,
+    keyscrolllock,
+    keynumpad,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::clipboardcut) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::keynumpad) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

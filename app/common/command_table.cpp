@@ -1,6 +1,8 @@
 #include "command_table.h"
 
 #include "image_ids.h"
+#include "key_names.h"
+#include "message_table.h"
 
 #include <array>
 
@@ -78,7 +80,7 @@ constexpr std::array kCommands = {
     CommandDef{PasswordGenerator, M::Tools, "PasswordGenerator1", "Password &Generator...", "", none(), -1, kImgGenerator, R::Always, F::Tools, S::Normal, false, None},
     CommandDef{Preferences, M::Tools, "Preferrence1", "Pre&ferences...", "", none(), -1, kImgPreferences, R::Always, F::Tools, S::Normal, true, None},
     CommandDef{SetLanguage, M::Tools, "mLanguageList", "Set &Language", "", none(), -1, kImgLanguage, R::Always, F::Language, S::Submenu, false, None},
-    CommandDef{DefaultLanguage, M::Language, "mEnglishLanguage", "&Default (English)", "", none(), -1, kImgDefaultLanguage, R::Always, F::Language, S::Normal, false, None},
+    CommandDef{DefaultLanguage, M::Language, "mEnglishLanguage", "&English (Default)", "", none(), -1, kImgDefaultLanguage, R::Always, F::Language, S::Normal, false, None},
     CommandDef{GetMoreLanguage, M::Language, "GetMoreLanguage1", "Get &More Languages", "", none(), -1, kImgOpenWeb, R::Always, F::Language, S::Normal, true, None},
     CommandDef{HowToTranslate, M::Language, "HowToTranslate1", "How to &Translate", "", none(), -1, kImgTranslate, R::Always, F::Language, S::Normal, false, None},
     CommandDef{TipOfTheDay, M::Help, "TipoftheDay1", "&Tip of the Day", "", ctrl('T'), -1, kImgTipOfTheDay, R::Always, F::Help, S::Normal, false, None},
@@ -197,21 +199,13 @@ std::optional<CommandId> commandForShortcut(const Shortcut& shortcut) {
     return std::nullopt;
 }
 
+std::string shortcutText(const Shortcut& s, const MessageTable& messages) {
+    return keyChordText(s.key, s.ctrl, s.alt, s.shift, messages);
+}
+
 std::string shortcutText(const Shortcut& s) {
-    if (s.key == 0) return {};
-    std::string text;
-    if (s.ctrl) text += "Ctrl+";
-    if (s.alt) text += "Alt+";
-    if (s.shift) text += "Shift+";
-    if (s.key == kVkDelete) {
-        text += "Del";
-    } else if (s.key >= kVkF1 && s.key < kVkF1 + 12) {
-        text += 'F';
-        text += std::to_string(s.key - kVkF1 + 1);
-    } else {
-        text += static_cast<char>(s.key);
-    }
-    return text;
+    static const MessageTable english;
+    return shortcutText(s, english);
 }
 
 } // namespace kh

@@ -10,6 +10,8 @@
 
 namespace kh {
 
+class MessageTable;
+
 enum class CommandId : std::uint16_t {
     None = 0,
     // Account menu
@@ -238,5 +240,7 @@ bool isEnabled(EnableRule rule, const CommandState& state);
 std::optional<CommandId> commandForShortcut(const Shortcut& shortcut);
 // "Ctrl+Alt+C", "Shift+Del", "F3": the text shown after a menu caption.
 std::string shortcutText(const Shortcut& shortcut);
+// The same in the language of `messages` ("Strg+Alt+C", "Umschalt+Entf").
+std::string shortcutText(const Shortcut& shortcut, const MessageTable& messages);
 
 } // namespace kh

@@ -1,7 +1,9 @@
 #include "settings_dialog.h"
 
+#include "key_names.h"
+#include "message_table.h"
+
 #include <array>
-#include <cstdio>
 
 namespace kh {
 namespace {
@@ -14,37 +16,6 @@ constexpr std::uint8_t kVkLShift = 0xA0, kVkRMenu = 0xA5;
 bool isModifierKey(std::uint8_t key) {
     return key == kVkShift || key == kVkControl || key == kVkMenu || key == kVkLWin ||
            key == kVkRWin || (key >= kVkLShift && key <= kVkRMenu);
-}
-
-struct KeyName {
-    std::uint8_t key;
-    const char* name;
-};
-
-constexpr KeyName kKeyNames[] = {
-    {0x08, "Backspace"},   {0x09, "Tab"},   {0x0D, "Enter"}, {0x13, "Pause"},
-    {0x14, "Caps Lock"},   {0x1B, "Esc"},   {0x20, "Space"}, {0x21, "PgUp"},
-    {0x22, "PgDn"},        {0x23, "End"},   {0x24, "Home"},  {0x25, "Left"},
-    {0x26, "Up"},          {0x27, "Right"}, {0x28, "Down"},  {0x2C, "PrtSc"},
-    {0x2D, "Ins"},         {0x2E, "Del"},   {0x6A, "Num *"}, {0x6B, "Num +"},
-    {0x6D, "Num -"},       {0x6E, "Num ."}, {0x6F, "Num /"}, {0x90, "Num Lock"},
-    {0x91, "Scroll Lock"}, {0xBA, ";"},     {0xBB, "="},     {0xBC, ","},
-    {0xBD, "-"},           {0xBE, "."},     {0xBF, "/"},     {0xC0, "`"},
-    {0xDB, "["},           {0xDC, "\\"},    {0xDD, "]"},     {0xDE, "'"},
-};
-
-std::string keyName(std::uint8_t key) {
-    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return std::string(1, key);
-    for (const KeyName& named : kKeyNames)
-        if (named.key == key) return named.name;
-    char name[16];
-    if (key >= 0x60 && key <= 0x69)
-        std::snprintf(name, sizeof name, "Num %d", key - 0x60);
-    else if (key >= 0x70 && key <= 0x87)
-        std::snprintf(name, sizeof name, "F%d", key - 0x70 + 1);
-    else
-        std::snprintf(name, sizeof name, "Key %02X", key);
-    return name;
 }
 
 bool isSet(std::uint16_t code, std::uint16_t bit) {
@@ -156,15 +127,14 @@ bool hotkeyAcceptable(std::uint16_t code) {
     return isSet(code, kHotkeyCtrl) || isSet(code, kHotkeyAlt);
 }
 
+std::string hotkeyText(std::uint16_t code, const MessageTable& messages) {
+    return keyChordText(static_cast<std::uint8_t>(code & 0xFF), isSet(code, kHotkeyCtrl),
+                        isSet(code, kHotkeyAlt), isSet(code, kHotkeyShift), messages);
+}
+
 std::string hotkeyText(std::uint16_t code) {
-    const auto key = static_cast<std::uint8_t>(code & 0xFF);
-    if (key == 0) return {};
-    std::string text;
-    if (isSet(code, kHotkeyCtrl)) text += "Ctrl+";
-    if (isSet(code, kHotkeyAlt)) text += "Alt+";
-    if (isSet(code, kHotkeyShift)) text += "Shift+";
-    text += keyName(key);
-    return text;
+    static const MessageTable english;
+    return hotkeyText(code, english);
 }
 
 std::string browseStart(std::string_view backupFolder, FolderMaker& folders) {

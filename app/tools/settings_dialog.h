@@ -14,6 +14,8 @@
 
 namespace kh {
 
+class MessageTable;
+
 // --- Hotkey field ---
 
 std::uint16_t hotkeyCode(std::uint8_t key, bool ctrl, bool alt, bool shift);
@@ -22,6 +24,8 @@ std::uint16_t hotkeyCode(std::uint8_t key, bool ctrl, bool alt, bool shift);
 bool hotkeyAcceptable(std::uint16_t code);
 // "Ctrl+Alt+M"; empty for a code without a key.
 std::string hotkeyText(std::uint16_t code);
+// The same in the language of `messages` ("Strg+Alt+M").
+std::string hotkeyText(std::uint16_t code, const MessageTable& messages);
 
 // --- Backup folder browser ---
 

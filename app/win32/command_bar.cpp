@@ -108,7 +108,7 @@ void CommandBar::addCommandItem(const CommandDef& command, int level,
     std::string& caption = menuCaptions_.emplace_back(command.caption);
     if (command.shortcut.key != 0) {
         caption.push_back('\t');
-        caption.append(shortcutText(command.shortcut));
+        caption.append(shortcutText(command.shortcut, main_.messages_));
     }
     out.push_back({.name = command.name.data(),
                    .caption = caption.c_str(),
@@ -433,6 +433,21 @@ int CommandBar::layout(int width, int top) {
     }
     y += toolBar;
     return y - top;
+}
+
+void CommandBar::refreshShortcutTexts() {
+    for (const char* name : {"pmAccount", "pmOperation", "pmEntries", "pmTools", "pmHelp", "pmCopy",
+                             "pmView", "pmTray"}) {
+        TMenu* menu = main_.menu(name);
+        if (!menu) continue;
+        for (TMenuItem* item : menu->items()) {
+            const int id = item->commandId() - kMenuCommandBase;
+            if (item->isSeparator() || id <= 0 || id >= static_cast<int>(CommandId::Count))
+                continue;
+            const Shortcut& shortcut = commandDef(static_cast<CommandId>(id)).shortcut;
+            if (shortcut.key != 0) item->setShortcutText(shortcutText(shortcut, main_.messages_));
+        }
+    }
 }
 
 void CommandBar::addLanguageItems(std::vector<LanguageMenuItem> items) {

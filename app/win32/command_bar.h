@@ -50,6 +50,8 @@ class CommandBar : public LanguageMenu {
     void popupAt(MenuId menu, POINT screen);
     // Runs the command of a shortcut key; false when the chord has none.
     bool runShortcut(const KeyPress& key);
+    // The key names of the menu items' shortcuts in the current language.
+    void refreshShortcutTexts();
     // A command's caption as its menu item shows it (translated), without its shortcut.
     std::string commandCaption(CommandId id) const;
 

@@ -31,6 +31,15 @@ void EntryListView::attach() {
     main_.nbPasswords->setPageIndex(0);
 }
 
+namespace {
+
+// The title column reads from the left, the others are centred, headers as their cells.
+int columnFormat(int column) {
+    return column == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+}
+
+} // namespace
+
 void EntryListView::setup(HWND list) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES |
                                                 LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
@@ -39,7 +48,7 @@ void EntryListView::setup(HWND list) {
     for (int i = 0; i < kColumnCount; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-        column.fmt = i == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
+        column.fmt = columnFormat(i);
         column.cx = main_.scale(kColumnWidths[i]);
         column.pszText = const_cast<char*>(kColumnCaptions[i]);
         column.iSubItem = i;
@@ -62,12 +71,16 @@ void EntryListView::setColumnCaptions() {
     for (HWND list : {listView(EntryView::lvPassword), listView(EntryView::lvSub)}) {
         for (int i = 0; i < kColumnCount; ++i) {
             LVCOLUMNA column{};
-            column.mask = LVCF_TEXT;
+            // The alignment goes along: a new text alone leaves the header left-aligned
+            // over centred cells on some systems.
+            column.mask = LVCF_TEXT | LVCF_FMT;
+            column.fmt = columnFormat(i);
             column.pszText = const_cast<char*>(main_.messages_.text(keys[i]).c_str());
             SendMessageA(list, LVM_SETCOLUMNA, static_cast<WPARAM>(i),
                          reinterpret_cast<LPARAM>(&column));
         }
     }
+    showSortOrder();
 }
 
 void EntryListView::setViewStyle(int style) {

@@ -210,6 +210,7 @@ void TfrmMain::applyCommentRule() {
 void TfrmMain::languageLoaded(bool showedLoginHint) {
     lists_.setColumnCaptions();
     mTabType->setTabs(tabCaptions(messages_));
+    bar_.refreshShortcutTexts();
     // The status bar speaks the new language too: what it said in the old one goes.
     if (session_.isLoggedIn()) {
         setStatusText(formatText(messages_.text(Msg::itemcount),

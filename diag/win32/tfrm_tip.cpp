@@ -1,5 +1,7 @@
 #include "tfrm_tip.h"
 
+#include "win32/image_strip.h"
+
 #include "image_ids.h"
 #include "language.h"
 #include "win32/skin_theme.h"
@@ -85,12 +87,9 @@ TfrmTip::TfrmTip(QLanguage& language, bool& showAtStartup,
       servingBrowserRequest_(std::move(servingBrowserRequest)) {}
 
 void TfrmTip::onCreate() {
-    bulb_.reset(
-        ImageList_Create(images::kTipPictureSize, images::kTipPictureSize, ILC_COLOR32, 1, 0));
-    Bitmap picture(
-        static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_TIP),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (bulb_ && picture) ImageList_Add(bulb_.get(), picture.get(), nullptr);
+    // The bulb at the window's DPI.
+    bulb_.reset(imageListOf(loadPicturePixels(GetModuleHandleA(nullptr), IDB_TIP),
+                            images::kTipPictureSize, scale(images::kTipPictureSize)));
 
     sbPrevious->OnClick = [this] { previousClick(); };
     sbNext->OnClick = [this] { nextClick(); };

@@ -30,6 +30,8 @@ class TfrmTip : public TDialog {
     bool showAbout(const std::string& line);
 
     const TipList& tips() const { return tips_; }
+    // The bulb's image list; null before the window exists.
+    HIMAGELIST bulbImages() const { return bulb_.get(); }
 
     void previousClick();
     void nextClick();

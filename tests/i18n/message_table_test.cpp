@@ -1,9 +1,11 @@
+#include "key_names.h"
 #include "language.h"
 #include "message_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -132,6 +134,30 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "importbadjson",
         "clipboardtoolong",
         "clipboardcut",
+        "keyctrl",
+        "keyalt",
+        "keyshift",
+        "keybackspace",
+        "keytab",
+        "keyenter",
+        "keypause",
+        "keycapslock",
+        "keyesc",
+        "keyspace",
+        "keypageup",
+        "keypagedown",
+        "keyend",
+        "keyhome",
+        "keyleft",
+        "keyup",
+        "keyright",
+        "keydown",
+        "keyprintscreen",
+        "keyinsert",
+        "keydelete",
+        "keynumlock",
+        "keyscrolllock",
+        "keynumpad",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;
@@ -189,6 +215,43 @@ TEST(MessageTable, RefreshTakesFoundTextsAndFallsBackToEnglish) {
 
     table.resetToDefaults();
     EXPECT_EQ(table.text(Msg::apptitle), "Keyhaven");
+}
+
+// Shortcut texts name keys as the language does; letters, digits, signs and function keys
+// are the same in every language.
+TEST(KeyNames, ChordsInEnglishAndInALoadedLanguage) {
+    QLanguage language;
+    ASSERT_TRUE(language.loadTranslation({"[About]", "Language=Deutsch", "keyctrl=Strg",
+                                          "keyshift=Umschalt", "keydelete=Entf",
+                                          "keypageup=Bild auf", "keynumpad=Num"}));
+    MessageTable german;
+    german.refreshFrom(language);
+    const MessageTable english;
+    struct Case {
+        std::uint8_t key;
+        bool ctrl, alt, shift;
+        const char* english;
+        const char* german;
+    };
+    const Case cases[] = {
+        {'S', true, false, false, "Ctrl+S", "Strg+S"},
+        {'C', true, true, false, "Ctrl+Alt+C", "Strg+Alt+C"},
+        {0x2E, false, false, true, "Shift+Del", "Umschalt+Entf"},
+        {0x21, true, false, true, "Ctrl+Shift+PgUp", "Strg+Umschalt+Bild auf"},
+        {0x72, false, false, false, "F3", "F3"},
+        {0x70, true, false, false, "Ctrl+F1", "Strg+F1"},
+        {'7', false, true, false, "Alt+7", "Alt+7"},
+        {0x63, true, false, false, "Ctrl+Num 3", "Strg+Num 3"},
+        {0x6F, true, false, false, "Ctrl+Num /", "Strg+Num /"},
+        {0xBC, true, false, false, "Ctrl+,", "Strg+,"},
+        {0x2D, false, false, false, "Ins", "Ins"}, // a key the language lacks stays English
+        {0xE8, false, true, false, "Alt+Key E8", "Alt+Key E8"},
+        {0, true, false, false, "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(keyChordText(c.key, c.ctrl, c.alt, c.shift, english), c.english) << c.english;
+        EXPECT_EQ(keyChordText(c.key, c.ctrl, c.alt, c.shift, german), c.german) << c.german;
+    }
 }
 
 // The defaults entered into the template come back unchanged when English is chosen again:

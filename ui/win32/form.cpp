@@ -51,6 +51,10 @@ TForm::~TForm() {
     forgetForm(this);
 }
 
+void TForm::setDpiOverride(int dpi) {
+    form_detail::dpiOverride() = dpi;
+}
+
 const std::vector<TForm*>& TForm::openForms() {
     return formRegistry();
 }

@@ -66,6 +66,9 @@ class TForm : public TranslatableComponent {
 
     // Every form whose window exists, in creation order (the language refresh walks it).
     static const std::vector<TForm*>& openForms();
+    // Windows created from now on take this DPI instead of the screen's (0: the screen's
+    // again), so that tests can look at them at any DPI.
+    static void setDpiOverride(int dpi);
     // Runs once for every form right after its window and controls exist and onCreate has
     // run: the language component translates the new window here.
     static std::function<void(TForm&)>& onFormCreated();

@@ -16,10 +16,22 @@ inline HINSTANCE moduleInstance() {
 }
 
 // The screen's DPI; 96 when it cannot be read.
-inline int systemDpi() {
+// Set by tests that look at windows at another DPI than the screen's; 0: the screen's.
+inline int& dpiOverride() {
+    static int dpi = 0;
+    return dpi;
+}
+
+// The screen's DPI, which the system's metrics and fonts are given at.
+inline int screenDpi() {
     WindowDc screen(nullptr);
     const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return dpi > 0 ? dpi : 96;
+}
+
+// The DPI a new window takes.
+inline int systemDpi() {
+    return dpiOverride() > 0 ? dpiOverride() : screenDpi();
 }
 
 inline bool isEditKind(ControlKind kind) {

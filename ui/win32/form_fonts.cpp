@@ -9,8 +9,6 @@
 
 namespace kh {
 
-using form_detail::systemDpi;
-
 namespace {
 
 // Ink of a few letters in a font, as drawn.
@@ -70,7 +68,7 @@ HFONT TForm::font(unsigned style) const {
     if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
         font = metrics.lfMessageFont;
         // The system gives the font at the system DPI; the form may be on another one.
-        font.lfHeight = MulDiv(font.lfHeight, dpi_, systemDpi());
+        font.lfHeight = MulDiv(font.lfHeight, dpi_, form_detail::screenDpi());
     } else {
         font.lfHeight = -MulDiv(9, dpi_, 72);
         font.lfCharSet = DEFAULT_CHARSET;

@@ -30,8 +30,8 @@ TMenuItem::TMenuItem(TMenu& menu, const MenuItemDef& def, HMENU parent, UINT pos
     : menu_(menu), name_(def.name), caption_(def.caption), commandId_(def.commandId), tag_(def.tag),
       imageIndex_(def.imageIndex), radio_((def.options & menuopt::radio) != 0), parent_(parent),
       position_(position) {
-    // The shortcut shown after a tab is no text to translate: a language replaces the
-    // caption before it and the shortcut stays.
+    // The shortcut shown after a tab is no text of the item's key: a language replaces the
+    // caption before it and the shortcut stays (its key names change by setShortcutText).
     const std::size_t tab = caption_.find('\t');
     if (tab != std::string::npos) {
         shortcut_ = caption_.substr(tab + 1);
@@ -64,6 +64,12 @@ bool TMenuItem::enabled() const {
 
 void TMenuItem::setEnabled(bool enabled) {
     setItemState(parent_, position_, MFS_DISABLED, enabled ? 0 : MFS_DISABLED);
+}
+
+void TMenuItem::setShortcutText(const std::string& shortcut) {
+    if (isSeparator()) return;
+    shortcut_ = shortcut;
+    setText(caption_);
 }
 
 void TMenuItem::setText(const std::string& text) {

@@ -65,6 +65,9 @@ class TMenuItem : public TranslatableComponent {
     std::string text() const override { return caption_; }
     // Separators keep their "-".
     void setText(const std::string& text) override;
+    // The shortcut shown after the caption ("Ctrl+S"), in the current language.
+    const std::string& shortcutText() const { return shortcut_; }
+    void setShortcutText(const std::string& shortcut);
     std::string hint() const override { return {}; }
     void setHint(const std::string&) override {}
     std::vector<TranslatableComponent*> ownedComponents() override { return {}; }
@@ -76,7 +79,7 @@ class TMenuItem : public TranslatableComponent {
 
     std::string name_;
     std::string caption_;  // without the shortcut
-    std::string shortcut_; // "Ctrl+S": shown after a tab, never translated
+    std::string shortcut_; // "Ctrl+S": shown after a tab, set apart from the caption
     std::string shown_;    // what the menu holds
     int commandId_;
     int tag_;

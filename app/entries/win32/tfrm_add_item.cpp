@@ -1,5 +1,7 @@
 #include "tfrm_add_item.h"
 
+#include "win32/image_strip.h"
+
 #include "image_ids.h"
 #include "win32/skin_theme.h"
 
@@ -271,9 +273,10 @@ TfrmAddItem::~TfrmAddItem() {
 }
 
 void TfrmAddItem::onCreate() {
-    picture_.reset(
-        static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_WIZARD),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    // The side picture at the window's DPI, resampled smoothly rather than blown up.
+    picture_.reset(bitmapOf(scalePicture(loadPicturePixels(GetModuleHandleA(nullptr), IDB_WIZARD),
+                                         scale(images::kWizardPictureWidth),
+                                         scale(images::kWizardPictureHeight))));
     Image1->OnPaint = [this](HDC dc, const RECT& area) { paintPicture(dc, area); };
     sbBack->OnClick = [this] { backClick(); };
     sbNext->OnClick = [this] { nextClick(); };

@@ -40,6 +40,8 @@ class TfrmAddItem : public TDialog, public EntryEditor {
 
     const EntryWizardFlow& flow() const { return flow_; }
     int page() const { return flow_.page(); }
+    // The side picture as drawn (pixels); null before the window exists.
+    HBITMAP picture() const { return picture_.get(); }
     bool clipboardTimerRunning() const { return revealLine_.running(); }
     // Its boxes belong to the wizard; tests answer them.
     void setPrompts(Prompts& prompts) { prompts_ = &prompts; }

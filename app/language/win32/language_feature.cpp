@@ -32,8 +32,12 @@ void LanguageFeature::buildLanguageMenu() {
         const std::string display = bytes ? readLanguageDisplayName(*bytes) : std::string();
         if (display.empty()) continue; // a file that does not name its language is not offered
         const std::string path = folder + name;
+        // The language's own name, with its first letter as the item's access key.
+        std::string caption = "&";
+        for (char c : display)
+            caption.append(c == '&' ? 2 : 1, c);
         items.push_back(
-            {display, kLanguageCommandBase + static_cast<UINT>(files_.size()),
+            {caption, kLanguageCommandBase + static_cast<UINT>(files_.size()),
              [this, path] { chooseLanguage(path); },
              [this, path] { return lstrcmpiA(settings_.language.c_str(), path.c_str()) == 0; }});
         files_.push_back(name);

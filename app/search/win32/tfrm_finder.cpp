@@ -43,7 +43,7 @@ const ControlDef kFinderControls[] = {
      .style = CBS_DROPDOWN | CBS_AUTOHSCROLL},
     optionBox("qbCase", "Case &Sensitive", kLeftColumn, 50),
     optionBox("qbTitle", "Find in Entry &Title", kLeftColumn, 74, opt::checked),
-    optionBox("qbWhole", "Find in &What's this", kLeftColumn, 98),
+    optionBox("qbWhole", "Find in W&hat's this", kLeftColumn, 98),
     optionBox("qbPassword", "Find in &Password", kRightColumn, 50, opt::checked),
     optionBox("qbComment", "Find in Entry &Detail", kRightColumn, 74, opt::checked),
     optionBox("qbAll", "Find &All Matches", kRightColumn, 98),

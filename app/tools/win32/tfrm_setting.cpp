@@ -266,7 +266,7 @@ void TfrmSetting::onShow() {
 
 void TfrmSetting::setHotkey(std::uint16_t code) {
     hotkey_ = code;
-    edHotkey->setText(hotkeyText(code));
+    edHotkey->setText(hotkeyText(code, messages_));
 }
 
 bool TfrmSetting::hotkeyFieldKey(const KeyPress& key) {
