@@ -23,18 +23,16 @@ kh_wine_env() {
     # Test programs that open windows run inside a Wine virtual desktop: without a window
     # manager, every top-level X window that is shown or hidden makes Wine wait for a
     # reply that never comes (about two seconds each). Keyhaven.exe itself keeps real X
-    # windows, which the end-to-end tests find and drive with xdotool. The DPI test has a
-    # desktop twice that size: at 192 DPI a screen of 1280x900 would be a small one.
+    # windows, which the end-to-end tests find and drive with xdotool.
     if [ ! -f "$WINEPREFIX/.kh-desktops-2" ]; then
         local reg="$WINEPREFIX/kh-desktops.reg"
         {
             printf 'REGEDIT4\n\n'
-            printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"KhTests"="1280x900"\n"KhDpi"="2560x1800"\n\n'
+            printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"KhTests"="1280x900"\n\n'
             local exe
-            for exe in main_window_tests ui_tests diag_window_tests app_win32_tests i18n_tests; do
+            for exe in main_window_tests dpi_layout_tests ui_tests diag_window_tests app_win32_tests i18n_tests; do
                 printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s.exe\\Explorer]\n"Desktop"="KhTests"\n\n' "$exe"
             done
-            printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\dpi_layout_tests.exe\\Explorer]\n"Desktop"="KhDpi"\n\n'
         } >"$reg"
         wine regedit /S "$reg" >/dev/null 2>&1 && touch "$WINEPREFIX/.kh-desktops-2"
     fi
@@ -46,7 +44,6 @@ kh_wine_env() {
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     # The tests' desktop too, so that it does not hang on the first test's output pipe.
     (wine explorer /desktop=KhTests,1280x900 </dev/null >/dev/null 2>&1 &)
-    (wine explorer /desktop=KhDpi,2560x1800 </dev/null >/dev/null 2>&1 &)
 }
 
 # Starts Xvfb on the first free display from 90 on; sets DISPLAY and KH_XVFB_PID.

@@ -9,6 +9,7 @@
 #include "tfrm_show_bug.h"
 #include "win32/caption_fit.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -65,7 +66,50 @@ void collectEscapes(HWND parent, std::vector<std::string>& escapes) {
     }
 }
 
-class DpiLayoutTest : public MainWindowFixture {};
+// The test's screen has the same pixels at every DPI, so at 192 DPI it is half as large as
+// any real screen Windows scales that far. Windows of this test may be as large as on a
+// screen of the same size in 96-DPI units: the largest size a window may take (the screen
+// plus its frame) grows with the DPI. Every top-level window is subclassed as it is made,
+// before it asks for that size.
+int gScreenDpi = 96;
+LRESULT CALLBACK largerScreen(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR) {
+    const LRESULT result = DefSubclassProc(window, msg, wParam, lParam);
+    if (msg == WM_GETMINMAXINFO) {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMaxTrackSize.x = MulDiv(info->ptMaxTrackSize.x, gScreenDpi, 96);
+        info->ptMaxTrackSize.y = MulDiv(info->ptMaxTrackSize.y, gScreenDpi, 96);
+    } else if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, largerScreen, 1);
+    }
+    return result;
+}
+
+LRESULT CALLBACK onWindowMade(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const auto* made = reinterpret_cast<const CBT_CREATEWNDA*>(lParam);
+        if (!(made->lpcs->style & WS_CHILD))
+            SetWindowSubclass(reinterpret_cast<HWND>(wParam), largerScreen, 1, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class DpiLayoutTest : public MainWindowFixture {
+  protected:
+    void SetUp() override {
+        WindowDc screen(nullptr);
+        gScreenDpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+        hook_ = SetWindowsHookExA(WH_CBT, onWindowMade, nullptr, GetCurrentThreadId());
+        ASSERT_NE(nullptr, hook_);
+    }
+    void TearDown() override {
+        closeWindow();
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+
+  private:
+    HHOOK hook_ = nullptr;
+};
 
 // Run by the test below at each DPI, and on its own at the screen's DPI.
 TEST_F(DpiLayoutTest, EveryChildLiesInsideItsParentAndEveryCaptionFits) {
