@@ -87,15 +87,15 @@ Function OptionsPage
     ${If} $0 == error
         Abort
     ${EndIf}
-    ${NSD_CreateLabel} 0 0 100% 24u "Keyhaven changes none of these until you choose them here; you can change both later under Tools - Preferences."
+    ${NSD_CreateLabel} 0 0 100% 30u "Keyhaven does neither unless you choose it here. Later, Tools - Preferences turns both on or off; for the browser extension run khbridge register or khbridge unregister."
     Pop $0
-    ${NSD_CreateCheckbox} 0 32u 100% 12u "&Start Keyhaven with Windows (in the notification area)"
+    ${NSD_CreateCheckbox} 0 38u 100% 12u "&Start Keyhaven with Windows (in the notification area)"
     Pop $AutorunBox
     ${NSD_SetState} $AutorunBox $Autorun
-    ${NSD_CreateCheckbox} 0 52u 100% 12u "&Connect Keyhaven with the web browsers"
+    ${NSD_CreateCheckbox} 0 58u 100% 12u "&Connect Keyhaven with the web browsers"
     Pop $BrowserBox
     ${NSD_SetState} $BrowserBox $Browser
-    ${NSD_CreateLabel} 12u 66u -12u 40u "Registers khbridge as the native-messaging host of the Keyhaven browser extension for Chrome, Edge, Chromium and Firefox, and adds the Keyhaven entries to Internet Explorer's context menu."
+    ${NSD_CreateLabel} 12u 72u -12u 40u "Registers khbridge as the native-messaging host of the Keyhaven browser extension for Chrome, Edge, Chromium and Firefox, and adds the Keyhaven entries to Internet Explorer's context menu."
     Pop $0
     nsDialogs::Show
 FunctionEnd
