@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows program (preset windows) and packs it twice into dist/:
+# Installs what is missing, builds the Windows program (preset windows) and packs it twice
+# into dist/:
 #   Keyhaven-<version>-setup.exe     the per-user installer (NSIS)
 #   Keyhaven-<version>-portable.zip  the same files in a folder that runs from anywhere
 # KH_BUILD_DIR names another build folder of the windows preset (default build/windows);
@@ -13,6 +14,7 @@ dist=$root/dist
 work=$root/build/package
 stage=$work/Keyhaven
 
+scripts/setup.sh
 for tool in makensis zip x86_64-w64-mingw32-objdump; do
     command -v "$tool" >/dev/null || { echo "package: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 done
@@ -36,7 +38,9 @@ cp -r "$app/language" "$app/html" "$stage/"
 cp "$build/tools/khcli/khcli.exe" "$stage/"
 cp "$build/tools/khbridge/khbridge.exe" "$build/tools/khbridge/"org.keyhaven.bridge*.json "$stage/"
 cp -r "$root/browser-extension" "$stage/"
-[ -f "$root/docs/user-guide.md" ] && cp "$root/docs/user-guide.md" "$stage/User Guide.md"
+# The guide with what it links to.
+mkdir -p "$stage/docs"
+cp -r "$root/docs/user-guide.md" "$root/docs/browser-protocol.md" "$root/docs/screenshots" "$stage/docs/"
 
 # --- Every DLL the programs load that Windows does not bring, and the DLLs those load.
 # Windows' own DLLs are the ones Wine provides as system DLLs; others are looked for in
