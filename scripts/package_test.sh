@@ -91,6 +91,15 @@ for f in Keyhaven.exe khcli.exe khbridge.exe uninstall.exe example.lng language/
     check "installed: $f" test -e "$instdir/$f"
 done
 check "a Start-menu entry" test -f "$shortcut"
+version=$(basename "$setup" | sed 's/^Keyhaven-\(.*\)-setup\.exe$/\1/')
+for exe in Keyhaven.exe khcli.exe khbridge.exe; do
+    check "$exe carries the version $version" \
+        sh -c "strings -el '$instdir/$exe' | grep -qx '$version'"
+done
+check "Keyhaven.exe's manifest: per-monitor DPI aware, as invoker, common controls 6" \
+    sh -c "grep -q 'PerMonitorV2, PerMonitor<' '$instdir/Keyhaven.exe' &&
+        grep -q 'level=\"asInvoker\"' '$instdir/Keyhaven.exe' &&
+        grep -q 'Microsoft.Windows.Common-Controls' '$instdir/Keyhaven.exe'"
 check "the uninstall key names the uninstaller" value_names_us "$uninstall_key" UninstallString
 check "config.ini holds the choices (Autorun=1, WithIE=1)" \
     test "$(ini_value Autorun)$(ini_value WithIE)" = 11
