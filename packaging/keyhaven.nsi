@@ -5,7 +5,8 @@
 ;   KH_FILES    an include file with the uninstaller's Delete and RMDir lines for it
 ;   KH_ICON     the program's icon
 ;   KH_OUTFILE  the installer to write
-; Silent use: setup.exe /S [/AUTORUN=1] [/BROWSER=1] [/D=folder]; uninstall.exe /S.
+; Silent use: setup.exe /S [/AUTORUN=0|1] [/BROWSER=0|1] [/D=folder]; uninstall.exe /S.
+; Without /AUTORUN or /BROWSER an earlier installation's choice stays, and a first one is off.
 ; The program is x64 only, and so is the installer.
 Target amd64-unicode
 ManifestDPIAware true
@@ -62,22 +63,33 @@ Page custom OptionsPage OptionsLeave
 
 !insertmacro MUI_LANGUAGE "English"
 
-; 1 when the command line has /NAME=1.
-!macro FlagOption NAME VAR
-    StrCpy ${VAR} 0
+; /NAME=1 or /NAME=0 on the command line; without it the setting KEY of an earlier
+; installation's config.ini, else 0.
+!macro FlagOption NAME KEY VAR
     ClearErrors
     ${GetOptions} $R0 "/${NAME}=" $R1
-    ${IfNot} ${Errors}
-    ${AndIf} $R1 == "1"
+    ${If} ${Errors}
+        ClearErrors
+        ReadINIStr $R1 "$APPDATA\Keyhaven\config.ini" "Setting" "${KEY}"
+        ${If} ${Errors}
+            StrCpy $R1 0
+        ${EndIf}
+    ${EndIf}
+    ; Read as a number, as the program reads it: anything but a number other than 0 is off.
+    IntOp $R1 $R1 + 0
+    ${If} $R1 = 0
+        StrCpy ${VAR} 0
+    ${Else}
         StrCpy ${VAR} 1
     ${EndIf}
 !macroend
 
 Function .onInit
-    ; Nothing the user did not ask for: both off unless chosen here or on the page.
+    ; Nothing the user did not ask for: both off unless chosen now or before.
+    SetShellVarContext current
     ${GetParameters} $R0
-    !insertmacro FlagOption "AUTORUN" $Autorun
-    !insertmacro FlagOption "BROWSER" $Browser
+    !insertmacro FlagOption "AUTORUN" "Autorun" $Autorun
+    !insertmacro FlagOption "BROWSER" "WithIE" $Browser
 FunctionEnd
 
 Function OptionsPage

@@ -134,6 +134,12 @@ program_gone() { ! wine tasklist 2>/dev/null | grep -qi keyhaven.exe; }
 check "Account - Quit Keyhaven ends it" wait_until 20 program_gone
 wine taskkill /F /IM Keyhaven.exe >/dev/null 2>&1 # whatever the check found
 
+# Installed again without options (an update): the earlier choices stay.
+wine "$setup" /S </dev/null >/dev/null 2>&1
+check "an update without options keeps the choices" \
+    test "$(ini_value Autorun)$(ini_value WithIE)" = 11
+check "an update keeps the Run value" value_names_us "$run_key" Keyhaven
+
 # --- Uninstall, silently. The uninstaller runs from a copy in the temporary folder.
 wine "$instdir/uninstall.exe" /S </dev/null >/dev/null 2>&1
 uninstalled() { no_key "$uninstall_key" && gone "$instdir/uninstall.exe"; }
