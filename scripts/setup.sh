@@ -8,7 +8,7 @@ packages=(
   clang clang-14 libclang-rt-14-dev clang-format
   googletest libbenchmark-dev libssl-dev python3 nodejs
   g++-mingw-w64-x86-64-posix
-  wine wine64
+  wine wine64 nsis zip unzip
   xvfb xauth x11-utils xdotool xclip imagemagick
   fonts-wine fonts-liberation2
   keepassxc

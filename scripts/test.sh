@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every suite:
 #   native, native-asan (ctest), windows (ctest under Wine in a private Xvfb display,
-#   including the end-to-end start of Keyhaven.exe) and a short run of each fuzz target.
+#   including the end-to-end start of Keyhaven.exe), the installer and the portable zip
+#   (built, installed, started and uninstalled under Wine) and a short run of each fuzz
+#   target.
 # Exits non-zero when anything fails. KH_FUZZ_SECONDS sets the time per fuzz target.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,6 +54,12 @@ test_windows() {
     return $rc
 }
 
+# The installer and the portable zip of scripts/package.sh, installed, started and
+# uninstalled under Wine in a prefix of their own (scripts/package_test.sh).
+test_package() {
+    scripts/package.sh && scripts/package_test.sh
+}
+
 test_fuzz() {
     build_preset fuzz || return 1
     local rc=0 target corpus
@@ -79,6 +87,7 @@ if [ "$failed" -eq 0 ]; then
     run_step "native build and tests" test_native
     run_step "native-asan build and tests (ASan + UBSan)" test_asan
     run_step "windows build and tests under Wine" test_windows
+    run_step "installer and portable zip under Wine" test_package
     run_step "fuzz targets (${fuzz_seconds} s each)" test_fuzz
 fi
 

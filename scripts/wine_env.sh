@@ -24,17 +24,17 @@ kh_wine_env() {
     # manager, every top-level X window that is shown or hidden makes Wine wait for a
     # reply that never comes (about two seconds each). Keyhaven.exe itself keeps real X
     # windows, which the end-to-end tests find and drive with xdotool.
-    if [ ! -f "$WINEPREFIX/.kh-desktops" ]; then
+    if [ ! -f "$WINEPREFIX/.kh-desktops-2" ]; then
         local reg="$WINEPREFIX/kh-desktops.reg"
         {
             printf 'REGEDIT4\n\n'
             printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"KhTests"="1280x900"\n\n'
             local exe
-            for exe in main_window_tests ui_tests diag_window_tests app_win32_tests i18n_tests; do
+            for exe in main_window_tests dpi_layout_tests ui_tests diag_window_tests app_win32_tests i18n_tests; do
                 printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s.exe\\Explorer]\n"Desktop"="KhTests"\n\n' "$exe"
             done
         } >"$reg"
-        wine regedit /S "$reg" >/dev/null 2>&1 && touch "$WINEPREFIX/.kh-desktops"
+        wine regedit /S "$reg" >/dev/null 2>&1 && touch "$WINEPREFIX/.kh-desktops-2"
     fi
     # One server for the whole run, with Wine's own background processes (services,
     # device host) started here. Started by the first test instead, they would inherit
