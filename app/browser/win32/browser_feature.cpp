@@ -53,12 +53,12 @@ int BrowserFeature::buildPages() {
 }
 
 std::intptr_t BrowserFeature::serve(UINT msg, WPARAM wParam, LPARAM lParam) {
-    // A request for a login or a save is a person's action in the browser; a status or a
-    // check is not (a program may ask them in a loop).
+    // A request for a login or a save is a person's action in the browser; a status, a
+    // check or a list of a page's logins is not (a program may ask them in a loop to keep
+    // the vault from its automatic logout).
     using browser::RequestKind;
     if (lParam != 0 && (msg == static_cast<UINT>(RequestKind::GetByTitle) ||
-                        msg == static_cast<UINT>(RequestKind::SaveLogin) ||
-                        msg == static_cast<UINT>(RequestKind::FindByPage)))
+                        msg == static_cast<UINT>(RequestKind::SaveLogin)))
         session_.noteActivity();
     return server_.serve(msg, static_cast<std::uintptr_t>(wParam),
                          static_cast<std::uintptr_t>(lParam));

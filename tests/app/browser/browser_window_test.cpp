@@ -149,9 +149,16 @@ TEST_F(BrowserWindowTest, RequestsAreAnsweredFromTheOpenAccount) {
     EXPECT_FALSE(serving());
     EXPECT_TRUE(main_->warnings.empty());
 
-    // Requests are the user's action: the idle count starts again.
+    // A get is a person's action: the idle count starts again. A status, a check or a find,
+    // which a program may send in a loop, leaves it running.
     timerTicks(TfrmMain::kGuardTimer, 3);
     ASSERT_EQ(6, main_->session().idleSeconds());
+    RequestBlock asked = makeBlock("Bank", "https://bank.example.org/login");
+    status();
+    send(kCheck, asked);
+    RequestBlock listed = makeBlock("", "https://bank.example.org/login");
+    send(kFind, listed);
+    EXPECT_EQ(6, main_->session().idleSeconds());
     EXPECT_EQ(1, send(kGet, block));
     EXPECT_EQ(0, main_->session().idleSeconds());
 }
