@@ -315,7 +315,11 @@ void EntryListView::rowsChanged(RowsChange change) {
     const EntryList& list = main_.list_;
     for (EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
         HWND handle = listView(view);
-        ListView_SetItemCountEx(handle, list.rowCount(view), LVSICF_NOSCROLL);
+        // A new count lays out the scroll bars again, which costs a round of window
+        // management: only when the count changed.
+        const int count = list.rowCount(view);
+        if (ListView_GetItemCount(handle) != count)
+            ListView_SetItemCountEx(handle, count, LVSICF_NOSCROLL);
         // Rows moved or went: the list view's selection is by position, the model's goes
         // with the entries, so the view takes the model's.
         if (change >= RowsChange::Reordered) pushSelection(view);
@@ -333,10 +337,12 @@ void EntryListView::showSortOrder() {
             HDITEMA item{};
             item.mask = HDI_FORMAT;
             if (!Header_GetItem(header, column, &item)) continue;
-            const int format = item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN);
-            item.fmt = format;
+            int format = item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN);
             if (sorted && column == list.sortColumn())
-                item.fmt |= list.sortDescending() ? HDF_SORTDOWN : HDF_SORTUP;
+                format |= list.sortDescending() ? HDF_SORTDOWN : HDF_SORTUP;
+            // Each change makes the list view lay its columns out and repaint.
+            if (format == item.fmt) continue;
+            item.fmt = format;
             Header_SetItem(header, column, &item);
         }
     }
@@ -354,7 +360,12 @@ void EntryListView::pushSelection(EntryView view) {
         for (int row = 0; row < count; ++row)
             if (!list.isSelected(view, row)) ListView_SetItemState(handle, row, 0, LVIS_SELECTED);
     } else {
-        ListView_SetItemState(handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        // Clearing a virtual list visits every row, so it runs only when a row is selected;
+        // the focus (which stayed at a position, now another entry's) goes as well.
+        if (ListView_GetSelectedCount(handle) > 0)
+            ListView_SetItemState(handle, -1, 0, LVIS_SELECTED);
+        const int focused = ListView_GetNextItem(handle, -1, LVNI_FOCUSED);
+        if (focused >= 0) ListView_SetItemState(handle, focused, 0, LVIS_FOCUSED);
         for (int row : selected)
             ListView_SetItemState(handle, row, LVIS_SELECTED, LVIS_SELECTED);
     }

@@ -113,7 +113,8 @@ TfrmMain::TfrmMain(Session& session, Settings& settings, const MessageTable& mes
           lists_.rowsChanged(change);
           if (change >= RowsChange::TypeListRebuilt) {
               const int shown = list_.shownType();
-              nbPasswords->setPageIndex(shown > 0 ? 1 : 0);
+              const int page = shown > 0 ? 1 : 0;
+              if (nbPasswords->pageIndex() != page) nbPasswords->setPageIndex(page);
               if (mTabType->tabIndex() != shown) mTabType->setTabIndex(shown);
               if (change == RowsChange::TypeListRebuilt) applyCommentRule();
           }
@@ -193,7 +194,12 @@ void TfrmMain::setCommentVisible(bool visible) {
     commentShown_ = visible;
     mmComment->setVisible(visible);
     bar_.setToolButtonDown(CommandId::ToolComment, visible);
-    layoutControls();
+    // Only the list area changes (the Text tab shows and hides the comment window on
+    // every visit); before the first layout there is none to adjust.
+    if (listTop_ > 0)
+        layoutListArea();
+    else
+        layoutControls();
     InvalidateRect(lists_.listView(EntryView::lvPassword), nullptr, FALSE);
     InvalidateRect(lists_.listView(EntryView::lvSub), nullptr, FALSE);
 }
@@ -253,24 +259,35 @@ void TfrmMain::layoutControls() {
 
     const int status = scale(kStatusHeight);
     StatusBar1->setBoundsPx(0, h - status, w, status);
-    int bottom = h - status;
+    mTabType->setBoundsPx(0, y, chrome_.tabStripWidth(), h - status - y);
+    listTop_ = y;
+    layoutListArea();
+}
+
+void TfrmMain::layoutListArea() {
+    RECT client{};
+    GetClientRect(handle(), &client);
+    const int w = client.right;
+    const int y = listTop_;
+    int bottom = client.bottom - scale(kStatusHeight);
     const int tabWidth = chrome_.tabStripWidth();
     if (commentShown_) {
         const int ch = scale(kCommentHeight);
         mmComment->setBoundsPx(tabWidth, bottom - ch, w - tabWidth, ch);
         bottom -= ch;
     }
-    mTabType->setBoundsPx(0, y, tabWidth, h - status - y);
     const int listWidth = w - tabWidth;
     const int listHeight = std::max(0, bottom - y);
     nbPasswords->setBoundsPx(tabWidth, y, listWidth, listHeight);
     All->setBoundsPx(0, 0, listWidth, listHeight);
     Catagory->setBoundsPx(0, 0, listWidth, listHeight);
+    // The Details column takes what the others leave.
+    const int details = std::max(scale(40), listWidth - scale(385));
     for (TNativeControl* list : {&lvPassword.get(), &lvSub.get()}) {
         list->setBoundsPx(0, 0, listWidth, listHeight);
-        // The Details column takes what the others leave.
-        ListView_SetColumnWidth(list->handle(), kColumnDetails,
-                                std::max(scale(40), listWidth - scale(385)));
+        // A column width set again still lays the columns out and repaints the list.
+        if (ListView_GetColumnWidth(list->handle(), kColumnDetails) != details)
+            ListView_SetColumnWidth(list->handle(), kColumnDetails, details);
     }
 }
 

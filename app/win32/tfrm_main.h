@@ -79,6 +79,8 @@ class TfrmMain : public TForm, public SessionView, public MainWindowControl, pub
     friend class CommandBar;
 
     void layoutControls();
+    // The comment window, the notebook and the list views below the tab strip's top.
+    void layoutListArea();
     void setCommentVisible(bool visible);
     // The comment window shows while the Text tab is, or while the setting says so.
     void applyCommentRule();
@@ -118,6 +120,7 @@ class TfrmMain : public TForm, public SessionView, public MainWindowControl, pub
     int busyDepth_ = 0;
     bool closing_ = false;
     bool commentShown_ = false;
+    int listTop_ = 0; // client y of the list area, 0 before the first layout
     Event<>::Subscription started_, ended_;
     Event<bool>::Subscription modified_, logo_;
     Event<RowsChange>::Subscription rows_;

@@ -1,8 +1,10 @@
 // Login benchmark of the Windows program: a 10,240-entry account opened in the real main
-// window and timed until its first rows are painted, against the bare readAccountFile of
-// the same file in the same process. On the open account it also times sorting by each
-// column and switching the type tabs, each with its repaint. Medians of several
-// repetitions; the ratio login / read is the figure to watch.
+// window and timed until its first rows are painted. On the open account it also times
+// sorting by each column and switching the type tabs, each with its repaint. Medians of
+// several repetitions. The yardstick is the bare readAccountFile of the same file in the
+// same process with the table-driven cipher engine, so that a faster cipher does not move
+// the bar: what the login adds to its own read, and the slowest tab or sort, are given
+// as multiples of it.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -10,6 +12,7 @@
 
 #include "account_file.h"
 #include "app.h"
+#include "des_bitslice.h"
 #include "entry_list.h"
 #include "secure_memory.h"
 #include "win32/form.h"
@@ -26,7 +29,8 @@ namespace {
 
 constexpr int kEntries = 10240;
 constexpr int kRepetitions = 9;
-constexpr double kTargetRatio = 1.5;
+constexpr double kOverheadTarget = 0.25;  // login less its read, / yardstick read
+constexpr double kTabOrSortTarget = 0.30; // slowest tab or sort with repaint, / yardstick read
 constexpr char kAccountName[] = "benchmark";
 constexpr char kAccountPassword[] = "correct horse battery staple";
 
@@ -216,6 +220,20 @@ class LoginSteps {
     kh::Event<>::Subscription started_;
 };
 
+// The end of the read inside a login: the list is emptied right after it. Subscribed
+// before the main window exists, so it hears that before the window does its work on it.
+class ReadEnd {
+  public:
+    explicit ReadEnd(kh::EntryList& list)
+        : rows_(list.OnRowsChanged.subscribe([this](kh::RowsChange change) {
+              if (change == kh::RowsChange::Reset && at == 0) at = nowMs();
+          })) {}
+    double at = 0;
+
+  private:
+    kh::Event<kh::RowsChange>::Subscription rows_;
+};
+
 // A click on a column header, as the list view reports it to the window.
 void clickHeader(kh::TfrmMain& main, int column) {
     HWND list = main.lists().visibleListView();
@@ -234,9 +252,9 @@ struct Row {
 };
 
 void printTable(const char* heading, const std::vector<Row>& rows, double read) {
-    std::printf("\n%-44s %10s %10s\n", heading, "median", "/ read");
+    std::printf("\n%-44s %10s %12s\n", heading, "median", "/ yardstick");
     for (const Row& r : rows)
-        std::printf("  %-42s %7.1f ms %9.2fx\n", r.name.c_str(), r.ms, r.ms / read);
+        std::printf("  %-42s %7.1f ms %11.2fx\n", r.name.c_str(), r.ms, r.ms / read);
 }
 
 int run() {
@@ -259,12 +277,15 @@ int run() {
             return 1;
         }
     }
-    std::printf("Account: %d entries, %llu bytes, %d repetitions (medians)\n", kEntries,
-                static_cast<unsigned long long>(std::filesystem::file_size(file)), kRepetitions);
+    std::printf("Account: %d entries, %llu bytes, %d repetitions (medians); cipher in use: "
+                "bitsliced, %s\n",
+                kEntries, static_cast<unsigned long long>(std::filesystem::file_size(file)),
+                kRepetitions, kh::bitslice::avx2Usable() ? "AVX2" : "64-bit");
 
     kh::AppPaths paths{folder.path(), folder.path()};
     PrintedPrompts prompts;
     kh::App app(paths, {&prompts, nullptr, nullptr, nullptr});
+    ReadEnd readEnd(app.entries());
     if (!app.create()) {
         std::printf("the main window was not created\n");
         return 1;
@@ -281,10 +302,14 @@ int run() {
     ShowWindow(main.handle(), SW_SHOWNORMAL);
     paintNow(main);
 
-    // Each repetition: the bare read and the model fill on its result outside any window,
-    // then the login until the first rows are visible, then the logout (not timed). Reads
-    // and logins take turns so that both see the same load on the machine.
+    // Each repetition: the yardstick read (table engine), the bare read with the engine in
+    // use and the model fill on its result outside any window, then the login until the
+    // first rows are visible, then the logout (not timed). Reads and logins take turns so
+    // that both see the same load on the machine.
+    std::vector<double> yardstickTimes;
     std::vector<double> readTimes;
+    std::vector<double> innerReadTimes;
+    std::vector<double> overheadTimes;
     std::vector<double> fillTimes;
     std::vector<double> loginTimes;
     std::vector<double> callTimes;
@@ -292,7 +317,22 @@ int run() {
     std::vector<double> pairRatios;
     std::vector<std::vector<double>> stepTimes(5);
     for (int rep = 0; rep <= kRepetitions; ++rep) {
-        double read = 0;
+        double yardstick = 0;
+        {
+            kh::LoadedAccount loaded;
+            kh::setCipherEngine(kh::CipherEngine::Table);
+            const double t0 = nowMs();
+            const kh::ReadOutcome outcome =
+                kh::readAccountFile(file, kAccountName, kAccountPassword, loaded);
+            const double t1 = nowMs();
+            kh::setCipherEngine(kh::CipherEngine::Auto);
+            if (outcome != kh::ReadOutcome::Loaded || loaded.entries.size() != kEntries) {
+                std::printf("readAccountFile failed\n");
+                return 1;
+            }
+            yardstick = t1 - t0;
+            if (rep > 0) yardstickTimes.push_back(yardstick);
+        }
         {
             kh::LoadedAccount loaded;
             const double t0 = nowMs();
@@ -313,21 +353,21 @@ int run() {
                 std::printf("the model took %d of %d entries\n", added, kEntries);
                 return 1;
             }
-            read = t1 - t0;
             if (rep > 0) {
-                readTimes.push_back(read);
+                readTimes.push_back(t1 - t0);
                 fillTimes.push_back(t3 - t2);
             }
         }
 
         timer.reset();
+        readEnd.at = 0;
         textRequests = 0;
         const double t0 = nowMs();
         const bool in = app.session().loginAccount(file, kAccountName, kAccountPassword);
         const double t1 = nowMs();
         paintNow(main);
         const double t2 = nowMs();
-        if (!in || !listPainted(main, kEntries) || textRequests == 0) {
+        if (!in || readEnd.at == 0 || !listPainted(main, kEntries) || textRequests == 0) {
             std::printf("login %d: %s\n", rep, in ? "the list was not painted" : "failed");
             return 1;
         }
@@ -336,7 +376,9 @@ int run() {
             loginTimes.push_back(t2 - t0);
             callTimes.push_back(t1 - t0);
             paintTimes.push_back(t2 - t1);
-            pairRatios.push_back((t2 - t0) / read);
+            innerReadTimes.push_back(readEnd.at - t0);
+            overheadTimes.push_back(t2 - readEnd.at);
+            pairRatios.push_back((t2 - readEnd.at) / yardstick);
             const LoginSteps::Steps& st = timer.steps;
             const double inList = st.addRows + st.started + st.typeList;
             const double steps[] = {st.readDone - t0, st.addRows, st.started, st.typeList,
@@ -349,8 +391,9 @@ int run() {
             paintNow(main);
         }
     }
-    const double read = median(readTimes);
+    const double read = median(yardstickTimes);
     const double login = median(loginTimes);
+    const double overhead = median(overheadTimes);
 
     // What a repaint costs on its own, and the item count of a virtual list view.
     HWND list = main.lists().visibleListView();
@@ -417,11 +460,14 @@ int run() {
     }
 
     printTable("Open 10,240 entries",
-               {{"readAccountFile (bare)", read},
+               {{"yardstick: readAccountFile, table engine", read},
+                {"readAccountFile, engine in use", median(readTimes)},
                 {"model fill (loadEntries + type list)", median(fillTimes)},
                 {"loginAccount call", median(callTimes)},
                 {"paint until idle", median(paintTimes)},
-                {"login until the first rows are visible", login}},
+                {"login until the first rows are visible", login},
+                {"of which the read inside the login", median(innerReadTimes)},
+                {"login overhead (the rest)", overhead}},
                read);
     printTable("Where the login time goes",
                {{"readAccountFile inside the login, list emptied", median(stepTimes[0])},
@@ -448,13 +494,22 @@ int run() {
         tabRows.push_back({std::string("tab ") + kTabNames[i] + " + repaint", median(tabTimes[i])});
     printTable("Tabs", tabRows, read);
 
-    const double ratio = login / read;
-    std::printf("\nRatio (same file, same process):\n");
-    std::printf("  login until the first rows are visible / readAccountFile: %.2fx  "
-                "(target <= %.2f) %s\n",
-                ratio, kTargetRatio, ratio <= kTargetRatio ? "ok" : "ABOVE TARGET");
-    std::printf("  the same, median of the ratios of each repetition:       %.2fx\n",
+    double slowest = 0;
+    for (const Row& r : sorts)
+        slowest = std::max(slowest, r.ms);
+    for (const Row& r : tabRows)
+        slowest = std::max(slowest, r.ms);
+    const double overheadRatio = overhead / read;
+    const double slowestRatio = slowest / read;
+    std::printf("\nRatios (same file, same process; yardstick: the table engine's bare read):\n");
+    std::printf("login overhead / yardstick read: %.2fx\n", overheadRatio);
+    std::printf("slowest tab or sort / yardstick read: %.2fx\n", slowestRatio);
+    std::printf("  targets: login overhead <= %.2fx %s, slowest tab or sort <= %.2fx %s\n",
+                kOverheadTarget, overheadRatio <= kOverheadTarget ? "ok" : "ABOVE TARGET",
+                kTabOrSortTarget, slowestRatio <= kTabOrSortTarget ? "ok" : "ABOVE TARGET");
+    std::printf("  login overhead / yardstick read, median of each repetition's: %.2fx\n",
                 median(pairRatios));
+    std::printf("  login until the first rows are visible / yardstick read: %.2fx\n", login / read);
 
     app.session().endSession();
     DestroyWindow(main.handle());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iostream>
@@ -399,6 +400,84 @@ TEST_F(EntryListTest, SortingEitherListKeepsTheIndexInvariant) {
             }
             list.chooseTypeTab(kTabAll);
         }
+    }
+}
+
+TEST_F(EntryListTest, SortOrderAndTiesMatchAStableSortByTheCaseInsensitiveOrder) {
+    // Texts that agree in their first eight letters, are shorter than eight, differ only in
+    // case (ties keep their order) or in Windows-1252 letters, and an empty one.
+    const std::vector<std::string> texts = {"abcdefghZ",
+                                            "ABCDEFGHa",
+                                            "abcdefgh",
+                                            "abcdefg",
+                                            "abcdefgh\x01",
+                                            "",
+                                            "Zeta",
+                                            "\xC9t\xE9",
+                                            "\xE9T\xC9",
+                                            "zeta",
+                                            "abcdefghij",
+                                            "ABCDEFGHIJ",
+                                            "\x8A"
+                                            "a",
+                                            "\x9A",
+                                            "abcdefgh",
+                                            "abcdefghi+",
+                                            "abcdefghi",
+                                            "Ab"};
+    std::vector<Sample> samples;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        samples.push_back({kEntryPassword, "row" + std::to_string(i), texts[i], texts[i]});
+    for (const int column : {kColumnWhatsThis, kColumnPassword}) {
+        for (const bool descending : {false, true}) {
+            SCOPED_TRACE("column " + std::to_string(column) + (descending ? ", descending" : ""));
+            std::vector<std::size_t> expected(texts.size());
+            for (std::size_t i = 0; i < expected.size(); ++i)
+                expected[i] = i;
+            std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+                const int order = compareTextNoCase(texts[a], texts[b]);
+                return descending ? order > 0 : order < 0;
+            });
+            // From the load order each time (the second click turns the first one round).
+            list.clearEntryList();
+            loadAndLogIn(samples);
+            ASSERT_TRUE(list.sortByColumn(column));
+            if (descending) {
+                ASSERT_TRUE(list.sortByColumn(column));
+            }
+            ASSERT_EQ(list.sortDescending(), descending);
+            for (std::size_t i = 0; i < expected.size(); ++i)
+                EXPECT_EQ(title(EntryView::lvPassword, static_cast<int>(i)),
+                          "row" + std::to_string(expected[i]))
+                    << "position " << i;
+            expectIndexInvariant(list);
+        }
+    }
+}
+
+TEST_F(EntryListTest, ATabChangeReachesTheViewOnceWithTheNewTabShown) {
+    loadAndLogIn(kMixed);
+    struct Seen {
+        RowsChange change;
+        int shownType;
+        int subRows;
+    };
+    std::vector<Seen> seen;
+    const auto watch = list.OnRowsChanged.subscribe([&](RowsChange change) {
+        seen.push_back({change, list.shownType(), list.rowCount(EntryView::lvSub)});
+    });
+    const struct {
+        int tab;
+        int rows;
+    } steps[] = {{kEntryLink, 3}, {kEntryText, 1}, {kEntryPassword, 2}, {kTabAll, 2}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE("tab " + std::to_string(step.tab));
+        seen.clear();
+        ASSERT_TRUE(list.chooseTypeTab(step.tab));
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(RowsChange::TypeListRebuilt, seen[0].change);
+        EXPECT_EQ(step.tab, seen[0].shownType);
+        EXPECT_EQ(step.rows, seen[0].subRows);
     }
 }
 
