@@ -67,6 +67,10 @@ App::App(AppPaths paths, Overrides overrides)
       fileDialogs_([this] { return visibleMain(); }) {}
 
 App::~App() {
+    // The framework's hooks must not reach this object once it is gone (a window made
+    // later, as in a test that outlives this App, would call into freed memory).
+    TForm::onFormCreated() = nullptr;
+    TForm::onUserActivity() = nullptr;
     // The handlers' windows go before the models they show.
     rowSelected_.reset();
     rowDoubleClicked_.reset();
