@@ -1,6 +1,7 @@
 #include "account_file.h"
 
 #include "crypto.h"
+#include "strong_format.h"
 
 #include <algorithm>
 #include <climits>
@@ -154,11 +155,15 @@ bool decodeNameAndHint(Header& header, std::string_view typedName, TurboDes2& ci
 }
 
 // Decrypts and verifies the header record with the keys of the typed password. On success
-// `cipher` holds the password key (decryption) for the entry records.
-bool verifyHeaderRecord(Header& header, std::string_view typedName, std::string_view typedPassword,
-                        const std::string& storedName, TurboDes2& cipher, SecretString& password) {
+// (Loaded) `cipher` holds the password key (decryption) for the entry records. A wrong
+// password turns the record's unit with its CRC into noise, so the two CRCs differ; once
+// they agree the keys are right, and any further mismatch is damage.
+ReadOutcome verifyHeaderRecord(Header& header, std::string_view typedName,
+                               std::string_view typedPassword, const std::string& storedName,
+                               TurboDes2& cipher, SecretString& password) {
     Key passwordKey, secondKey;
-    if (!deriveKey(typedName, typedPassword, passwordKey.data())) return false;
+    if (!deriveKey(typedName, typedPassword, passwordKey.data()))
+        return ReadOutcome::WrongCredentials;
     md5Digest(secondKey.data(), passwordKey.data(), passwordKey.size());
 
     std::uint8_t* record = header.data() + kOffHeaderRecord;
@@ -171,13 +176,13 @@ bool verifyHeaderRecord(Header& header, std::string_view typedName, std::string_
     record[kCrcCovered - 1] = 0;
 
     const std::uint32_t headerCrc = getUint32(header.data() + kOffHeaderCrc);
-    if (headerCrc != getUint32(record + kOffCrc)) return false;
-    if (fieldText(record + kOffRecordName, kNameField) != storedName) return false;
+    if (headerCrc != getUint32(record + kOffCrc)) return ReadOutcome::WrongCredentials;
+    if (fieldText(record + kOffRecordName, kNameField) != storedName) return ReadOutcome::Damaged;
     const std::string_view storedPassword = fieldText(record + kOffRecordPassword, kDataField);
-    if (storedPassword != typedPassword) return false;
-    if (crc32(0, record, kCrcCovered) != headerCrc) return false;
+    if (storedPassword != typedPassword) return ReadOutcome::Damaged;
+    if (crc32(0, record, kCrcCovered) != headerCrc) return ReadOutcome::Damaged;
     password.assign(storedPassword);
-    return true;
+    return ReadOutcome::Loaded;
 }
 
 // Turns a decrypted entry record into an entry; false when its CRC does not match.
@@ -300,6 +305,14 @@ bool openForReading(const std::string& path, SdrFile& file) {
     return openRegularFile(path, file);
 }
 
+// The format is told by the first bytes; everything else goes to the compatible reader,
+// which refuses what is not its own.
+bool isStrongFile(SdrFile& file) {
+    std::uint8_t start[kStrongMagic.size()];
+    const long long got = file.read(start, sizeof start, 0);
+    return got == static_cast<long long>(sizeof start) && startsStrong(start);
+}
+
 } // namespace
 
 bool deriveKey(std::string_view name, std::string_view secret, std::uint8_t* out16) {
@@ -337,6 +350,8 @@ SaveOutcome writeAccountFile(const std::string& path, const Account& account,
                              std::span<AccountEntry> entries, FileSystem& fs) {
     std::vector<std::int64_t> offsets;
     const WriteOutcome outcome = writeWholeFile(fs, path, true, [&](SdrFile& file) {
+        if (account.protection.isStrong())
+            return writeStrongAccount(file, fs, account, entries, offsets);
         return writeAccountTo(file, fs, account, entries, offsets);
     });
     switch (outcome) {
@@ -363,21 +378,22 @@ ReadOutcome readAccountFile(const std::string& path, std::string_view name,
 ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_view password,
                             LoadedAccount& out) {
     out = LoadedAccount{};
+    if (isStrongFile(file)) return readStrongAccount(file, name, password, out);
     name = cutText(name, kMaxAccountName);
     password = cutText(password, kMaxAccountPassword);
 
     Header header;
-    if (!readHeader(file, header)) return ReadOutcome::Failed;
+    if (!readHeader(file, header)) return ReadOutcome::Damaged;
     LoadedAccount loaded;
     loaded.account.accountDescription = decodeAccountDescription(header);
 
     TurboDes2 accountCipher, readCipher;
     if (!decodeNameAndHint(header, name, accountCipher, loaded.account.name,
                            loaded.account.passwordDescription))
-        return ReadOutcome::Failed;
-    if (!verifyHeaderRecord(header, name, password, loaded.account.name, readCipher,
-                            loaded.account.password))
-        return ReadOutcome::Failed;
+        return ReadOutcome::WrongCredentials;
+    const ReadOutcome verified = verifyHeaderRecord(header, name, password, loaded.account.name,
+                                                    readCipher, loaded.account.password);
+    if (verified != ReadOutcome::Loaded) return verified;
 
     // The record count in the header does not bound the records: read to the end of the
     // file (or to the largest size the format can describe); a partial record is ignored.
@@ -411,8 +427,33 @@ bool readAccountDescription(const std::string& path, std::string& description) {
     return openForReading(path, file) && readAccountDescription(file, description);
 }
 
+std::optional<AccountProtection> readAccountProtection(const std::string& path) {
+    SdrFile file;
+    if (!openForReading(path, file)) return std::nullopt;
+    return readAccountProtection(file);
+}
+
+std::optional<AccountProtection> readAccountProtection(SdrFile& file) {
+    if (isStrongFile(file)) {
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return std::nullopt;
+        return AccountProtection::strongWith(header.parameters);
+    }
+    Header header;
+    if (!readHeader(file, header)) return std::nullopt;
+    return AccountProtection::compatible();
+}
+
 bool readAccountDescription(SdrFile& file, std::string& description) {
     description.clear();
+    if (isStrongFile(file)) {
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return false;
+        description = std::move(header.accountDescription);
+        return true;
+    }
     Header header;
     if (!readHeader(file, header)) return false;
     description = decodeAccountDescription(header);
@@ -430,8 +471,18 @@ bool readPasswordDescription(const std::string& path, std::string_view name,
 bool readPasswordDescription(SdrFile& file, std::string_view name, std::string& description) {
     description.clear();
     name = cutText(name, kMaxAccountName);
+    if (name.empty()) return false;
+    if (isStrongFile(file)) {
+        // The hint is stored in clear; the name is part of the key and only the password
+        // can confirm it.
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return false;
+        description = std::move(header.passwordDescription);
+        return true;
+    }
     Header header;
-    if (name.empty() || !readHeader(file, header)) return false;
+    if (!readHeader(file, header)) return false;
     file.close();
     TurboDes2 readCipher;
     std::string storedName, hint;
@@ -454,14 +505,25 @@ bool checkAccountCredentials(SdrFile& file, std::string_view name, std::string_v
     passwordDescription.clear();
     name = cutText(name, kMaxAccountName);
     password = cutText(password, kMaxAccountPassword);
+    if (password.empty()) return false;
+    if (isStrongFile(file)) {
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return false;
+        file.close();
+        if (!strongCredentialsMatch(header, name, password)) return false;
+        passwordDescription = std::move(header.passwordDescription);
+        return true;
+    }
     Header header;
-    if (password.empty() || !readHeader(file, header)) return false;
+    if (!readHeader(file, header)) return false;
     file.close();
     TurboDes2 readCipher;
     std::string storedName, hint;
     SecretString storedPassword;
     if (!decodeNameAndHint(header, name, readCipher, storedName, hint) ||
-        !verifyHeaderRecord(header, name, password, storedName, readCipher, storedPassword))
+        verifyHeaderRecord(header, name, password, storedName, readCipher, storedPassword) !=
+            ReadOutcome::Loaded)
         return false;
     passwordDescription = std::move(hint);
     return true;

@@ -528,8 +528,8 @@ TEST_F(SessionTest, AccountChangesApplyOnlyToTheSessionThatAskedForThem) {
     session_.saveCommand();
 
     LoadedAccount loaded;
-    EXPECT_EQ(readAccountFile(file(), "alice", "s3cret!", loaded), ReadOutcome::Failed);
-    EXPECT_EQ(readAccountFile(file(), "bob", "s3cret!", loaded), ReadOutcome::Failed);
+    EXPECT_EQ(readAccountFile(file(), "alice", "s3cret!", loaded), ReadOutcome::WrongCredentials);
+    EXPECT_EQ(readAccountFile(file(), "bob", "s3cret!", loaded), ReadOutcome::WrongCredentials);
     ASSERT_EQ(readAccountFile(file(), "bob", " new pw ", loaded), ReadOutcome::Loaded);
     EXPECT_EQ(loaded.account.passwordDescription, "hint");
     EXPECT_EQ(loaded.account.accountDescription, "desc");

@@ -179,30 +179,43 @@ TEST_F(AccountFileTest, OverlongTextsAreCutToTheirFields) {
               ReadOutcome::Loaded);
 }
 
+// Both formats, the strong one at the cheapest cost a file may carry.
+const AccountProtection kBothFormats[] = {AccountProtection::compatible(),
+                                          AccountProtection::strongWith({1, 8192, 1})};
+
+std::string formatName(const AccountProtection& protection) {
+    return protection.isStrong() ? "strong" : "compatible";
+}
+
 TEST_F(AccountFileTest, CredentialsAreCheckedExactly) {
-    std::vector<AccountEntry> entries = sampleEntries(2);
-    save(makeAccount("Alice", "pw"), entries);
-    struct Case {
-        const char* name;
-        const char* password;
-        bool opens;
-    };
-    const Case cases[] = {
-        {"Alice", "pw", true}, {"Alice", "pW", false},  {"alice", "pw", false},
-        {"Alic", "pw", false}, {"Alice", "pw ", false}, {"Alice", "", false},
-        {"", "pw", false},     {"Alice ", "pw", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + "/" + c.password);
-        LoadedAccount loaded;
-        EXPECT_EQ(readAccountFile(path(), c.name, c.password, loaded) == ReadOutcome::Loaded,
-                  c.opens);
-        if (!c.opens) {
-            EXPECT_TRUE(loaded.entries.empty());
+    for (const AccountProtection& protection : kBothFormats) {
+        SCOPED_TRACE(formatName(protection));
+        std::vector<AccountEntry> entries = sampleEntries(2);
+        Account account = makeAccount("Alice", "pw");
+        account.protection = protection;
+        save(account, entries);
+        struct Case {
+            const char* name;
+            const char* password;
+            bool opens;
+        };
+        const Case cases[] = {
+            {"Alice", "pw", true}, {"Alice", "pW", false},  {"alice", "pw", false},
+            {"Alic", "pw", false}, {"Alice", "pw ", false}, {"Alice", "", false},
+            {"", "pw", false},     {"Alice ", "pw", false},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + "/" + c.password);
+            LoadedAccount loaded;
+            EXPECT_EQ(readAccountFile(path(), c.name, c.password, loaded),
+                      c.opens ? ReadOutcome::Loaded : ReadOutcome::WrongCredentials);
+            if (!c.opens) {
+                EXPECT_TRUE(loaded.entries.empty());
+            }
+            std::string hint;
+            EXPECT_EQ(checkAccountCredentials(path(), c.name, c.password, hint), c.opens);
+            EXPECT_EQ(hint, c.opens ? "the usual one" : "");
         }
-        std::string hint;
-        EXPECT_EQ(checkAccountCredentials(path(), c.name, c.password, hint), c.opens);
-        EXPECT_EQ(hint, c.opens ? "the usual one" : "");
     }
 }
 
@@ -281,33 +294,42 @@ TEST_F(AccountFileTest, DamagedOrForeignHeadersAreRefused) {
     std::vector<AccountEntry> entries = sampleEntries(1);
     save(makeAccount(), entries);
     const Bytes original = test::readBytes(path());
+    // Damage the right keys cannot explain is told as damage; what a wrong name or password
+    // would also produce (the encrypted name, the unit that holds the record's CRC, the
+    // CRC at 1320) cannot be told apart from it.
+    constexpr ReadOutcome kDamaged = ReadOutcome::Damaged;
+    constexpr ReadOutcome kLikeWrongKey = ReadOutcome::WrongCredentials;
     struct Case {
         const char* what;
         void (*mutate)(Bytes&);
         bool descriptionReadable;
+        ReadOutcome outcome;
     };
     const Case cases[] = {
-        {"magic", [](Bytes& b) { b[0] = 'X'; }, false},
-        {"version", [](Bytes& b) { b[4] = 2; }, false},
-        {"file size", [](Bytes& b) { setInt32At(b, 8, 1341 + 480); }, false},
-        {"record bytes", [](Bytes& b) { setInt32At(b, 1040, 481); }, false},
-        {"record count", [](Bytes& b) { setInt32At(b, 1036, 2); }, false},
+        {"magic", [](Bytes& b) { b[0] = 'X'; }, false, kDamaged},
+        {"version", [](Bytes& b) { b[4] = 2; }, false, kDamaged},
+        {"file size", [](Bytes& b) { setInt32At(b, 8, 1341 + 480); }, false, kDamaged},
+        {"record bytes", [](Bytes& b) { setInt32At(b, 1040, 481); }, false, kDamaged},
+        {"record count", [](Bytes& b) { setInt32At(b, 1036, 2); }, false, kDamaged},
         {"negative count",
          [](Bytes& b) {
              setInt32At(b, 1036, -1);
              setInt32At(b, 1040, -480);
              setInt32At(b, 8, 860);
          },
-         false},
+         false, kDamaged},
         {"further cipher layer",
          [](Bytes& b) {
              std::memset(b.data() + 1044, 1, 4);
              b[1064] = 0x59;
          },
-         false},
-        {"encrypted name", [](Bytes& b) { b[20] ^= 1; }, true},
-        {"header record", [](Bytes& b) { b[600] ^= 1; }, true},
-        {"header CRC", [](Bytes& b) { b[1320] ^= 1; }, true},
+         false, kDamaged},
+        {"encrypted name", [](Bytes& b) { b[20] ^= 1; }, true, kLikeWrongKey},
+        {"header record name", [](Bytes& b) { b[364 + 40] ^= 1; }, true, kDamaged},
+        {"header record password", [](Bytes& b) { b[600] ^= 1; }, true, kDamaged},
+        {"header record hint", [](Bytes& b) { b[364 + 300] ^= 1; }, true, kDamaged},
+        {"header record CRC unit", [](Bytes& b) { b[364 + 450] ^= 1; }, true, kLikeWrongKey},
+        {"header CRC", [](Bytes& b) { b[1320] ^= 1; }, true, kLikeWrongKey},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -315,7 +337,7 @@ TEST_F(AccountFileTest, DamagedOrForeignHeadersAreRefused) {
         c.mutate(damaged);
         test::writeBytes(path(), damaged);
         LoadedAccount loaded;
-        EXPECT_EQ(readAccountFile(path(), "alice", "s3cret!", loaded), ReadOutcome::Failed);
+        EXPECT_EQ(readAccountFile(path(), "alice", "s3cret!", loaded), c.outcome);
         EXPECT_TRUE(loaded.entries.empty());
         std::string text;
         EXPECT_EQ(readAccountDescription(path(), text), c.descriptionReadable);
@@ -345,9 +367,9 @@ TEST_F(AccountFileTest, UnreadableFilesFailCleanly) {
     const Bytes empty;
     const Case cases[] = {
         {"missing.khk", nullptr, ReadOutcome::NotOpened},
-        {"empty.khk", &empty, ReadOutcome::Failed},
-        {"truncated.khk", &truncated, ReadOutcome::Failed},
-        {"garbage.khk", &garbage, ReadOutcome::Failed},
+        {"empty.khk", &empty, ReadOutcome::Damaged},
+        {"truncated.khk", &truncated, ReadOutcome::Damaged},
+        {"garbage.khk", &garbage, ReadOutcome::Damaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -450,33 +472,44 @@ class FaultyFileSystem final : public FileSystem {
 };
 
 TEST_F(AccountFileTest, SaveThatFailsAtAnyPointKeepsTheOldFileAndLeavesNoTrace) {
-    std::vector<AccountEntry> oldEntries = sampleEntries(2);
-    save(makeAccount(), oldEntries);
-    const Bytes before = test::readBytes(path());
+    for (const AccountProtection& protection : kBothFormats) {
+        SCOPED_TRACE(formatName(protection));
+        Account account = makeAccount();
+        account.protection = protection;
+        std::vector<AccountEntry> oldEntries = sampleEntries(2);
+        save(account, oldEntries);
+        const Bytes before = test::readBytes(path());
 
-    // Enough entries for several batches of records.
-    int failurePoints = 0;
-    for (int failAt = 0;; ++failAt) {
-        SCOPED_TRACE(failAt);
-        ASSERT_LT(failAt, 100) << "the save never got through";
-        std::vector<AccountEntry> entries = sampleEntries(150);
-        FaultyFileSystem fs(failAt);
-        const SaveOutcome outcome = writeAccountFile(path(), makeAccount(), entries, fs);
-        if (!fs.failedOnce()) {
-            ASSERT_EQ(outcome, SaveOutcome::Saved);
-            EXPECT_EQ(entries[149].fileOffset, std::int64_t(kHeaderSize + 149 * kRecordSize));
-            break;
+        // Enough entries for several batches of records.
+        int failurePoints = 0;
+        for (int failAt = 0;; ++failAt) {
+            SCOPED_TRACE(failAt);
+            ASSERT_LT(failAt, 100) << "the save never got through";
+            std::vector<AccountEntry> entries = sampleEntries(150);
+            FaultyFileSystem fs(failAt);
+            const SaveOutcome outcome = writeAccountFile(path(), account, entries, fs);
+            if (!fs.failedOnce()) {
+                ASSERT_EQ(outcome, SaveOutcome::Saved);
+                if (!protection.isStrong()) {
+                    EXPECT_EQ(entries[149].fileOffset,
+                              std::int64_t(kHeaderSize + 149 * kRecordSize));
+                }
+                EXPECT_GT(entries[149].fileOffset, entries[148].fileOffset);
+                break;
+            }
+            ++failurePoints;
+            EXPECT_NE(outcome, SaveOutcome::Saved);
+            EXPECT_EQ(test::readBytes(path()), before);
+            EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
+            for (const AccountEntry& e : entries)
+                ASSERT_EQ(e.fileOffset, kOffsetUnsaved);
         }
-        ++failurePoints;
-        EXPECT_NE(outcome, SaveOutcome::Saved);
-        EXPECT_EQ(test::readBytes(path()), before);
+        // check, create, 2+3 writes (strong: header, payload, tag), flush, commit, close, replace
+        EXPECT_GE(failurePoints, 9);
+        EXPECT_EQ(load().entries.size(), 150u);
+        EXPECT_EQ(load().account.protection, protection);
         EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
-        for (const AccountEntry& e : entries)
-            ASSERT_EQ(e.fileOffset, kOffsetUnsaved);
     }
-    EXPECT_GE(failurePoints, 9); // check, create, 2+3 writes, flush, commit, close, replace
-    EXPECT_EQ(load().entries.size(), 150u);
-    EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
 }
 
 TEST_F(AccountFileTest, FailureToOpenTheTargetIsNotOpened) {

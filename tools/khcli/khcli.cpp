@@ -384,11 +384,14 @@ class Runner {
             return kExitOk;
         case ReadOutcome::NotOpened:
             return fail(kExitFailed, "cannot open " + inv_.file);
-        case ReadOutcome::Failed:
+        case ReadOutcome::WrongCredentials:
+            return fail(kExitFailed,
+                        "cannot open the account in " + inv_.file + ": wrong name or password");
+        case ReadOutcome::Damaged:
             break;
         }
         return fail(kExitFailed, "cannot open the account in " + inv_.file +
-                                     ": wrong name or password, or the file is damaged");
+                                     ": the file is damaged or not an account file");
     }
 
     // Checks that an option's stored form fits its field instead of cutting it silently.

@@ -65,7 +65,7 @@ TEST_F(AccountDialogsTest, ChangePasswordNeedsOnlyTheNewPasswordTwiceAndTheSaveU
     // The file keeps the old password until the save.
     EXPECT_EQ(ReadOutcome::Loaded, opens(kAccountName, kAccountPassword));
     main_->runCommand(CommandId::SaveAccountData);
-    EXPECT_EQ(ReadOutcome::Failed, opens(kAccountName, kAccountPassword));
+    EXPECT_EQ(ReadOutcome::WrongCredentials, opens(kAccountName, kAccountPassword));
     EXPECT_EQ(ReadOutcome::Loaded, opens(kAccountName, "  new pw "));
 }
 
@@ -144,7 +144,7 @@ TEST_F(AccountDialogsTest, AccountInformationChangesTheNameThatTheFileThenOpensW
     EXPECT_EQ("", box(accountDialog(), "edAccountName").text());
 
     main_->runCommand(CommandId::SaveAccountData);
-    EXPECT_EQ(ReadOutcome::Failed, opens(kAccountName, kAccountPassword));
+    EXPECT_EQ(ReadOutcome::WrongCredentials, opens(kAccountName, kAccountPassword));
     LoadedAccount loaded;
     ASSERT_EQ(ReadOutcome::Loaded, readAccountFile(accountFile_, "bob", kAccountPassword, loaded));
     EXPECT_EQ("cat's name", loaded.account.passwordDescription);
