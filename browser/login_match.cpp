@@ -30,6 +30,28 @@ bool beginsWithSite(std::string_view description, std::string_view form) {
     return description.size() == form.size() || isSiteBoundary(description[form.size()]);
 }
 
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isSchemeChar(char c) {
+    return isLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// Whether an address names a site: a scheme, "://" and a host name. Only such an address
+// is matched by its site or host; "https:" or "example.com/x" would otherwise begin, or be
+// the host of, the stored logins of every site of that scheme or of that name.
+bool namesSite(std::string_view address) {
+    const std::string_view u = skipLeadingBlanks(address);
+    const std::size_t mark = u.find(kSchemeMark);
+    if (mark == std::string_view::npos || mark == 0 || !isLetter(u.front())) return false;
+    for (std::size_t i = 0; i < mark; ++i)
+        if (!isSchemeChar(u[i])) return false;
+    const std::string_view host = hostPart(address);
+    // A port, query or fragment right after the mark has no host name before it.
+    return !host.empty() && !isSiteBoundary(host.front());
+}
+
 // A row that can answer a request: it has a record with a secret, is not deleted, and
 // has a Description.
 struct Candidate {
@@ -48,6 +70,7 @@ std::optional<Candidate> qualifying(const LoginStore& store, std::size_t index) 
 // The walk shared by GetByTitle and FindByPage; `userName` absent means no title test.
 std::optional<FoundLogin> findLogin(LoginStore& store, std::optional<std::string_view> userName,
                                     std::string_view address) {
+    const bool bySite = namesSite(address);
     const std::string_view site = sitePrefix(address);
     const std::string_view host = hostPart(address);
     std::optional<FoundLogin> found;
@@ -69,7 +92,7 @@ std::optional<FoundLogin> findLogin(LoginStore& store, std::optional<std::string
         if (equalsNoCase(c->description, address))
             take = !found || isLink;
         else
-            take = !found && isLink &&
+            take = bySite && !found && isLink &&
                    (beginsWithSite(c->description, site) || beginsWithSite(c->description, host));
         if (take) found = FoundLogin{std::string(title), SecretString(c->row.data)};
     }

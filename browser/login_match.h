@@ -57,6 +57,9 @@ struct FoundLogin {
     SecretString password;
 };
 
+// An address is matched by its site or host only when it has a scheme, "://" and a host
+// name; any other address matches only a Description equal to it.
+//
 // GetByTitle: the password for user name N on page U. The user name of the result is the
 // title of the entry taken, which may complete or correct N.
 std::optional<FoundLogin> findPasswordByTitle(LoginStore& store, std::string_view userName,

@@ -5,6 +5,14 @@
 
 namespace kh::browser {
 
+bool mayTouchBlock(const MemoryRegion& region, std::uintptr_t address, std::size_t size) {
+    if (!region.committed || !region.privateMemory || region.protection != kPageReadWrite)
+        return false;
+    if (size == 0 || address < region.base) return false;
+    const std::uintptr_t offset = address - region.base;
+    return offset < region.size && size <= region.size - offset;
+}
+
 std::intptr_t RequestServer::serve(std::uint32_t message, std::uintptr_t wParam,
                                    std::uintptr_t lParam) {
     const std::optional<RequestKind> kind = requestKind(message);

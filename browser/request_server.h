@@ -13,15 +13,35 @@
 
 namespace kh::browser {
 
-// PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE: nothing more is asked of the
-// bridge's process.
-inline constexpr std::uint32_t kProcessMemoryAccess = 0x38;
+// PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION: reading and writing the
+// block, and asking which pages it lies in and whose process it is. Without
+// PROCESS_VM_OPERATION the handle cannot change a page's protection.
+inline constexpr std::uint32_t kProcessMemoryAccess = 0x0430;
+
+// What the system tells of the pages around an address (VirtualQueryEx).
+struct MemoryRegion {
+    std::uintptr_t base = 0;
+    std::size_t size = 0;
+    bool committed = false;
+    bool privateMemory = false; // neither an image section nor a mapped view
+    std::uint32_t protection = 0;
+};
+// PAGE_READWRITE, with no guard, caching or execute bits.
+inline constexpr std::uint32_t kPageReadWrite = 0x04;
+
+// Whether a request block of `size` bytes at `address` may be read or written: it lies
+// whole inside one region of committed, private, plain read-write memory, the kind a
+// program's own stack and heap are made of. Anything else (code, constants, mapped files,
+// guard pages, pages that are not there) is refused, so that a request cannot read or
+// change what is not a block of its sender.
+bool mayTouchBlock(const MemoryRegion& region, std::uintptr_t address, std::size_t size);
 
 // A bridge process opened for memory access; closed when the object goes away.
 class BridgeProcess {
   public:
     virtual ~BridgeProcess() = default;
-    // The number of bytes transferred (0 on failure).
+    // The number of bytes transferred (0 on failure, and for memory that mayTouchBlock
+    // refuses).
     virtual std::size_t read(std::uintptr_t address, std::span<std::uint8_t> into) = 0;
     virtual std::size_t write(std::uintptr_t address, std::span<const std::uint8_t> from) = 0;
 };
@@ -29,7 +49,8 @@ class BridgeProcess {
 class ProcessMemory {
   public:
     virtual ~ProcessMemory() = default;
-    // Opens the process with kProcessMemoryAccess; null when that is refused.
+    // Opens the process with kProcessMemoryAccess; null when that is refused, and for a
+    // process that does not run as the same user as this one.
     virtual std::unique_ptr<BridgeProcess> open(std::uint32_t processId) = 0;
 };
 

@@ -100,6 +100,17 @@ void crypt(TurboDes2& cipher, std::uint8_t* bytes, std::size_t length) {
     cryptBuffer(&cipher, bytes, length);
 }
 
+// Transforms the secret field of `records` consecutive records in one cryptBuffer call
+// (gathered into `fields` and put back): the cipher works best on long buffers.
+void cryptDataFields(TurboDes2& cipher, std::uint8_t* records, std::size_t count,
+                     std::uint8_t* fields) {
+    for (std::size_t r = 0; r < count; ++r)
+        std::memcpy(fields + r * kDataField, records + r * kRecordSize + kOffData, kDataField);
+    crypt(cipher, fields, count * kDataField);
+    for (std::size_t r = 0; r < count; ++r)
+        std::memcpy(records + r * kRecordSize + kOffData, fields + r * kDataField, kDataField);
+}
+
 // Reads the header from the start of the file and checks its fixed fields.
 bool readHeader(SdrFile& file, Header& header) {
     if (file.read(header.data(), kHeaderSize, 0) != static_cast<long long>(kHeaderSize))
@@ -155,15 +166,11 @@ bool decodeNameAndHint(Header& header, std::string_view typedName, TurboDes2& ci
 }
 
 // Decrypts and verifies the header record with the keys of the typed password. On success
-// (Loaded) `cipher` holds the password key (decryption) for the entry records. A wrong
-// password turns the record's unit with its CRC into noise, so the two CRCs differ; once
-// they agree the keys are right, and any further mismatch is damage.
-ReadOutcome verifyHeaderRecord(Header& header, std::string_view typedName,
-                               std::string_view typedPassword, const std::string& storedName,
-                               TurboDes2& cipher, SecretString& password) {
+// `cipher` holds the password key (decryption) for the entry records.
+bool verifyHeaderRecord(Header& header, std::string_view typedName, std::string_view typedPassword,
+                        const std::string& storedName, TurboDes2& cipher, SecretString& password) {
     Key passwordKey, secondKey;
-    if (!deriveKey(typedName, typedPassword, passwordKey.data()))
-        return ReadOutcome::WrongCredentials;
+    if (!deriveKey(typedName, typedPassword, passwordKey.data())) return false;
     md5Digest(secondKey.data(), passwordKey.data(), passwordKey.size());
 
     std::uint8_t* record = header.data() + kOffHeaderRecord;
@@ -176,13 +183,13 @@ ReadOutcome verifyHeaderRecord(Header& header, std::string_view typedName,
     record[kCrcCovered - 1] = 0;
 
     const std::uint32_t headerCrc = getUint32(header.data() + kOffHeaderCrc);
-    if (headerCrc != getUint32(record + kOffCrc)) return ReadOutcome::WrongCredentials;
-    if (fieldText(record + kOffRecordName, kNameField) != storedName) return ReadOutcome::Damaged;
+    if (headerCrc != getUint32(record + kOffCrc)) return false;
+    if (fieldText(record + kOffRecordName, kNameField) != storedName) return false;
     const std::string_view storedPassword = fieldText(record + kOffRecordPassword, kDataField);
-    if (storedPassword != typedPassword) return ReadOutcome::Damaged;
-    if (crc32(0, record, kCrcCovered) != headerCrc) return ReadOutcome::Damaged;
+    if (storedPassword != typedPassword) return false;
+    if (crc32(0, record, kCrcCovered) != headerCrc) return false;
     password.assign(storedPassword);
-    return ReadOutcome::Loaded;
+    return true;
 }
 
 // Turns a decrypted entry record into an entry; false when its CRC does not match.
@@ -202,7 +209,8 @@ bool decodeEntry(std::uint8_t* record, std::int64_t offset, std::vector<AccountE
     return true;
 }
 
-void encodeEntry(const AccountEntry& entry, std::uint8_t* record, TurboDes2& accountCipher) {
+// Fills a record in clear; its secret field is encrypted later, with the batch.
+void encodeEntry(const AccountEntry& entry, std::uint8_t* record) {
     std::memset(record, 0, kRecordSize);
     putInt32(record + kOffType, entry.type);
     putText(record + kOffTitle, entry.title, kMaxEntryTitle);
@@ -210,7 +218,6 @@ void encodeEntry(const AccountEntry& entry, std::uint8_t* record, TurboDes2& acc
     putText(record + kOffDescription, entry.description, kMaxEntryDescription);
     putText(record + kOffData, entry.data.view(), kMaxEntryData);
     putInt32(record + kOffCrc, crc32(0, record, kCrcCovered));
-    crypt(accountCipher, record + kOffData, kDataField);
 }
 
 // Writes header placeholder, records and header to a file open for writing; `offsets`
@@ -246,11 +253,13 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
 
     offsets.resize(entries.size());
     WipedBuffer batch(kBatchRecords * kRecordSize);
+    WipedBuffer fields(kBatchRecords * kDataField);
     std::int64_t recordCount = 0;
     std::int64_t batchStart = kHeaderSize;
     std::size_t inBatch = 0;
     auto writeBatch = [&]() {
         const std::size_t bytes = inBatch * kRecordSize;
+        cryptDataFields(accountCipher, batch.data(), inBatch, fields.data());
         crypt(writeCipher, batch.data(), bytes);
         const bool ok = file.write(batch.data(), static_cast<long long>(bytes), batchStart) ==
                         static_cast<long long>(bytes);
@@ -264,7 +273,7 @@ bool writeAccountTo(SdrFile& file, FileSystem& fs, const Account& account,
         offsets[i] = entries[i].fileOffset;
         if (entries[i].fileOffset == kOffsetDeleted) continue;
         if (recordCount == kMaxRecords) return false;
-        encodeEntry(entries[i], batch.data() + inBatch * kRecordSize, accountCipher);
+        encodeEntry(entries[i], batch.data() + inBatch * kRecordSize);
         offsets[i] = std::int64_t(kHeaderSize) + recordCount * std::int64_t(kRecordSize);
         ++recordCount;
         if (++inBatch == kBatchRecords && !writeBatch()) return false;
@@ -314,6 +323,14 @@ bool isStrongFile(SdrFile& file) {
 }
 
 } // namespace
+
+std::string describeProtection(const AccountProtection& protection) {
+    if (!protection.isStrong()) return "compatible";
+    const StrongParameters& p = protection.strong;
+    return "strong (Argon2id, t=" + std::to_string(p.iterations) +
+           ", m=" + std::to_string(p.memoryKiB) + " KiB, p=" + std::to_string(p.lanes) +
+           "; AES-256-GCM)";
+}
 
 bool deriveKey(std::string_view name, std::string_view secret, std::uint8_t* out16) {
     name = cutText(name);
@@ -391,13 +408,14 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
     if (!decodeNameAndHint(header, name, accountCipher, loaded.account.name,
                            loaded.account.passwordDescription))
         return ReadOutcome::WrongCredentials;
-    const ReadOutcome verified = verifyHeaderRecord(header, name, password, loaded.account.name,
-                                                    readCipher, loaded.account.password);
-    if (verified != ReadOutcome::Loaded) return verified;
+    if (!verifyHeaderRecord(header, name, password, loaded.account.name, readCipher,
+                            loaded.account.password))
+        return ReadOutcome::WrongCredentials;
 
     // The record count in the header does not bound the records: read to the end of the
     // file (or to the largest size the format can describe); a partial record is ignored.
     WipedBuffer batch(kBatchRecords * kRecordSize);
+    WipedBuffer fields(kBatchRecords * kDataField);
     constexpr auto kRecord = static_cast<std::int64_t>(kRecordSize);
     constexpr std::int64_t kEndLimit = std::int64_t(kHeaderSize) + kMaxRecords * kRecord;
     std::int64_t offset = kHeaderSize;
@@ -409,9 +427,9 @@ ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_vi
         if (got < static_cast<long long>(kRecordSize)) break;
         const std::size_t records = static_cast<std::size_t>(got) / kRecordSize;
         crypt(readCipher, batch.data(), records * kRecordSize);
+        cryptDataFields(accountCipher, batch.data(), records, fields.data());
         for (std::size_t r = 0; r < records; ++r) {
             std::uint8_t* record = batch.data() + r * kRecordSize;
-            crypt(accountCipher, record + kOffData, kDataField);
             if (!decodeEntry(record, offset, loaded.entries)) ++loaded.droppedRecords;
             offset += kRecordSize;
         }
@@ -522,8 +540,7 @@ bool checkAccountCredentials(SdrFile& file, std::string_view name, std::string_v
     std::string storedName, hint;
     SecretString storedPassword;
     if (!decodeNameAndHint(header, name, readCipher, storedName, hint) ||
-        verifyHeaderRecord(header, name, password, storedName, readCipher, storedPassword) !=
-            ReadOutcome::Loaded)
+        !verifyHeaderRecord(header, name, password, storedName, readCipher, storedPassword))
         return false;
     passwordDescription = std::move(hint);
     return true;

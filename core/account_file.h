@@ -83,6 +83,9 @@ struct AccountProtection {
     }
 };
 
+// "strong (Argon2id, t=3, m=65536 KiB, p=2; AES-256-GCM)" or "compatible".
+std::string describeProtection(const AccountProtection& protection);
+
 // The decrypted texts of an account are private too: they wipe themselves when they go
 // (also when a vector moves them), so no released memory keeps a copy.
 struct Account {

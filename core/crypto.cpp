@@ -1,10 +1,12 @@
 #include "crypto.h"
 
+#include "des_bitslice.h"
 #include "des_tables.h"
 #include "secure_memory.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -196,6 +198,15 @@ struct Scratch {
 
 thread_local Scratch tScratch;
 
+std::atomic<CipherEngine> gEngine{CipherEngine::Auto};
+
+// The bitsliced width of an engine choice other than Table.
+bitslice::Width widthOf(CipherEngine engine) {
+    if (engine == CipherEngine::Bitsliced64) return bitslice::Width::Lanes64;
+    if (engine == CipherEngine::Bitsliced256) return bitslice::Width::Lanes256;
+    return bitslice::avx2Usable() ? bitslice::Width::Lanes256 : bitslice::Width::Lanes64;
+}
+
 // ---------------------------------------------------------------------------------------
 // MD5
 // ---------------------------------------------------------------------------------------
@@ -376,7 +387,21 @@ bool TurboDes2::setKey(std::span<const std::uint8_t> key, int mode) noexcept {
 }
 
 void TurboDes2::cryptDoubleBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept {
-    cryptUnits(in, out, 1);
+    // Key derivation runs its secret keys through here: bitsliced too, unless the table
+    // engine was chosen. One padded batch costs a few microseconds.
+    const CipherEngine engine = gEngine.load(std::memory_order_relaxed);
+    if (engine == CipherEngine::Table)
+        cryptUnits(in, out, 1);
+    else
+        cryptBitsliced(widthOf(engine), in, out, 1);
+}
+
+void TurboDes2::cryptBitsliced(bitslice::Width width, const std::uint8_t* in, std::uint8_t* out,
+                               std::size_t units) const noexcept {
+    bitslice::KeyMasks keys;
+    bitslice::expandKeys(schedule1_, schedule2_, schedule3_, keys);
+    bitslice::cryptUnits(width, keys, in, out, units);
+    secureWipe(&keys, sizeof keys);
 }
 
 void TurboDes2::cryptUnits(const std::uint8_t* in, std::uint8_t* out,
@@ -400,10 +425,28 @@ std::size_t cryptBuffer(const TurboDes2* cipher, std::uint8_t* buffer, std::size
     tScratch.ensure(length);
     const std::size_t processed = cipher == nullptr ? 0 : length - length % 16;
     if (processed == 0) return 0;
-    cipher->cryptUnits(buffer, tScratch.bytes, processed / 16);
-    std::memcpy(buffer, tScratch.bytes, processed);
-    secureWipe(tScratch.bytes, processed);
+    const CipherEngine engine = gEngine.load(std::memory_order_relaxed);
+    if (engine == CipherEngine::Table) {
+        cipher->cryptUnits(buffer, tScratch.bytes, processed / 16);
+        std::memcpy(buffer, tScratch.bytes, processed);
+        secureWipe(tScratch.bytes, processed);
+        return processed;
+    }
+    // Whole batches, then the last few units as one padded batch: a batch costs about as
+    // much as 25 units of the table engine, and every unit stays constant-time. Each batch
+    // is read whole before any of it is written, so in place is safe.
+    cipher->cryptBitsliced(widthOf(engine), buffer, buffer, processed / 16);
     return processed;
+}
+
+bool setCipherEngine(CipherEngine engine) noexcept {
+    if (engine == CipherEngine::Bitsliced256 && !bitslice::avx2Usable()) return false;
+    gEngine.store(engine, std::memory_order_relaxed);
+    return true;
+}
+
+CipherEngine cipherEngine() noexcept {
+    return gEngine.load(std::memory_order_relaxed);
 }
 
 std::size_t cryptScratchSize() noexcept {

@@ -10,6 +10,10 @@
 
 namespace kh {
 
+namespace bitslice {
+enum class Width;
+}
+
 // Key modes: 0 builds an encryption schedule, 1 a decryption schedule.
 inline constexpr int kEncrypt = 0;
 inline constexpr int kDecrypt = 1;
@@ -44,6 +48,10 @@ class TurboDes {
 };
 
 // Two-key triple DES: stage keys K1, K2 (opposite mode), K1.
+//
+// The unit transforms (cryptDoubleBlock, cryptUnits, cryptBuffer) depend on the three
+// schedules alone, never on the virtual cryptBlock: so a subclass gets the same result
+// from every engine of cryptBuffer, whatever its setKey put into the schedules.
 class TurboDes2 : public TurboDes {
   public:
     void cryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept override;
@@ -52,15 +60,34 @@ class TurboDes2 : public TurboDes {
 
     // The 16-byte unit transform used by every stored field: each stage runs over both
     // 8-byte halves, and between the stages bytes 4-7 trade places with bytes 8-11.
+    // Computed by the engine cryptBuffer uses (in may equal out).
     void cryptDoubleBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
-    // The same over `units` consecutive 16-byte units (in may equal out).
+    // The same over `units` consecutive 16-byte units (in may equal out), always by the
+    // table-driven engine: the yardstick the bitsliced one is measured against.
     void cryptUnits(const std::uint8_t* in, std::uint8_t* out, std::size_t units) const noexcept;
+
+  private:
+    friend std::size_t cryptBuffer(const TurboDes2* cipher, std::uint8_t* buffer,
+                                   std::size_t length);
+    void cryptBitsliced(bitslice::Width width, const std::uint8_t* in, std::uint8_t* out,
+                        std::size_t units) const noexcept;
 };
 
-// Transforms the whole 16-byte units of the buffer in place through the thread's scratch
-// buffer and returns the number of bytes transformed; the last (length mod 16) bytes are
-// left as they were. A null cipher transforms nothing.
+// Transforms the whole 16-byte units of the buffer in place and returns the number of
+// bytes transformed; the last (length mod 16) bytes are left as they were. A null cipher
+// transforms nothing. The thread's scratch buffer grows to the length as before (the
+// table engine goes through it; the bitsliced one works in place).
 std::size_t cryptBuffer(const TurboDes2* cipher, std::uint8_t* buffer, std::size_t length);
+
+// How cryptBuffer and cryptDoubleBlock compute. Auto: the bitsliced engine at the widest
+// width this CPU runs (constant time: no lookup by key or data). The others force one
+// engine, for comparison: the table-driven one of cryptUnits, or a bitsliced width.
+enum class CipherEngine { Auto, Table, Bitsliced64, Bitsliced256 };
+
+// Chooses the engine of every later cryptBuffer in the process; false, and nothing changed,
+// for a width this CPU cannot run.
+bool setCipherEngine(CipherEngine engine) noexcept;
+CipherEngine cipherEngine() noexcept;
 
 // Size of this thread's scratch buffer (0 before the first cryptBuffer).
 std::size_t cryptScratchSize() noexcept;

@@ -2,9 +2,110 @@
 
 #include "crypto.h"
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 namespace kh {
+namespace {
+
+std::atomic<PathEncoding> currentEncoding{PathEncoding::Ansi};
+
+} // namespace
+
+void setPathEncoding(PathEncoding encoding) {
+    currentEncoding.store(encoding);
+}
+
+PathEncoding pathEncoding() {
+    return currentEncoding.load();
+}
+
+std::optional<FileFingerprint> fingerprintOf(SdrFile& file) {
+    std::optional<FileFingerprint> print = describeOpenFile(file);
+    if (!print || !file.seekEnd()) return std::nullopt;
+    const long long size = file.tell();
+    if (size < 0 || !file.seek(0)) return std::nullopt;
+    // The bytes as they are now: a change between the description and the read shows
+    // as a size that does not match.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (size > 0 && file.read(bytes.data(), size, 0) != size) return std::nullopt;
+    if (static_cast<std::uint64_t>(size) != print->size || !file.seek(0)) return std::nullopt;
+    md5Digest(print->digest.data(), bytes.data(), bytes.size());
+    return print;
+}
+
+std::optional<FileFingerprint> fingerprintFile(const std::string& path) {
+    SdrFile file;
+    if (!openRegularFile(path, file)) return std::nullopt;
+    return fingerprintOf(file);
+}
+
+LockedUpdate::~LockedUpdate() {
+    if (!temp_) return;
+    // Removed while the lock is still held, so that no other save finds it half gone.
+    temp_->close();
+    fs_.removeFile(tempPath_);
+    temp_.reset();
+}
+
+LockedUpdate::Lock LockedUpdate::lock(const std::string& path, std::chrono::milliseconds wait) {
+    if (temp_ || path.empty()) return Lock::Failed;
+    target_ = fs_.finalPath(path);
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    // A save that ends between the failed attempt and the look at its lock leaves no trace
+    // of it: only a failure that repeats with nobody holding the lock is final.
+    int unexplained = 0;
+    for (;;) {
+        temp_ = fs_.createTempBeside(target_, tempPath_);
+        if (temp_ && temp_->isOpen()) return Lock::Held;
+        temp_.reset();
+        if (!fs_.saveLockHeld(target_)) {
+            if (++unexplained == 3) return Lock::Failed;
+            continue;
+        }
+        unexplained = 0;
+        if (std::chrono::steady_clock::now() >= deadline) return Lock::Busy;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+LockedUpdate::Read LockedUpdate::open(SdrFile& file) {
+    if (!temp_ || opened_) return Read::Failed;
+    if (!openRegularFile(target_, file)) {
+        if (fs_.pathKind(target_) != PathKind::Missing) return Read::Failed;
+        opened_ = true;
+        return Read::Missing;
+    }
+    read_ = fingerprintOf(file);
+    if (!read_) {
+        file.close();
+        return Read::Failed;
+    }
+    opened_ = true;
+    return Read::Opened;
+}
+
+std::unique_ptr<SdrFile> LockedUpdate::createTempBeside(const std::string& target,
+                                                        std::string& tempPath) {
+    if (!temp_ || target != target_) return nullptr;
+    tempPath = tempPath_;
+    return std::move(temp_);
+}
+
+bool LockedUpdate::replaceFile(const std::string& source, const std::string& target) {
+    if (!opened_ || target != target_) return false;
+    const bool unchanged =
+        read_ ? fingerprintFile(target) == read_ : fs_.pathKind(target) == PathKind::Missing;
+    if (!unchanged) {
+        // Not a failure that leaves the new file as all there is: the replace was refused.
+        changed_ = true;
+        fs_.removeFile(source);
+        return false;
+    }
+    return fs_.replaceFile(source, target);
+}
 
 std::string folderOf(const std::string& path, const char* separators) {
     const auto slash = path.find_last_of(separators);

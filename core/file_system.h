@@ -1,18 +1,63 @@
 // The few file-system operations the account file needs beyond reading and writing a
 // stream: kind of a path, the temporary file beside a target, forcing data to the disk and
-// replacing one file by another in one step. One implementation per platform (os/posix,
-// os/win32); tests wrap it to inject failures.
+// replacing one file by another in one step; which file a name leads to and what a reader
+// saw of it. One implementation per platform (os/posix, os/win32); tests wrap it to inject
+// failures.
 #pragma once
 
 #include "sdr_file.h"
 
+#include <array>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kh {
 
+// How the paths handed to this platform's file functions are encoded. POSIX takes the
+// bytes as they are. Windows reads them in the ANSI code page (the program, whose texts are
+// Windows-1252) or as UTF-8 (khcli, which takes its names from the wide command line) and
+// hands them to the system's wide functions, so that no character of a name is replaced
+// by a look-alike; a name that does not convert exactly names no file. Set once, before
+// any file is touched; the program keeps the default.
+enum class PathEncoding { Ansi, Utf8 };
+void setPathEncoding(PathEncoding encoding);
+PathEncoding pathEncoding();
+
 enum class PathKind { Missing, File, Directory, Other };
+
+// Which file a name leads to (through links): the volume and the file's number on it
+// (st_dev and st_ino; on Windows the volume serial number and the file index). Every name
+// of one file, however it is spelt, has the same identity.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What a reader saw of a file: which file it was, its size, its modification time and a
+// digest of its bytes. A save that replaces a file it has read compares them first, so
+// that it never overwrites what another program wrote meanwhile.
+struct FileFingerprint {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;             // in the system's own unit
+    std::array<std::uint8_t, 16> digest{}; // MD5 of the whole content
+    bool operator==(const FileFingerprint&) const = default;
+};
+
+// The identity of the file `path` leads to; none when there is none or it cannot be opened.
+std::optional<FileIdentity> fileIdentity(const std::string& path);
+// Identity, size and modification time of an open file, from the opened object (the
+// digest stays empty); none when the system does not tell them.
+std::optional<FileFingerprint> describeOpenFile(SdrFile& file);
+// Reads an open file whole and returns its fingerprint; the file is left at its start.
+std::optional<FileFingerprint> fingerprintOf(SdrFile& file);
+// The fingerprint of the regular file `path` leads to; none when it cannot be read.
+std::optional<FileFingerprint> fingerprintFile(const std::string& path);
 
 class FileSystem {
   public:
@@ -46,6 +91,12 @@ class FileSystem {
     // system can keep them.
     virtual bool replaceFile(const std::string& source, const std::string& target) = 0;
     virtual bool removeFile(const std::string& path) = 0;
+    // True while another process holds the lock that saves of `target` take: then
+    // createTempBeside fails for that reason alone and may succeed a moment later.
+    virtual bool saveLockHeld(const std::string& target) {
+        (void)target;
+        return false;
+    }
 };
 
 // The real file system of this platform.
@@ -63,6 +114,62 @@ enum class WriteOutcome {
 // at `path` is itself replaced (for copies that must land exactly under their own name).
 WriteOutcome writeWholeFile(FileSystem& fs, const std::string& path, bool followLinks,
                             const std::function<bool(SdrFile&)>& write);
+
+// A change of one file by reading it whole and saving it whole again (khcli's add and
+// import), which neither loses the change of another writer nor gets its own lost:
+//  - from before the read until the replace it holds the lock that every save of the file
+//    takes (the program's own saves, other khcli runs), so those wait or fail meanwhile;
+//  - it replaces the file only while the file still has the fingerprint it was read with,
+//    so that the change of a program that takes no lock (a synced folder, an editor) is
+//    not overwritten.
+// Use it as the FileSystem of the save (writeAccountFile and the like); everything but the
+// temporary file and the replace goes to the file system it wraps.
+class LockedUpdate final : public FileSystem {
+  public:
+    enum class Lock { Held, Busy, Failed };
+    enum class Read { Opened, Missing, Failed };
+
+    explicit LockedUpdate(FileSystem& fs) : fs_(fs) {}
+    LockedUpdate(const LockedUpdate&) = delete;
+    LockedUpdate& operator=(const LockedUpdate&) = delete;
+    // Removes a temporary file that no save took, then releases the lock.
+    ~LockedUpdate() override;
+
+    // Takes the save lock of the file `path` leads to. While another process holds it,
+    // tries again until `wait` has passed (Busy after that); Failed when the folder does
+    // not take the temporary file (missing, not writable).
+    Lock lock(const std::string& path, std::chrono::milliseconds wait);
+    // Opens the locked file for reading at its start and remembers its fingerprint, or
+    // remembers that there is no file (a save then only creates it while there still is
+    // none). Call it once, after lock.
+    Read open(SdrFile& file);
+    // The file that is locked (`path` of lock through its links).
+    const std::string& target() const { return target_; }
+    // Whether a save failed because the file was no longer as it was read.
+    bool changedMeanwhile() const { return changed_; }
+
+    PathKind pathKind(const std::string& path) override { return fs_.pathKind(path); }
+    bool canWrite(const std::string& path) override { return fs_.canWrite(path); }
+    std::string finalPath(const std::string& path) override { return fs_.finalPath(path); }
+    // The temporary file made by lock, once and for the locked target only.
+    std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
+                                              std::string& tempPath) override;
+    void startWriteBack(SdrFile& file) override { fs_.startWriteBack(file); }
+    bool commitToDisk(SdrFile& file) override { return fs_.commitToDisk(file); }
+    // Refuses (changedMeanwhile then says so) when the target differs from what was read.
+    bool replaceFile(const std::string& source, const std::string& target) override;
+    bool removeFile(const std::string& path) override { return fs_.removeFile(path); }
+    bool saveLockHeld(const std::string& target) override { return fs_.saveLockHeld(target); }
+
+  private:
+    FileSystem& fs_;
+    std::string target_;
+    std::string tempPath_;
+    std::unique_ptr<SdrFile> temp_; // holds the lock until a save takes it
+    bool opened_ = false;
+    std::optional<FileFingerprint> read_; // none: there was no file
+    bool changed_ = false;
+};
 
 // Opens an existing regular file for reading. Folders, pipes and devices are refused on
 // the opened object, without blocking on them.

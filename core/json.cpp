@@ -349,8 +349,18 @@ class Parser {
         return extra + 1;
     }
 
+    // The bytes up to the closing quote: the decoded text is never longer, so the output is
+    // allocated once and no buffer given up while it grows keeps part of a secret.
+    std::size_t encodedLength() const {
+        std::size_t i = pos_;
+        while (i < text_.size() && text_[i] != '"')
+            i += text_[i] == '\\' ? 2 : 1;
+        return std::min(i, text_.size()) - pos_;
+    }
+
     bool parseString(std::string& out) {
         ++pos_; // opening quote
+        out.reserve(encodedLength());
         for (;;) {
             if (pos_ >= text_.size()) return fail("unterminated string");
             const auto c = static_cast<unsigned char>(text_[pos_]);
@@ -457,7 +467,21 @@ class Parser {
     ParseError error_;
 };
 
-void writeString(std::string& out, std::string_view s) {
+// Counts what writeValue would append: serialize sizes its result first, since the text may
+// hold passwords and a buffer given up while growing would keep a copy of part of one.
+struct Measure {
+    std::size_t size = 0;
+    void push_back(char) { ++size; }
+    Measure& operator+=(std::string_view s) {
+        size += s.size();
+        return *this;
+    }
+    void append(const char* first, const char* last) {
+        size += static_cast<std::size_t>(last - first);
+    }
+};
+
+template <class Out> void writeString(Out& out, std::string_view s) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
     for (char ch : s) {
@@ -491,7 +515,7 @@ void writeString(std::string& out, std::string_view s) {
     out.push_back('"');
 }
 
-void writeValue(std::string& out, const Value& value) {
+template <class Out> void writeValue(Out& out, const Value& value) {
     switch (value.type()) {
     case Type::Null:
         out += "null";
@@ -549,7 +573,10 @@ std::optional<Value> parse(std::string_view text, ParseError* error, int maxDept
 }
 
 std::string serialize(const Value& value) {
+    Measure measure;
+    writeValue(measure, value);
     std::string out;
+    out.reserve(measure.size);
     writeValue(out, value);
     return out;
 }

@@ -32,6 +32,17 @@ bool cryptoSelfTest() {
     des2.cryptDoubleBlock(out, out);
     if (std::memcmp(out, unit, 16) != 0) return false;
 
+    // The engine of cryptBuffer on this CPU against the table engine, over more than one
+    // batch of the widest kernel, so that every lane of it is checked.
+    constexpr std::size_t kUnits = 300;
+    std::uint8_t bulk[16 * kUnits], table[16 * kUnits];
+    for (std::size_t i = 0; i < sizeof bulk; ++i)
+        bulk[i] = std::uint8_t(i * 151 + (i >> 8) * 7 + 3);
+    des2.setKey({doubleKey, 16}, kEncrypt);
+    des2.cryptUnits(bulk, table, kUnits);
+    if (cryptBuffer(&des2, bulk, sizeof bulk) != sizeof bulk) return false;
+    if (std::memcmp(bulk, table, sizeof bulk) != 0) return false;
+
     const std::uint8_t md5Abc[16] = {0x90, 0x01, 0x50, 0x98, 0x3c, 0xd2, 0x4f, 0xb0,
                                      0xd6, 0x96, 0x3f, 0x7d, 0x28, 0xe1, 0x7f, 0x72};
     md5Digest(out, "abc", 3);

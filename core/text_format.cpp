@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 
 namespace kh {
 namespace {
@@ -201,6 +202,7 @@ template <class Out> void appendArgument(Out& out, const FormatArg& arg, const P
 
 template <class Out>
 void formatInto(Out& out, std::string_view pattern, std::span<const FormatArg> args) {
+    std::optional<std::uint64_t> lastNumber; // the last number argument used, for "%{..|..}"
     std::size_t next = 0;
     std::size_t i = 0;
     while (i < pattern.size()) {
@@ -216,6 +218,20 @@ void formatInto(Out& out, std::string_view pattern, std::span<const FormatArg> a
             ++i;
             continue;
         }
+        if (i < pattern.size() && pattern[i] == '{') {
+            // "%{one|many}": the first form after a number argument of 1, else the second.
+            const std::size_t bar = pattern.find('|', i + 1);
+            const std::size_t close = bar == std::string_view::npos ? bar : pattern.find('}', bar);
+            if (close != std::string_view::npos) {
+                const bool one = lastNumber && *lastNumber == 1;
+                out.append(one ? pattern.substr(i + 1, bar - i - 1)
+                               : pattern.substr(bar + 1, close - bar - 1));
+                i = close + 1;
+                continue;
+            }
+            out.push_back('%');
+            continue;
+        }
         Placeholder p;
         std::size_t end = i;
         if (!parsePlaceholder(pattern, end, p)) {
@@ -223,9 +239,11 @@ void formatInto(Out& out, std::string_view pattern, std::span<const FormatArg> a
             out.push_back('%');
             continue;
         }
-        if (next < args.size())
-            appendArgument(out, args[next++], p);
-        else
+        if (next < args.size()) {
+            const FormatArg& arg = args[next++];
+            if (arg.kind != FormatArg::Kind::Text) lastNumber = arg.bits;
+            appendArgument(out, arg, p);
+        } else
             out.append(pattern.substr(percent, end - percent));
         i = end;
     }

@@ -38,6 +38,8 @@ struct FormatArg {
 //   %x %X         an integer in hexadecimal
 //   %c            one character (a text argument is inserted as text)
 //   %%            a percent sign
+//   %{one|many}   "one" when the last number argument used before it was 1, else "many"
+//                 (so "%d %{entry|entries}" reads right for every count)
 // with the flags "-+ 0#", a width and a precision (both capped at kMaxFormatWidth) and the
 // length modifiers h, hh, l, ll, I32 and I64 on integers. A placeholder with no argument
 // left, and anything else after a "%", is copied as it stands and uses no argument.

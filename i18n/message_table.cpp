@@ -24,15 +24,15 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(texttext, "Text"),
     KH_MESSAGE(unknowntext, "Unknown"),
     KH_MESSAGE(warning, "Hint"),
-    KH_MESSAGE(querylogout, "Are you sure to logout current Account?"),
-    KH_MESSAGE(querysave, "Do you want to save current Account?"),
+    KH_MESSAGE(querylogout, "Are you sure you want to log out of the current account?"),
+    KH_MESSAGE(querysave, "Do you want to save the current account?"),
     KH_MESSAGE(savefailed, "Save Account File: %s Failed!"),
     KH_MESSAGE(loadfailed, "Load Account File: %s Failed!"),
-    KH_MESSAGE(prompting, "Waitting For Login......"),
+    KH_MESSAGE(prompting, "Waiting For Login..."),
     KH_MESSAGE(loadok, "Successfully Loaded: %s!"),
     KH_MESSAGE(changepassword, "Change Password: %s"),
     KH_MESSAGE(saveok, "Successfully Saved!"),
-    KH_MESSAGE(copyok, "Entry %s has been copyed to Clipboard!"),
+    KH_MESSAGE(copyok, "Entry %s has been copied to the Clipboard!"),
     KH_MESSAGE(warnimport, "Please input file or select file from hard disk!"),
     KH_MESSAGE(warnaccess, "Can't access file: %s!"),
     KH_MESSAGE(warnforgotaccount, "Here is the Description of Account:\n\nDescription: %s"),
@@ -41,7 +41,7 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(warnpassword, "Please input password!"),
     KH_MESSAGE(
         warnaccesspassword,
-        "Can't access file: %s!\nPlease ensure the file is exist and the password is correct!"),
+        "Can't access file: %s!\nPlease make sure the file exists and the password is correct!"),
     KH_MESSAGE(warnaccount, "Please input account name!"),
     KH_MESSAGE(warnpasswordmismatch, "Password mismatch!"),
     KH_MESSAGE(editaccount, "Edit Account"),
@@ -53,36 +53,40 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(itemxml, "<Entry>\r\n  <Title>%s</Title>\r\n  <Description>%s</Description>\r\n  "
                         "<Type>%s</Type>\r\n  <Version>%d</Version>\r\n  <Data>%s</Data>\r\n  "
                         "<WhatsThis>%s</WhatsThis>\r\n</Entry>\r\n"),
-    KH_MESSAGE(warncutall, "Cut operation will delete the entry after put the entry data to "
-                           "Clipboard!\nAre you sure to Delete All The Entries?"),
-    KH_MESSAGE(warncut, "Cut operation will delete the entry after put the entry data to "
-                        "Clipboard!\nAre you sure to Delete entry: %s?"),
-    KH_MESSAGE(warnreplace,
-               "Are you sure to replace password of the entry: %s to the Clipboard's text?"),
-    KH_MESSAGE(warndeleteselected, "Are you sure to delete all the selected entries?"),
-    KH_MESSAGE(warndeleteall, "Are you sure to delete all the entries?"),
-    KH_MESSAGE(warndelete, "Are you sure to delete entry: %s?"),
+    KH_MESSAGE(warncutall, "Cut deletes the entries once their data is on the Clipboard!\n"
+                           "Are you sure you want to delete all the entries?"),
+    KH_MESSAGE(warncut, "Cut deletes the entry once its data is on the Clipboard!\n"
+                        "Are you sure you want to delete entry: %s?"),
+    KH_MESSAGE(
+        warnreplace,
+        "Are you sure you want to replace the password of entry %s with the Clipboard's text?"),
+    KH_MESSAGE(warndeleteselected, "Are you sure you want to delete all the selected entries?"),
+    KH_MESSAGE(warndeleteall, "Are you sure you want to delete all the entries?"),
+    KH_MESSAGE(warndelete, "Are you sure you want to delete entry: %s?"),
     KH_MESSAGE(warntitle, "Please input entry title!"),
     KH_MESSAGE(warnplease, "Please add some comment here:"),
-    KH_MESSAGE(importitems, "Import From XML: %d items imported!"),
-    KH_MESSAGE(exportitems, "Export To XML: %d items exported!"),
+    KH_MESSAGE(importitems, "Import From XML: %d %{item|items} imported!"),
+    KH_MESSAGE(exportitems, "Export To XML: %d %{item|items} exported!"),
     KH_MESSAGE(exportwarning, "The items have been successfully exported to the file:\n%s\n\nThe "
                               "data in the XML file is NOT ENCRYPTED.\nYou can use 'Tools'-'Secure "
                               "File Remover' to REMOVE it when it's no longer needed!"),
     KH_MESSAGE(guarding, "Guarding...\n."),
     KH_MESSAGE(removefilefailed, "Remove File: %s Failed!"),
-    KH_MESSAGE(removeprompt, "Are you sure to remove file: %s ?"),
+    KH_MESSAGE(removeprompt, "Are you sure you want to remove file: %s?"),
     KH_MESSAGE(removeok, "File: %s has been successfully removed!"),
-    KH_MESSAGE(crcerror, "%d Entries was ignored for loading because of crc error!"),
+    KH_MESSAGE(crcerror,
+               "%d %{entry was|entries were} not loaded because %{its|their} check failed "
+               "(CRC error)!"),
     KH_MESSAGE(warnfindstring, "Please input the find string!"),
     KH_MESSAGE(warnnotfound, "String: %s not found!"),
-    KH_MESSAGE(itemfound, "Found: %d items!"),
-    KH_MESSAGE(itemcount, "Account: %s [Total: %d Entries!]"),
-    KH_MESSAGE(hotkeyfailed, "Register Hotkey Failed! Please change hotkey from 'Preferrence'!"),
+    KH_MESSAGE(itemfound, "Found: %d %{item|items}!"),
+    KH_MESSAGE(itemcount, "Account: %s [Total: %d %{Entry|Entries}]"),
+    KH_MESSAGE(hotkeyfailed,
+               "Register Hotkey Failed! Please choose another hotkey in 'Preferences'!"),
     KH_MESSAGE(columnuser, "What's this"),
     KH_MESSAGE(column0, "Title"),
     KH_MESSAGE(column1, "Password"),
-    KH_MESSAGE(column2, "Description"),
+    KH_MESSAGE(column2, "Details"),
     KH_MESSAGE(column3, "Type"),
     KH_MESSAGE(backupfailed, "Backup account file to: %s failed!"),
     KH_MESSAGE(weblink, "Input Web Address (ie: https://www.example.com):"),
@@ -96,7 +100,7 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(HPassword, "Password"),
     KH_MESSAGE(HToKeyhaven, "To Keyhaven"),
     KH_MESSAGE(HWebUrl, "Web URL"),
-    KH_MESSAGE(HEntryExist, "Entry already exist, the operation will OVERWRITE the existing one"),
+    KH_MESSAGE(HEntryExist, "Entry already exists, the operation will OVERWRITE the existing one"),
     KH_MESSAGE(HQueryOverwrite, "Are you sure to overwrite the existing one"),
     KH_MESSAGE(HSaved, "Password Saved"),
     KH_MESSAGE(HSaveFailed, "Save Password to Keyhaven failed"),
@@ -115,7 +119,47 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(hotkeyinvalid, "A hotkey needs Ctrl or Alt together with a key."),
     KH_MESSAGE(taball, "ALL"),
     KH_MESSAGE(slogan, "Simple is the Best."),
-    KH_MESSAGE(loginhint, "Click Login Account For Login"),
+    KH_MESSAGE(loginhint, "Click 'Log In to Existing Account' to log in"),
+    KH_MESSAGE(queryquit, "Are you sure you want to quit Keyhaven?"),
+    KH_MESSAGE(backupsame, "A backup copy cannot replace the open account file itself.\n"
+                           "Please choose another file for the copy."),
+    KH_MESSAGE(idlediscarded, "The automatic logout after %d %{minute|minutes} without use closed "
+                              "account %s and discarded its unsaved changes."),
+    KH_MESSAGE(untitledskipped, "%d %{entry has|entries have} no title and %{was|were} not loaded. "
+                                "The next save of the account leaves %{it|them} out."),
+    KH_MESSAGE(wrongcredentials, "Wrong name or password for the account file %s."),
+    KH_MESSAGE(unknownaccount, "This account file holds no account named %s.\nCheck the "
+                               "account name: its password description is shown with it."),
+    KH_MESSAGE(generatornoclass, "Choose at least one kind of character to generate a password."),
+    KH_MESSAGE(browserfailed, "No web browser could be started to open %s."),
+    KH_MESSAGE(aboutversion, "%s version %s, built on %s"),
+    KH_MESSAGE(importsummary, "Import From %s: %d %{item|items} imported, %d skipped."),
+    KH_MESSAGE(importlossy, "%d of them had texts that an entry cannot hold whole (too long, or "
+                            "with characters that Windows-1252 lacks): the texts were cut or "
+                            "those characters replaced by '?'."),
+    KH_MESSAGE(importleftout, "%d of them had notes of a web login, further web addresses, "
+                              "one-time password keys or custom fields, for which an entry has "
+                              "no place: those were left out."),
+    KH_MESSAGE(importskipped, "Not imported:"),
+    KH_MESSAGE(importnotlogin, "- %s: not a login or a note (a card or an identity, say)"),
+    KH_MESSAGE(importnotexact, "- %s: its user name or password cannot be stored exactly (too "
+                               "long, or with characters that Windows-1252 lacks)"),
+    KH_MESSAGE(importnotitle, "- %s: no name, user name or web address to give it a title"),
+    KH_MESSAGE(importdeleted, "- %s: deleted (it was in the recycle bin of the program it came "
+                              "from)"),
+    KH_MESSAGE(importmore, "- and %d more"),
+    KH_MESSAGE(importline, "line %d"),
+    KH_MESSAGE(importitem, "item %d"),
+    KH_MESSAGE(importunknown, "This file is not in a format that Keyhaven can import. Keyhaven "
+                              "imports these formats: %s."),
+    KH_MESSAGE(importwrongheader, "This file is not a %s export: it lacks %s."),
+    KH_MESSAGE(importencrypted,
+               "This Bitwarden export is encrypted, and Keyhaven cannot read it. Export the vault "
+               "again as unencrypted JSON, import that file, then remove it with 'Tools'-'Secure "
+               "File Remover'."),
+    KH_MESSAGE(importbadcsv, "This file cannot be read as CSV: the quoted text that begins on "
+                             "line %d never ends."),
+    KH_MESSAGE(importbadjson, "This file cannot be read as JSON: it goes wrong on line %d."),
 }};
 
 #undef KH_MESSAGE

@@ -101,9 +101,34 @@ enum class Msg : std::size_t {
     taball,
     slogan,
     loginhint,
+    queryquit,
+    backupsame,
+    idlediscarded,
+    untitledskipped,
+    wrongcredentials,
+    unknownaccount,
+    generatornoclass,
+    browserfailed,
+    aboutversion,
+    importsummary,
+    importlossy,
+    importleftout,
+    importskipped,
+    importnotlogin,
+    importnotexact,
+    importnotitle,
+    importdeleted,
+    importmore,
+    importline,
+    importitem,
+    importunknown,
+    importwrongheader,
+    importencrypted,
+    importbadcsv,
+    importbadjson,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::loginhint) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::importbadjson) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

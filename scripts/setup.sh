@@ -11,6 +11,8 @@ packages=(
   wine wine64
   xvfb xauth x11-utils xdotool xclip imagemagick
   fonts-wine fonts-liberation2
+  keepassxc
+  chromium python3-websocket
 )
 
 missing=()

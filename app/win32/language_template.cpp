@@ -1,6 +1,6 @@
 #include "language_template.h"
 
-#include "tfrm_main.h"
+#include "app.h"
 #include "tfrm_show_bug.h"
 #include "tip_list.h"
 
@@ -41,16 +41,13 @@ constexpr char kHeader[] =
 
 } // namespace
 
-std::string languageTemplateFile(TfrmMain& main) {
-    for (int f = 0; f < static_cast<int>(Feature::Count); ++f) {
-        if (FeatureHandler* handler = main.feature(static_cast<Feature>(f)))
-            handler->createWindows();
-    }
-    TfrmShowBug bug(main.messages());
+std::string languageTemplateFile(App& app) {
+    app.createAllWindows();
+    TfrmShowBug bug(app.messages());
     bug.create();
 
     std::string file = kHeader;
-    if (const std::vector<std::string>* lines = main.language().defaultTemplate()) {
+    if (const std::vector<std::string>* lines = app.language().defaultTemplate()) {
         for (const std::string& line : *lines) {
             // A control without a text of its own has nothing to translate.
             if (line.size() >= 3 && line.compare(line.size() - 3, 3, " = ") == 0) continue;

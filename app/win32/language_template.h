@@ -7,11 +7,11 @@
 
 namespace kh {
 
-class TfrmMain;
+class App;
 
 // Creates every window of the program hidden (their texts enter the language's default
-// template as they are created) and returns the whole template file. `main` must have
+// template as they are created) and returns the whole template file. `app` must have
 // been created.
-std::string languageTemplateFile(TfrmMain& main);
+std::string languageTemplateFile(App& app);
 
 } // namespace kh

@@ -1,7 +1,7 @@
 // kh_language_template.exe OUT: writes the translators' template of this build's windows
 // and messages to OUT. The build runs it (under Wine) to make example.lng.
+#include "app.h"
 #include "language_template.h"
-#include "tfrm_main.h"
 
 #include <windows.h>
 
@@ -18,13 +18,13 @@ int main(int argc, char** argv) {
     GetTempPathA(MAX_PATH, temp);
     std::string folder = std::string(temp) + "kh-language-template\\";
     CreateDirectoryA(folder.c_str(), nullptr);
-    kh::TfrmMain main(kh::AppPaths{folder, folder});
-    if (!main.createMain()) {
+    kh::App app(kh::AppPaths{folder, folder});
+    if (!app.create()) {
         std::fprintf(stderr, "the main window was not created\n");
         return 1;
     }
-    const std::string text = kh::languageTemplateFile(main);
-    DestroyWindow(main.handle());
+    const std::string text = kh::languageTemplateFile(app);
+    DestroyWindow(app.mainWindow().handle());
     std::FILE* out = std::fopen(argv[1], "wb");
     if (!out || std::fwrite(text.data(), 1, text.size(), out) != text.size() ||
         std::fclose(out) != 0) {

@@ -9,9 +9,9 @@
 #include <commctrl.h>
 
 #include "account_file.h"
+#include "app.h"
 #include "entry_list.h"
 #include "secure_memory.h"
-#include "tfrm_main.h"
 #include "win32/form.h"
 #include "win32/skin_controls.h"
 
@@ -140,91 +140,93 @@ std::vector<kh::AccountEntry> sampleEntries() {
 // the user sees once the program is idle again.
 void paintNow(kh::TfrmMain& main) {
     UpdateWindow(main.handle());
-    UpdateWindow(main.visibleListView());
+    UpdateWindow(main.lists().visibleListView());
     kh::processPendingMessages();
     GdiFlush();
 }
 
 // True when the visible list holds `rows` rows and nothing of it is left to paint.
 bool listPainted(kh::TfrmMain& main, int rows) {
-    HWND list = main.visibleListView();
+    HWND list = main.lists().visibleListView();
     return ListView_GetItemCount(list) == rows && IsWindowVisible(list) &&
            GetUpdateRect(list, nullptr, FALSE) == FALSE;
 }
 
-// The main window with the session's steps timed: each override runs the window's own
-// code and notes how long it took, so the login is measured exactly as it runs.
-class TimedMain : public kh::TfrmMain {
+// A box would wait for a click that never comes: print it and answer No instead.
+class PrintedPrompts : public kh::Prompts {
   public:
-    using TfrmMain::TfrmMain;
+    bool ask(const std::string& caption, const std::string& text, kh::DefaultButton) override {
+        std::printf("%s: %s (answered No)\n", caption.c_str(), text.c_str());
+        return false;
+    }
+    void warning(const std::string& caption, const std::string& text) override {
+        std::printf("%s: %s\n", caption.c_str(), text.c_str());
+    }
+    void information(const std::string& caption, const std::string& text) override {
+        std::printf("%s: %s\n", caption.c_str(), text.c_str());
+    }
+};
 
+// The steps of a login, from the models' events as the program runs them: the list
+// emptied after the read (Reset), the rows in (Added), the session started, the type list
+// rebuilt (TypeListRebuilt). Each listener runs after the window's own, so each time is
+// the end of a step with the window's work on it.
+class LoginSteps {
+  public:
     struct Steps {
-        double readDone = 0; // when the session turned to the list, after its read
-        double clear = 0;
+        double readDone = 0; // the read and the emptied list
         double addRows = 0;
         double started = 0;
         double typeList = 0;
     };
+
+    explicit LoginSteps(kh::App& app)
+        : rows_(app.entries().OnRowsChanged.subscribe([this](kh::RowsChange change) {
+              const double t = nowMs();
+              switch (change) {
+              case kh::RowsChange::Reset:
+                  if (steps.readDone == 0) steps.readDone = t;
+                  break;
+              case kh::RowsChange::Added:
+                  steps.addRows += t - lastEnd_;
+                  break;
+              case kh::RowsChange::TypeListRebuilt:
+                  steps.typeList += t - lastEnd_;
+                  break;
+              default:
+                  break;
+              }
+              lastEnd_ = t;
+          })),
+          started_(app.session().OnStarted.subscribe([this] {
+              const double t = nowMs();
+              steps.started += t - lastEnd_;
+              lastEnd_ = t;
+          })) {}
+
+    void reset() {
+        steps = {};
+        lastEnd_ = 0;
+    }
     Steps steps;
-    // Row texts the list views asked for: proof that rows were really drawn.
-    int textRequests = 0;
 
-    // A box would wait for a click that never comes: print it and answer No instead.
-    bool yesNoBox(const std::string& caption, const std::string& text) override {
-        std::printf("%s: %s (answered No)\n", caption.c_str(), text.c_str());
-        return false;
-    }
-    void warningBox(const std::string& caption, const std::string& text) override {
-        std::printf("%s: %s\n", caption.c_str(), text.c_str());
-    }
-
-    // The list model tells the window after each phase of the login: the emptied list
-    // (Reset), the rows in (Added) and the type list (TypeListRebuilt). The time between
-    // those events, and the window's own work on each, are the steps of the login.
-    void instrument() {
-        auto window = entries().OnRowsChanged;
-        entries().OnRowsChanged = [this, window](kh::RowsChange change) {
-            const double t = nowMs();
-            if (change == kh::RowsChange::Reset && steps.readDone == 0) steps.readDone = t;
-            window(change);
-            const double end = nowMs();
-            switch (change) {
-            case kh::RowsChange::Reset:
-                steps.clear += end - t;
-                break;
-            case kh::RowsChange::Added:
-                steps.addRows += end - steps.readDone - steps.clear;
-                break;
-            case kh::RowsChange::TypeListRebuilt:
-                steps.typeList += end - lastEnd_;
-                break;
-            default:
-                break;
-            }
-            lastEnd_ = end;
-        };
-    }
-    void sessionStarted(bool modified) override {
-        const double t = nowMs();
-        TfrmMain::sessionStarted(modified);
-        steps.started += nowMs() - t;
-        lastEnd_ = nowMs();
-    }
-
-  protected:
+  private:
     double lastEnd_ = 0;
-
-    LRESULT onNotify(NMHDR& header) override {
-        if (header.code == LVN_GETDISPINFOA) ++textRequests;
-        return TfrmMain::onNotify(header);
-    }
+    kh::Event<kh::RowsChange>::Subscription rows_;
+    kh::Event<>::Subscription started_;
 };
 
-class NoHost : public kh::EntryListHost {
-  public:
-    bool isLoggedIn() override { return true; }
-    void setModified(bool) override {}
-};
+// A click on a column header, as the list view reports it to the window.
+void clickHeader(kh::TfrmMain& main, int column) {
+    HWND list = main.lists().visibleListView();
+    NMLISTVIEW info{};
+    info.hdr.hwndFrom = list;
+    info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    info.hdr.code = LVN_COLUMNCLICK;
+    info.iItem = -1;
+    info.iSubItem = column;
+    SendMessageA(main.handle(), WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+}
 
 struct Row {
     std::string name;
@@ -261,12 +263,21 @@ int run() {
                 static_cast<unsigned long long>(std::filesystem::file_size(file)), kRepetitions);
 
     kh::AppPaths paths{folder.path(), folder.path()};
-    TimedMain main(paths);
-    if (!main.createMain()) {
+    PrintedPrompts prompts;
+    kh::App app(paths, {&prompts, nullptr, nullptr, nullptr});
+    if (!app.create()) {
         std::printf("the main window was not created\n");
         return 1;
     }
-    main.instrument();
+    kh::TfrmMain& main = app.mainWindow();
+    LoginSteps timer(app);
+    // Row texts the list views asked for: proof that rows were really drawn.
+    int textRequests = 0;
+    main.addMessageHook([&textRequests](UINT msg, WPARAM, LPARAM lParam, LRESULT&) {
+        if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == LVN_GETDISPINFOA)
+            ++textRequests;
+        return false;
+    });
     ShowWindow(main.handle(), SW_SHOWNORMAL);
     paintNow(main);
 
@@ -279,7 +290,7 @@ int run() {
     std::vector<double> callTimes;
     std::vector<double> paintTimes;
     std::vector<double> pairRatios;
-    std::vector<std::vector<double>> stepTimes(6);
+    std::vector<std::vector<double>> stepTimes(5);
     for (int rep = 0; rep <= kRepetitions; ++rep) {
         double read = 0;
         {
@@ -292,8 +303,8 @@ int run() {
                 std::printf("readAccountFile failed\n");
                 return 1;
             }
-            NoHost host;
-            kh::EntryList model(host);
+            kh::EntryList model;
+            model.setOpen(true);
             const double t2 = nowMs();
             const int added = model.loadEntries(loaded);
             model.rebuildTypeList();
@@ -309,14 +320,14 @@ int run() {
             }
         }
 
-        main.steps = {};
-        main.textRequests = 0;
+        timer.reset();
+        textRequests = 0;
         const double t0 = nowMs();
-        const bool in = main.session().loginAccount(file, kAccountName, kAccountPassword);
+        const bool in = app.session().loginAccount(file, kAccountName, kAccountPassword);
         const double t1 = nowMs();
         paintNow(main);
         const double t2 = nowMs();
-        if (!in || !listPainted(main, kEntries) || main.textRequests == 0) {
+        if (!in || !listPainted(main, kEntries) || textRequests == 0) {
             std::printf("login %d: %s\n", rep, in ? "the list was not painted" : "failed");
             return 1;
         }
@@ -326,15 +337,15 @@ int run() {
             callTimes.push_back(t1 - t0);
             paintTimes.push_back(t2 - t1);
             pairRatios.push_back((t2 - t0) / read);
-            const TimedMain::Steps& st = main.steps;
-            const double inList = st.clear + st.addRows + st.started + st.typeList;
-            const double steps[] = {st.readDone - t0, st.clear,    st.addRows,
-                                    st.started,       st.typeList, t1 - st.readDone - inList};
+            const LoginSteps::Steps& st = timer.steps;
+            const double inList = st.addRows + st.started + st.typeList;
+            const double steps[] = {st.readDone - t0, st.addRows, st.started, st.typeList,
+                                    t1 - st.readDone - inList};
             for (std::size_t i = 0; i < std::size(steps); ++i)
                 stepTimes[i].push_back(steps[i]);
         }
         if (rep < kRepetitions) {
-            main.session().endSession();
+            app.session().endSession();
             paintNow(main);
         }
     }
@@ -342,7 +353,7 @@ int run() {
     const double login = median(loginTimes);
 
     // What a repaint costs on its own, and the item count of a virtual list view.
-    HWND list = main.visibleListView();
+    HWND list = main.lists().visibleListView();
     std::vector<double> listPaint, windowPaint, itemCount, refresh;
     for (int rep = 0; rep < kRepetitions; ++rep) {
         double t0 = nowMs();
@@ -363,8 +374,8 @@ int run() {
         paintNow(main);
 
         t0 = nowMs();
-        main.entries().selectAllRows(main.entries().visibleList(), false);
-        main.entries().OnRowsChanged(kh::RowsChange::Updated);
+        app.entries().selectAllRows(app.entries().visibleList(), false);
+        app.entries().OnRowsChanged(kh::RowsChange::Updated);
         refresh.push_back(nowMs() - t0);
         paintNow(main);
     }
@@ -373,13 +384,13 @@ int run() {
     std::vector<std::vector<double>> sortTimes(kh::kColumnCount);
     for (int rep = 0; rep < kRepetitions; ++rep) {
         for (int column = 0; column < kh::kColumnCount; ++column) {
-            main.textRequests = 0;
+            textRequests = 0;
             const double t0 = nowMs();
-            main.sortByColumn(column);
+            clickHeader(main, column);
             paintNow(main);
             sortTimes[static_cast<std::size_t>(column)].push_back(nowMs() - t0);
-            if (main.entries().sortColumn() != column || !listPainted(main, kEntries) ||
-                main.textRequests == 0) {
+            if (app.entries().sortColumn() != column || !listPainted(main, kEntries) ||
+                textRequests == 0) {
                 std::printf("sort by column %d did not happen\n", column);
                 return 1;
             }
@@ -391,14 +402,14 @@ int run() {
     for (int rep = 0; rep < kRepetitions; ++rep) {
         for (std::size_t i = 0; i < std::size(kTabOrder); ++i) {
             const int tab = kTabOrder[i];
-            main.textRequests = 0;
+            textRequests = 0;
             const double t0 = nowMs();
             const bool changed = tabs.selectTab(tab);
             paintNow(main);
             tabTimes[i].push_back(nowMs() - t0);
             const int expected = tab == kh::kTabAll ? kEntries : kEntries / 3 + (tab == 1);
-            if (!changed || main.entries().shownType() != tab || !listPainted(main, expected) ||
-                main.textRequests == 0) {
+            if (!changed || app.entries().shownType() != tab || !listPainted(main, expected) ||
+                textRequests == 0) {
                 std::printf("tab %d was not shown\n", tab);
                 return 1;
             }
@@ -413,12 +424,11 @@ int run() {
                 {"login until the first rows are visible", login}},
                read);
     printTable("Where the login time goes",
-               {{"readAccountFile inside the login", median(stepTimes[0])},
-                {"empty list + item counts", median(stepTimes[1])},
-                {"rows into the model + item counts", median(stepTimes[2])},
-                {"sessionStarted (timer, tool bar, banner)", median(stepTimes[3])},
-                {"type list + item counts", median(stepTimes[4])},
-                {"rest of the login call", median(stepTimes[5])},
+               {{"readAccountFile inside the login, list emptied", median(stepTimes[0])},
+                {"rows into the model + item counts", median(stepTimes[1])},
+                {"session started (timer, tool bar, banner)", median(stepTimes[2])},
+                {"type list + item counts", median(stepTimes[3])},
+                {"rest of the login call", median(stepTimes[4])},
                 {"paint until idle", median(paintTimes)},
                 {"list view repaint alone", median(listPaint)},
                 {"whole window repaint", median(windowPaint)},
@@ -446,7 +456,7 @@ int run() {
     std::printf("  the same, median of the ratios of each repetition:       %.2fx\n",
                 median(pairRatios));
 
-    main.session().endSession();
+    app.session().endSession();
     DestroyWindow(main.handle());
     return 0;
 }

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <vector>
+
 namespace kh::browser {
 namespace {
 
@@ -19,11 +22,44 @@ class Handle {
     HANDLE h_;
 };
 
+// The pages around `address` in `process`, as the system tells them.
+std::optional<MemoryRegion> regionAt(HANDLE process, std::uintptr_t address) {
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQueryEx(process, reinterpret_cast<LPCVOID>(address), &info, sizeof info) !=
+        sizeof info)
+        return std::nullopt;
+    MemoryRegion region;
+    region.base = reinterpret_cast<std::uintptr_t>(info.BaseAddress);
+    region.size = info.RegionSize;
+    region.committed = info.State == MEM_COMMIT;
+    region.privateMemory = info.Type == MEM_PRIVATE;
+    region.protection = info.Protect;
+    return region;
+}
+
+// NtWriteVirtualMemory writes into pages as they are. WriteProcessMemory first makes the
+// pages writable, which would need PROCESS_VM_OPERATION and could write into a page that
+// its owner made read-only.
+using WriteVirtualMemory = LONG(NTAPI*)(HANDLE, PVOID, const void*, SIZE_T, SIZE_T*);
+
+WriteVirtualMemory writeVirtualMemory() {
+    static const WriteVirtualMemory function = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        void* found = ntdll ? reinterpret_cast<void*>(GetProcAddress(ntdll, "NtWriteVirtualMemory"))
+                            : nullptr;
+        return reinterpret_cast<WriteVirtualMemory>(found);
+    }();
+    return function;
+}
+
 class WindowsBridgeProcess : public BridgeProcess {
   public:
     explicit WindowsBridgeProcess(HANDLE process) : process_(process) {}
 
+    // The pages are asked for before every transfer: a block that was fine for the read
+    // may have been unmapped or protected by the time of the write.
     std::size_t read(std::uintptr_t address, std::span<std::uint8_t> into) override {
+        if (!blockAllowed(address, into.size())) return 0;
         SIZE_T done = 0;
         if (!ReadProcessMemory(process_.get(), reinterpret_cast<LPCVOID>(address), into.data(),
                                into.size(), &done))
@@ -32,16 +68,45 @@ class WindowsBridgeProcess : public BridgeProcess {
     }
 
     std::size_t write(std::uintptr_t address, std::span<const std::uint8_t> from) override {
+        const WriteVirtualMemory write = writeVirtualMemory();
+        if (write == nullptr || !blockAllowed(address, from.size())) return 0;
         SIZE_T done = 0;
-        if (!WriteProcessMemory(process_.get(), reinterpret_cast<LPVOID>(address), from.data(),
-                                from.size(), &done))
+        if (write(process_.get(), reinterpret_cast<PVOID>(address), from.data(), from.size(),
+                  &done) < 0)
             return 0;
         return done;
     }
 
   private:
+    bool blockAllowed(std::uintptr_t address, std::size_t size) const {
+        const std::optional<MemoryRegion> region = regionAt(process_.get(), address);
+        return region && mayTouchBlock(*region, address, size);
+    }
+
     Handle process_;
 };
+
+// The TOKEN_USER of a process's token; empty when it cannot be read.
+std::vector<std::uint8_t> tokenUser(HANDLE process) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
+    Handle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<std::uint8_t> user(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size)) return {};
+    return user;
+}
+
+// Whether `process` runs as the user this program runs as: a program of another user (or
+// a service) is no bridge of this user's vault.
+bool runsAsThisUser(HANDLE process) {
+    const std::vector<std::uint8_t> theirs = tokenUser(process);
+    const std::vector<std::uint8_t> ours = tokenUser(GetCurrentProcess());
+    if (theirs.empty() || ours.empty()) return false;
+    return EqualSid(reinterpret_cast<const TOKEN_USER*>(theirs.data())->User.Sid,
+                    reinterpret_cast<const TOKEN_USER*>(ours.data())->User.Sid) != FALSE;
+}
 
 class Key {
   public:
@@ -94,7 +159,9 @@ class WindowsMenuExtKey : public MenuExtKey {
 std::unique_ptr<BridgeProcess> WindowsProcessMemory::open(std::uint32_t processId) {
     HANDLE process = OpenProcess(kProcessMemoryAccess, FALSE, processId);
     if (process == nullptr) return nullptr;
-    return std::make_unique<WindowsBridgeProcess>(process);
+    auto bridge = std::make_unique<WindowsBridgeProcess>(process);
+    if (!runsAsThisUser(process)) return nullptr;
+    return bridge;
 }
 
 std::unique_ptr<MenuExtKey> WindowsMenuRegistry::openMenuExt(bool create) {

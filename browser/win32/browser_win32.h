@@ -17,7 +17,9 @@ namespace kh::browser {
 // kLoginWindowMarker in its user data; null when there is none.
 HWND findLoginWindow();
 
-// OpenProcess with kProcessMemoryAccess, ReadProcessMemory and WriteProcessMemory.
+// OpenProcess with kProcessMemoryAccess for processes of this user only; reads and writes
+// of blocks that mayTouchBlock allows, after VirtualQueryEx, without changing any page's
+// protection.
 class WindowsProcessMemory : public ProcessMemory {
   public:
     std::unique_ptr<BridgeProcess> open(std::uint32_t processId) override;

@@ -39,24 +39,6 @@ ApplicationError faultError(const EXCEPTION_RECORD& record) {
     return error;
 }
 
-ApplicationError inFlightError() {
-    ApplicationError error;
-    error.message = "Abnormal program termination";
-    if (std::exception_ptr current = std::current_exception()) {
-        try {
-            std::rethrow_exception(current);
-        } catch (const AddressedError& e) {
-            error.message = e.what();
-            error.address = e.address();
-        } catch (const std::exception& e) {
-            error.message = e.what();
-        } catch (...) {
-            error.message = "Unknown error";
-        }
-    }
-    return error;
-}
-
 } // namespace
 
 CrashReporter::CrashReporter(TfrmShowBug& dialog, std::function<void()> endApplication)
@@ -148,7 +130,8 @@ LONG WINAPI CrashReporter::unhandledException(EXCEPTION_POINTERS* pointers) {
 
 void CrashReporter::unhandledCppException() {
     try {
-        if (CrashReporter* self = activeReporter) self->reportFatal(inFlightError());
+        if (CrashReporter* self = activeReporter)
+            self->reportFatal(applicationErrorOf(std::current_exception()));
     } catch (...) {
     }
     // The report was the message; abort() would show another box.

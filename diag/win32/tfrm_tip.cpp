@@ -117,6 +117,12 @@ bool TfrmTip::showTip(int index) {
     }
 }
 
+bool TfrmTip::showAbout(const std::string& line) {
+    if (!showTip(0)) return false;
+    stTip->setText(tips_.currentText() + "\n\n" + line);
+    return true;
+}
+
 void TfrmTip::displayTip() {
     if (tips_.count() == 0) return;
     // The label has a fixed size and no scroll bar; a tip longer than it holds at the

@@ -26,6 +26,8 @@ class TfrmTip : public TDialog {
     // force. Brings an open window to the front. False while a browser request is served,
     // when there are no tips, or when the window cannot be shown.
     bool showTip(int index);
+    // About: the first tip with a line under it (the program's name, version and build).
+    bool showAbout(const std::string& line);
 
     const TipList& tips() const { return tips_; }
 

@@ -208,6 +208,57 @@ TEST(FindLoginByAddress, Cases) {
     EXPECT_FALSE(findLoginByAddress(store, page));
 }
 
+// An address without a scheme and host ("https:", a bare "https") began every stored
+// address of its scheme and was handed the first login of any site.
+TEST(AddressMatching, OnlyAnAddressWithSchemeAndHostMatchesBySiteOrHost) {
+    const std::vector<FakeRow> rows = {
+        link("bob", "https://example.com/login", "p1"),
+        link("carol", "http://other.example/", "p2"),
+        link("dave", "example.com", "p3"),
+        link("erin", "https:", "p4"),
+    };
+    struct Case {
+        std::string_view address;
+        std::string_view user;                 // for GetByTitle
+        std::optional<std::string_view> found; // the title both requests answer with
+    };
+    const Case cases[] = {
+        {"https", "bob", std::nullopt},
+        {"http", "carol", std::nullopt},
+        {"https:/", "bob", std::nullopt},
+        {"https://", "bob", std::nullopt},
+        {"https:///login", "bob", std::nullopt},
+        {"https://:443/login", "bob", std::nullopt},
+        {"https://?q=example.com", "bob", std::nullopt},
+        {"://example.com/login", "bob", std::nullopt},
+        {"1https://example.com/login", "dave", std::nullopt},
+        {"ht tp://example.com/login", "dave", std::nullopt},
+        {"example.com/login", "dave", std::nullopt},
+        {" example.com/other", "dave", std::nullopt},
+        // Identical addresses still match, with or without a host.
+        {"https:", "erin", "erin"},
+        {"example.com", "dave", "dave"},
+        // And every address with a scheme and host matches as before.
+        {"HTTPS://EXAMPLE.COM/other", "bob", "bob"},
+        {" \thttps://example.com", "bob", "bob"},
+        {"ftp://example.com/x", "dave", "dave"},
+        {"git+ssh://user@other.example", "carol", std::nullopt},
+        {"http://other.example/x", "carol", "carol"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        FakeLoginStore store(rows);
+        const std::optional<FoundLogin> byPage = findLoginByAddress(store, c.address);
+        const std::optional<FoundLogin> byTitle = findPasswordByTitle(store, c.user, c.address);
+        ASSERT_EQ(byPage.has_value(), c.found.has_value());
+        ASSERT_EQ(byTitle.has_value(), c.found.has_value());
+        if (c.found) {
+            EXPECT_EQ(byPage->userName, *c.found);
+            EXPECT_EQ(byTitle->userName, *c.found);
+        }
+    }
+}
+
 TEST(FindExactLogin, NeedsLinkExactTitleAndAddressIgnoringCase) {
     const std::string page = "https://example.com/login";
     FakeRow deleted = link("bob", page, "old");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <map>
 #include <stdexcept>
 
@@ -112,6 +113,50 @@ struct Fixture {
 
 using Journal = std::vector<std::string>;
 
+TEST(MemoryRegions, OnlyABlockWhollyInsideCommittedPrivateReadWriteMemoryIsTouched) {
+    const MemoryRegion rw{0x10000, 0x2000, true, true, kPageReadWrite};
+    const auto with = [&](auto change) {
+        MemoryRegion region = rw;
+        change(region);
+        return region;
+    };
+    const auto protection = [&](std::uint32_t p) {
+        return with([p](MemoryRegion& r) { r.protection = p; });
+    };
+    constexpr std::uintptr_t kTop = std::numeric_limits<std::uintptr_t>::max();
+    struct Case {
+        const char* what;
+        MemoryRegion region;
+        std::uintptr_t address;
+        std::size_t size;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"inside", rw, 0x10100, kBlockSize, true},
+        {"ending at the region's end", rw, 0x12000 - kBlockSize, kBlockSize, true},
+        {"one byte past the end", rw, 0x12000 - kBlockSize + 1, kBlockSize, false},
+        {"starting before the region", rw, 0xFFF0, kBlockSize, false},
+        {"starting past the region", rw, 0x12000, kBlockSize, false},
+        {"no bytes", rw, 0x10100, 0, false},
+        {"at the top of the address space",
+         {kTop - 0xFFF, 0x1000, true, true, kPageReadWrite},
+         kTop - 10,
+         kBlockSize,
+         false},
+        {"reserved, not committed", with([](MemoryRegion& r) { r.committed = false; }), 0x10100,
+         kBlockSize, false},
+        {"an image section or a mapped view",
+         with([](MemoryRegion& r) { r.privateMemory = false; }), 0x10100, kBlockSize, false},
+        {"read-only", protection(0x02), 0x10100, kBlockSize, false},
+        {"write-copy", protection(0x08), 0x10100, kBlockSize, false},
+        {"guard page", protection(0x104), 0x10100, kBlockSize, false},
+        {"not cached", protection(0x204), 0x10100, kBlockSize, false},
+        {"executable", protection(0x40), 0x10100, kBlockSize, false},
+        {"no access", protection(0x01), 0x10100, kBlockSize, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(mayTouchBlock(c.region, c.address, c.size), c.allowed) << c.what;
+}
 TEST(RequestServer, MessagesWithoutProcessOrBlock) {
     for (RequestKind kind : {RequestKind::GetByTitle, RequestKind::SaveLogin,
                              RequestKind::FindByPage, RequestKind::CheckLogin}) {

@@ -66,6 +66,20 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"[%s]", {(const char*)nullptr}, "[]"}));
 
 INSTANTIATE_TEST_SUITE_P(
+    PluralForms, FormatTextTable,
+    ::testing::Values(FormatCase{"%d %{entry|entries}", {1}, "1 entry"},
+                      FormatCase{"%d %{entry|entries}", {0}, "0 entries"},
+                      FormatCase{"%d %{entry|entries}", {2}, "2 entries"},
+                      FormatCase{"%d %{entry|entries}", {-1}, "-1 entries"},
+                      // The form follows the last number before it; a text argument is no number.
+                      FormatCase{"%d of %d %{is|are} %s %{x|y}", {5, 1, "t"}, "5 of 1 is t x"},
+                      FormatCase{"%{one|many} %d", {1}, "many 1"},
+                      FormatCase{"%s %{one|many}", {1}, "1 one"},
+                      // Not a choice: copied as written.
+                      FormatCase{"%{one many} %d", {1}, "%{one many} 1"},
+                      FormatCase{"%{a|b", {1}, "%{a|b"}));
+
+INSTANTIATE_TEST_SUITE_P(
     HostilePatterns, FormatTextTable,
     ::testing::Values(
         // Missing arguments: the placeholder stays as written.

@@ -135,7 +135,9 @@ def main():
             return 1
         time.sleep(1)
         shots.take(dialog, "change-password")
-        type_text(dialog, "new pw2")  # the old password is filled in already
+        type_text(dialog, "pa ss1")  # the old password is typed, never filled in
+        keys(dialog, "Tab")
+        type_text(dialog, "new pw2")
         keys(dialog, "Tab")
         type_text(dialog, "new pw2")
         keys(dialog, "Return")

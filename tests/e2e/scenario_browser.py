@@ -166,8 +166,8 @@ def main():
         if not check(wait_for_window(MAIN) is not None, "the main window is there"):
             return 1
         entries_are(True, "building the main window with WithIE on registers the entries")
-        check(not os.path.exists(os.path.join(program_dir, "KHGet.htm")),
-              "no language file loaded: no page is written")
+        check(os.path.exists(os.path.join(program_dir, "KHGet.htm")),
+              "the browser pages are written at the first start, in English")
 
         code, out, _ = bridge.run("status")
         check(code == 1 and fields(out).get("answer") == "0",

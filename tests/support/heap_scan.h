@@ -10,18 +10,39 @@
 //     #define KH_HEAP_SCAN_ALLOCATOR
 //     #include "heap_scan.h"
 //
-// Every other file includes the header plainly. The replacement keeps a small header in
-// front of each block (size and kind), hands out every block cleared (so only what its own
-// owner wrote can be found in it) and aborts on a mismatched release (delete of a block
-// from new[], say), so it does not hide faults a sanitizer would have caught there.
+// Every other file includes the header plainly.
+//
+// What the C library keeps is looked at directly: streamBufferHolds searches the buffer of
+// a stdio stream (stdin, stdout), which keeps what went through it until the program ends. The
+// replacement keeps a small header in front of each block (size and kind), hands out every block
+// cleared (so only what its own owner wrote can be found in it) and aborts on a mismatched release
+// (delete of a block from new[], say), so it does not hide faults a sanitizer would have caught
+// there.
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace kh::test {
+
+// Whether the buffer of a C library stream holds `needle`; false while it has none.
+inline bool streamBufferHolds(std::FILE* stream, std::string_view needle) {
+#if defined(__GLIBC__)
+    const char* begin = stream->_IO_buf_base;
+    const char* end = stream->_IO_buf_end;
+#elif defined(__MSVCRT__)
+    const char* begin = stream->_base;
+    const char* end = begin == nullptr || stream->_bufsiz <= 0 ? begin : begin + stream->_bufsiz;
+#else
+#error "where does this C library keep a stream's buffer?"
+#endif
+    if (begin == nullptr || end <= begin) return false;
+    return std::string_view(begin, static_cast<std::size_t>(end - begin)).find(needle) !=
+           std::string_view::npos;
+}
 
 class FreedMemoryWatch {
   public:

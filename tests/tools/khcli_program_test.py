@@ -8,7 +8,9 @@ implementation of the format written from docs/account-file.md, that:
   - saves go through symbolic links to the file, and a save killed at any moment leaves the
     account whole and nothing behind after the next one,
   - the entry data can come from standard input, and what import and export cannot carry
-    is said."""
+    is said,
+  - texts that Windows-1252 cannot hold exactly are refused, parallel adds lose no entry,
+    and a look-alike file name never leads an export onto the account."""
 
 import argparse
 import json
@@ -210,7 +212,7 @@ def main():
     with open(os.path.join(args.work, "long.xml"), "wb") as f:
         f.write(b"<Entry><Type>Password</Type><Title>Long</Title><Data>" + b"d" * 89 + b"</Data></Entry>")
     code, out, err = khcli("import", "copy.khk", "--name", "Copy", "--input", "long.xml", password="pw")
-    check(code == 0 and out == "Import From XML: 1 items imported! 1 of them had texts longer than the "
+    check(code == 0 and out == "Import From XML: 1 item imported! 1 of them had texts longer than the "
           "account file holds; they were cut.\n", "import says it cut: %d %r %s" % (code, out, err))
 
     # 8. Through symbolic links the file they lead to is saved and the links stay.
@@ -281,6 +283,77 @@ def main():
             time.sleep(0.05)
         process.communicate("pässwörd\n".encode("utf-8"), timeout=60)
         check(limits.split()[4:6] == ["0", "0"], "core files are off: %r" % limits)
+
+    # 11. Texts that Windows-1252 cannot hold exactly are refused, never stored as "?" or a
+    #     look-alike: arguments (the wide command line on Windows) and standard input.
+    code, _, err = khcli("create", "strict.khk", "--name", "S", password="pw")
+    check(code == 0, "create strict.khk: " + err)
+    with open(os.path.join(args.work, "strict.khk"), "rb") as f:
+        strict_before = f.read()
+    refused = [
+        (["create", "cyrillic.khk", "--name", "S"], "пароль", "", "account password"),
+        (["create", "cyrillic.khk", "--name", "пароль"], "pw", "", "--name"),
+        (["add", "strict.khk", "--name", "S", "--type", "password", "--title", "t", "--data", "пароль"],
+         "pw", "", "--data"),
+        (["add", "strict.khk", "--name", "S", "--type", "password", "--title", "ｖ", "--data", "x"],
+         "pw", "", "--title"),
+        (["add", "strict.khk", "--name", "S", "--type", "password", "--title", "t", "--data-stdin"],
+         "pw", "пароль\n", "entry data"),
+    ]
+    for argv, pw, more, field in refused:
+        code, out, err = khcli(*argv, password=pw, more_input=more)
+        check(code == 2 and (field + " holds a character that Windows-1252 lacks") in err and out == "",
+              "refused %s: %d %r" % (field, code, err))
+    result = subprocess.run(prefix + ["list", "strict.khk", "--name", "S", "--password-stdin"], cwd=args.work,
+                            env=env, capture_output=True, input=b"p\xffw\n", timeout=120)
+    check(result.returncode == 2 and b"account password holds" in result.stderr,
+          "a password that is not UTF-8 is refused: %r" % result.stderr)
+    with open(os.path.join(args.work, "strict.khk"), "rb") as f:
+        check(f.read() == strict_before, "nothing was written by a refused command")
+    check(not os.path.exists(os.path.join(args.work, "cyrillic.khk")), "no account made from refused texts")
+
+    # 12. Parallel adds to one file: each run holds the file's save lock from its read to its
+    #     replace, so every run that says "Added" has its entry in the file.
+    code, _, err = khcli("create", "parallel.khk", "--name", "P", password="pw")
+    check(code == 0, "create parallel.khk: " + err)
+    runs = []
+    for i in range(4 if args.runner else 16):
+        runs.append(subprocess.Popen(prefix + ["add", "parallel.khk", "--name", "P", "--type", "text",
+                                               "--title", "Run %d" % i, "--password-stdin"],
+                                     cwd=args.work, env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE))
+    for process in runs:
+        process.stdin.write(b"pw\n")
+        process.stdin.flush()
+    added = set()
+    for i, process in enumerate(runs):
+        out, err = process.communicate(timeout=300)
+        if process.returncode == 0:
+            added.add("Run %d" % i)
+        else:
+            check(process.returncode == 1 and b"is being saved by another process" in err,
+                  "a parallel add that did not save says why: %d %r" % (process.returncode, err))
+    code, out, err = khcli("list", "parallel.khk", "--name", "P", password="pw")
+    listed = [line.split("\t")[1] for line in out.splitlines()]
+    check(code == 0 and sorted(listed) == sorted(added),
+          "every add that reported success is in the file: %r against %r" % (listed, sorted(added)))
+    check(len(added) == len(runs), "parallel adds waited for each other: %d of %d saved" % (len(added), len(runs)))
+    check(not [n for n in os.listdir(args.work) if n.startswith("~kh")],
+          "no temporary file left by the parallel adds: %r" % os.listdir(args.work))
+
+    # 13. A full-width "ｖ" is another letter: the export writes that file and the account
+    #     "v.khk" stays (a best-fit conversion of the name would have replaced it).
+    code, _, err = khcli("create", "v.khk", "--name", "V", password="pw")
+    check(code == 0, "create v.khk: " + err)
+    with open(os.path.join(args.work, "v.khk"), "rb") as f:
+        v_before = f.read()
+    code, _, err = khcli("export", "v.khk", "--name", "V", "--output", "ｖ.khk", password="pw")
+    check(code == 0, "export to a full-width name: %d %s" % (code, err))
+    with open(os.path.join(args.work, "v.khk"), "rb") as f:
+        check(f.read() == v_before, "the account file is unchanged by an export to ｖ.khk")
+    check(os.path.exists(os.path.join(args.work, "ｖ.khk")), "the export has the full-width name")
+    code, _, err = khcli("export", "v.khk", "--name", "V", "--output", "./v.khk", password="pw")
+    check(code == 2 and "the account file itself" in err, "an export over the account is refused: " + err)
 
     if failures:
         print("%d check(s) failed" % len(failures))

@@ -3,17 +3,35 @@
 
 #include "account_file.h"
 #include "khcli.h"
+#include "system_console.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #ifdef __linux__
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#endif
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace kh::cli {
@@ -591,7 +609,7 @@ TEST_F(KhcliTest, ImportCutsNewTitlesAndSavesOnlyWhenSomethingWasAccepted) {
                          "<Entry><Type>Secret</Type><Title>rejected</Title><Data></Data></Entry>");
     ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk)
         << console_.err_;
-    EXPECT_EQ(console_.out_, "Import From XML: 1 items imported! 1 of them had texts longer than "
+    EXPECT_EQ(console_.out_, "Import From XML: 1 item imported! 1 of them had texts longer than "
                              "the account file holds; they were cut.\n");
     const std::vector<std::vector<std::string>> want = {
         {"2", std::string(79, 'T'), std::string(79, 'w'), "d", ""}};
@@ -758,6 +776,463 @@ TEST_F(KhcliTest, ImportDoesNotSilentlyDropDamagedRecords) {
         run({"import", file_, "--name", "alice", "--input", exported, "--drop-damaged"}, "pw"),
         kExitOk);
     EXPECT_EQ(storedEntries(file_, "alice").size(), 3u);
+}
+
+// Any text that would reach an account changed (a '?' for every Cyrillic letter, say, so
+// that any six-letter password opened an account made with "пароль") is refused whole.
+TEST_F(KhcliTest, TextsThatWindows1252CannotHoldExactlyAreRefused) {
+    createVault();
+    const test::Bytes before = test::readBytes(file_);
+    const std::string cyrillic = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"; // пароль
+    const std::string emoji = "\xF0\x9F\x98\x80";
+    const std::string surrogate = "\xED\xA0\x80";
+    const std::string overlong = "\xC0\xAF"; // '/' in two bytes
+    const std::string fresh = dir_.file("fresh.khk");
+    struct Case {
+        std::vector<std::string> args;
+        std::deque<std::string> stdinLines;
+        std::deque<std::string> answers; // at the hidden prompt
+        std::string refused;             // what the message names
+    };
+    const auto add = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = {"add", file_, "--name", "alice", "--type", "password"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const std::vector<Case> cases = {
+        {{"create", fresh, "--name", cyrillic, "--password-stdin"}, {"pw"}, {}, "--name"},
+        {{"create", fresh, "--name", "a", "--password-stdin"}, {cyrillic}, {}, "account password"},
+        {{"create", fresh, "--name", "a"}, {}, {cyrillic, cyrillic}, "account password"},
+        {{"create", fresh, "--name", "a", "--account-description", emoji, "--password-stdin"},
+         {"pw"},
+         {},
+         "--account-description"},
+        {{"create", fresh, "--name", "a", "--password-description", surrogate, "--password-stdin"},
+         {"pw"},
+         {},
+         "--password-description"},
+        {{"list", file_, "--name", "alice", "--password-stdin"}, {"p\xC3"}, {}, "account password"},
+        {add({"--title", cyrillic, "--data", "x", "--password-stdin"}), {"pw"}, {}, "--title"},
+        {add({"--title", "t", "--whats-this", overlong, "--data", "x", "--password-stdin"}),
+         {"pw"},
+         {},
+         "--whats-this"},
+        {add({"--title", "t", "--data", cyrillic, "--password-stdin"}), {"pw"}, {}, "--data"},
+        {add({"--title", "t", "--data=\xFF", "--password-stdin"}), {"pw"}, {}, "--data"},
+        {add({"--title", "t", "--data-stdin", "--password-stdin"}),
+         {"pw", cyrillic},
+         {},
+         "entry data"},
+        {add({"--title", "t", "--password-stdin"}), {"pw"}, {cyrillic, cyrillic}, "entry data"},
+        {add({"--title", "t", "--data", "x", "--description", "a\xE9z", "--password-stdin"}),
+         {"pw"},
+         {},
+         "--description"},
+        {{"show", file_, "--name", "alice", "--title", cyrillic, "--password-stdin"},
+         {"pw"},
+         {},
+         "--title"},
+        {{"find", file_, "--name", "alice", "--text", emoji, "--password-stdin"},
+         {"pw"},
+         {},
+         "--text"},
+        {{"hint", file_, "--name", "\xD0"}, {}, {}, "--name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        console_ = FakeConsole{};
+        console_.stdinLines = c.stdinLines;
+        console_.promptAnswers = c.answers;
+        EXPECT_EQ(cli::run(c.args, console_), kExitUsage);
+        EXPECT_NE(console_.err_.find(c.refused + " holds a character that Windows-1252 lacks"),
+                  std::string::npos)
+            << console_.err_;
+        EXPECT_TRUE(console_.out_.empty());
+        EXPECT_EQ(test::readBytes(file_), before);
+        EXPECT_FALSE(std::filesystem::exists(fresh));
+    }
+    // What Windows-1252 has is stored as its bytes.
+    ASSERT_EQ(run({"create", fresh, "--name", "\xE2\x82\xAC"}, "\xC5\x93\xC3\xBF"), kExitOk)
+        << console_.err_;
+    LoadedAccount loaded;
+    EXPECT_EQ(readAccountFile(fresh, "\x80", "\x9C\xFF", loaded), ReadOutcome::Loaded);
+}
+
+// Holds the save lock of a file as another process's save would.
+class HeldLock {
+  public:
+    explicit HeldLock(const std::string& path) : update_(nativeFileSystem()) {
+        EXPECT_EQ(update_.lock(path, std::chrono::milliseconds(0)), LockedUpdate::Lock::Held);
+    }
+
+  private:
+    LockedUpdate update_;
+};
+
+TEST_F(KhcliTest, SavesWaitWhileAnotherProcessSavesTheFileThenGiveUp) {
+    createVault();
+    const std::string input = dir_.file("in.xml");
+    writeText(input, "<Entry><Type>Password</Type><Title>In</Title><Data>d</Data></Entry>");
+    const std::vector<std::vector<std::string>> commands = {
+        {"add", file_, "--name", "alice", "--type", "text", "--title", "t", "--password-stdin"},
+        {"import", file_, "--name", "alice", "--input", input, "--password-stdin"},
+        {"create", dir_.file("new.khk"), "--name", "a", "--password-stdin"},
+    };
+    Environment env;
+    env.lockWait = std::chrono::milliseconds(150);
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const std::string target = args[1];
+        const test::Bytes before = test::readBytes(file_);
+        {
+            HeldLock other(target);
+            console_ = FakeConsole{};
+            console_.stdinLines = {"pw"};
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(cli::run(args, console_, env), kExitFailed);
+            EXPECT_GE(std::chrono::steady_clock::now() - start, env.lockWait);
+            EXPECT_NE(console_.err_.find("is being saved by another process"), std::string::npos)
+                << console_.err_;
+            EXPECT_EQ(test::readBytes(file_), before);
+            EXPECT_FALSE(std::filesystem::exists(dir_.file("new.khk")));
+        }
+        // Another save that ends while this one waits.
+        std::optional<HeldLock> other(std::in_place, target);
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            other.reset();
+        });
+        console_ = FakeConsole{};
+        console_.stdinLines = {"pw"};
+        env.lockWait = std::chrono::seconds(20);
+        EXPECT_EQ(cli::run(args, console_, env), kExitOk) << console_.err_;
+        release.join();
+        env.lockWait = std::chrono::milliseconds(150);
+    }
+    EXPECT_EQ(storedEntries(file_, "alice").size(), 2u);
+    EXPECT_EQ(dir_.listing(), (std::vector<std::string>{"in.xml", "new.khk", "v.khk"}));
+}
+
+// The real file system, with another program at work on the account file just before the
+// save puts its file in place. That program takes no lock (a synced folder, say).
+class MeddlingFileSystem final : public FileSystem {
+  public:
+    std::function<void()> meddle;
+    PathKind pathKind(const std::string& p) override { return real().pathKind(p); }
+    bool canWrite(const std::string& p) override { return real().canWrite(p); }
+    std::string finalPath(const std::string& p) override { return real().finalPath(p); }
+    std::unique_ptr<SdrFile> createTempBeside(const std::string& t, std::string& tmp) override {
+        return real().createTempBeside(t, tmp);
+    }
+    bool commitToDisk(SdrFile& f) override {
+        if (meddle) meddle();
+        return real().commitToDisk(f);
+    }
+    bool replaceFile(const std::string& s, const std::string& t) override {
+        return real().replaceFile(s, t);
+    }
+    bool removeFile(const std::string& p) override { return real().removeFile(p); }
+    bool saveLockHeld(const std::string& t) override { return real().saveLockHeld(t); }
+
+  private:
+    static FileSystem& real() { return nativeFileSystem(); }
+};
+
+TEST_F(KhcliTest, AFileChangedBetweenReadAndSaveIsNeverReplaced) {
+    using namespace std::chrono_literals;
+    createVault();
+    addEntry("password", "Mail", "", "m", "");
+    const std::string theirs = dir_.file("theirs.khk");
+    std::filesystem::copy_file(file_, theirs);
+    ASSERT_EQ(run({"add", theirs, "--name", "alice", "--type", "text", "--title", "Theirs"}, "pw"),
+              kExitOk);
+    const std::string input = dir_.file("in.xml");
+    writeText(input, "<Entry><Type>Password</Type><Title>In</Title><Data>d</Data></Entry>");
+    const std::vector<std::string> add = {"add",  file_,     "--name", "alice",           "--type",
+                                          "text", "--title", "Mine",   "--password-stdin"};
+    const std::vector<std::string> import = {"import",  file_, "--name",          "alice",
+                                             "--input", input, "--password-stdin"};
+    struct Case {
+        const char* what;
+        const std::vector<std::string>& args;
+        std::function<void()> meddle;
+        bool saved;
+    };
+    const test::Bytes ours = test::readBytes(file_);
+    const Case cases[] = {
+        {"nobody meddles", add, nullptr, true},
+        {"rewritten in place", add, [&] { test::writeBytes(file_, test::readBytes(theirs)); },
+         false},
+        {"replaced by another file", import,
+         [&] {
+             std::filesystem::copy_file(theirs, dir_.file("next.khk"));
+             std::filesystem::rename(dir_.file("next.khk"), file_);
+         },
+         false},
+        {"only touched", add,
+         [&] {
+             std::filesystem::last_write_time(file_, std::filesystem::last_write_time(file_) - 1h);
+         },
+         false},
+        {"removed", import, [&] { std::filesystem::remove(file_); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeBytes(file_, ours);
+        MeddlingFileSystem fs;
+        SaveOutcome programsSave = SaveOutcome::Saved;
+        std::optional<test::Bytes> left; // by the other program
+        fs.meddle = [&] {
+            // The program's own save takes the lock and must stay out meanwhile.
+            Account account;
+            account.name = "alice";
+            account.password = "pw";
+            programsSave = writeAccountFile(file_, account, {});
+            if (c.meddle) c.meddle();
+            if (std::filesystem::exists(file_)) left = test::readBytes(file_);
+        };
+        Environment env;
+        env.fileSystem = &fs;
+        console_ = FakeConsole{};
+        console_.stdinLines = {"pw"};
+        EXPECT_EQ(cli::run(c.args, console_, env), c.saved ? kExitOk : kExitFailed)
+            << console_.err_;
+        EXPECT_EQ(programsSave, SaveOutcome::NotOpened);
+        if (c.saved) {
+            EXPECT_EQ(storedEntries(file_, "alice").size(), 2u);
+        } else {
+            EXPECT_NE(console_.err_.find("was changed by another program since khcli read it"),
+                      std::string::npos)
+                << console_.err_;
+            // What the other program left is what there is.
+            ASSERT_EQ(std::filesystem::exists(file_), left.has_value());
+            if (left) {
+                EXPECT_EQ(test::readBytes(file_), *left);
+            }
+        }
+        for (const std::string& name : dir_.listing())
+            EXPECT_EQ(name.find("~kh"), std::string::npos) << name;
+    }
+}
+
+// The export is compared with the account by the file it would write, not by its name.
+TEST_F(KhcliTest, ExportNeverReplacesTheAccountFileUnderAnotherName) {
+    createVault();
+    addEntry("password", "Mail", "", "m", "");
+    const test::Bytes before = test::readBytes(file_);
+    std::filesystem::create_hard_link(file_, dir_.file("hard.khk"));
+    std::vector<std::string> sameFile = {file_, dir_.file(".") + "/v.khk", dir_.file("hard.khk")};
+#ifdef _WIN32
+    sameFile.push_back(dir_.file("V.KHK")); // one file under every letter case
+#else
+    std::filesystem::create_symlink(file_, dir_.file("link.khk"));
+    sameFile.push_back(dir_.file("link.khk"));
+#endif
+    for (const std::string& output : sameFile) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(run({"export", file_, "--name", "alice", "--output", output}, "pw"), kExitUsage);
+        EXPECT_NE(console_.err_.find("the account file itself"), std::string::npos);
+        EXPECT_EQ(test::readBytes(file_), before);
+    }
+
+    // A full-width v is another letter: it names another file, which the export writes,
+    // and the account stays as it was (no look-alike taken for the name).
+    const std::string fullWidth = dir_.file("") + "\xEF\xBD\x96.khk"; // ｖ.khk
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", fullWidth}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(test::readBytes(file_), before);
+    const std::filesystem::path written = dir_.path() / std::filesystem::path(u8"\uFF56.khk");
+    ASSERT_TRUE(std::filesystem::exists(written));
+    ASSERT_EQ(run({"export", file_, "--name", "alice", "--output", dir_.file("plain.xml")}, "pw"),
+              kExitOk);
+    EXPECT_EQ(std::filesystem::file_size(written), test::readBytes(dir_.file("plain.xml")).size());
+    // The account under a full-width name opens and saves under that very name.
+    const std::string account = dir_.file("") + "\xEF\xBD\x96"
+                                                "2.khk";
+    ASSERT_EQ(run({"create", account, "--name", "alice"}, "pw"), kExitOk) << console_.err_;
+    ASSERT_EQ(run({"add", account, "--name", "alice", "--type", "text", "--title", "t"}, "pw"),
+              kExitOk)
+        << console_.err_;
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / std::filesystem::path(u8"\uFF56"
+                                                                            "2.khk")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("v2.khk")));
+}
+
+// One of the process's standard handles led elsewhere for the life of the object, for the C
+// library and (on Windows) for the system alike.
+class StdRedirect {
+  public:
+    StdRedirect(int fd, int to) : fd_(fd), saved_(kDup(fd)) {
+        kDup2(to, fd);
+#ifdef _WIN32
+        which_ = fd == 0 ? STD_INPUT_HANDLE : fd == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+        savedHandle_ = GetStdHandle(which_);
+        SetStdHandle(which_, reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+#endif
+    }
+    ~StdRedirect() {
+#ifdef _WIN32
+        SetStdHandle(which_, savedHandle_);
+#endif
+        kDup2(saved_, fd_);
+        kClose(saved_);
+    }
+
+  private:
+#ifdef _WIN32
+    static constexpr auto kDup = _dup;
+    static constexpr auto kDup2 = _dup2;
+    static constexpr auto kClose = _close;
+    DWORD which_;
+    HANDLE savedHandle_;
+#else
+    static constexpr auto kDup = ::dup;
+    static constexpr auto kDup2 = ::dup2;
+    static constexpr auto kClose = ::close;
+#endif
+    int fd_;
+    int saved_;
+};
+
+#ifndef _WIN32
+// Answers the hidden prompts of a console on a pseudo-terminal as a person would: each
+// answer typed once its prompt shows. Keeps everything the terminal showed.
+class Typist {
+  public:
+    Typist(std::vector<std::pair<std::string, std::string>> answers)
+        : answers_(std::move(answers)) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(::grantpt(master_), 0);
+        EXPECT_EQ(::unlockpt(master_), 0);
+        terminal_ = ::ptsname(master_);
+        thread_ = std::thread([this] { type(); });
+    }
+    ~Typist() {
+        stop_ = true;
+        thread_.join();
+        ::close(master_);
+    }
+    const std::string& terminal() const { return terminal_; }
+    std::string shown() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return shown_;
+    }
+
+  private:
+    void type() {
+        std::size_t next = 0, searchFrom = 0;
+        while (!stop_) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) { // nobody has the terminal open just now
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            std::lock_guard<std::mutex> hold(mutex_);
+            shown_.append(buffer, static_cast<std::size_t>(n));
+            if (next < answers_.size()) {
+                const std::size_t at = shown_.find(answers_[next].first, searchFrom);
+                if (at != std::string::npos) {
+                    searchFrom = at + answers_[next].first.size();
+                    // No copy of the answer: this process's released memory is watched.
+                    const std::string& answer = answers_[next++].second;
+                    EXPECT_EQ(::write(master_, answer.data(), answer.size()),
+                              static_cast<ssize_t>(answer.size()));
+                    EXPECT_EQ(::write(master_, "\n", 1), 1);
+                }
+            }
+        }
+    }
+
+    std::vector<std::pair<std::string, std::string>> answers_;
+    int master_ = -1;
+    std::string terminal_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::string shown_;
+    std::thread thread_;
+};
+#endif
+
+// The real console of the platform: a secret piped in, typed at a hidden prompt, and
+// printed, leaves no copy in released memory nor in the C library's stream buffers
+// (which keep what went through them until the program ends).
+TEST_F(KhcliTest, TheSystemConsoleLeavesNoCopyOfASecretBehind) {
+    constexpr std::string_view kMarker = "KH-MARKER-91c4-";
+    const std::string piped = std::string(kMarker) + "piped-\xC3\xA9";
+    const std::string typed = std::string(kMarker) + "typed";
+    createVault();
+    const std::string shownFile = dir_.file("shown.txt");
+    std::vector<std::vector<std::string>> commands = {
+        {"add", file_, "--name", "alice", "--type", "password", "--title", "Piped", "--data-stdin",
+         "--password-stdin"},
+        {"show", file_, "--name", "alice", "--title", "Piped", "--password-stdin"},
+        {"dump", file_, "--name", "alice", "--json", "--password-stdin"},
+    };
+    std::string input = "pw\n" + piped + "\npw\npw\n";
+#ifndef _WIN32
+    // Windows asks on its console only, which a test cannot type into.
+    commands.insert(commands.begin() + 1, {"add", file_, "--name", "alice", "--type", "password",
+                                           "--title", "Typed", "--password-stdin"});
+    input = "pw\n" + piped + "\npw\npw\npw\n";
+    Typist typist({{"Entry data: ", typed}, {"Repeat the entry data: ", typed}});
+    auto console = makeSystemConsole(typist.terminal());
+#else
+    auto console = makeSystemConsole();
+#endif
+    int fds[2];
+#ifdef _WIN32
+    ASSERT_EQ(_pipe(fds, 4096, _O_BINARY), 0);
+    const int shown =
+        _open(shownFile.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+    ASSERT_EQ(_write(fds[1], input.data(), static_cast<unsigned>(input.size())),
+              static_cast<int>(input.size()));
+    _close(fds[1]);
+#else
+    ASSERT_EQ(::pipe(fds), 0);
+    const int shown = ::open(shownFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_EQ(::write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    ::close(fds[1]);
+#endif
+    ASSERT_GE(shown, 0);
+    secureWipe(input.data(), input.size());
+    std::vector<int> codes;
+    {
+        test::FreedMemoryWatch watch({kMarker});
+        {
+            StdRedirect in(0, fds[0]);
+            StdRedirect out(1, shown);
+            for (const std::vector<std::string>& args : commands)
+                codes.push_back(cli::run(args, *console));
+        }
+        watch.stop();
+        EXPECT_GT(watch.releasedBlocks(), 100u);
+        EXPECT_EQ(watch.blocksWithNeedle(), 0u) << watch.report();
+    }
+#ifdef _WIN32
+    _close(fds[0]);
+    _close(shown);
+#else
+    ::close(fds[0]);
+    ::close(shown);
+    EXPECT_EQ(typist.shown().find(kMarker), std::string::npos) << "echoed while typed";
+#endif
+    EXPECT_EQ(codes, std::vector<int>(commands.size(), kExitOk));
+    EXPECT_FALSE(test::streamBufferHolds(stdin, kMarker));
+    EXPECT_FALSE(test::streamBufferHolds(stdout, kMarker));
+
+    const test::Bytes printed = test::readBytes(shownFile);
+    const std::string text(printed.begin(), printed.end());
+    EXPECT_NE(text.find("Data: " + piped + "\n"), std::string::npos) << text;
+    const auto rows = storedEntries(file_, "alice");
+    ASSERT_EQ(rows.size(), commands.size() - 2);
+    EXPECT_EQ(rows[0][3], std::string(kMarker) + "piped-\xE9");
+#ifndef _WIN32
+    EXPECT_EQ(rows[1][3], typed);
+#endif
 }
 
 } // namespace

@@ -263,6 +263,38 @@ TEST(Form, KeysReachTheFormBeforeTheFocusedControl) {
     EXPECT_EQ(2, clicks);
 }
 
+// Every kind of window a form is made of hands its keys to the form first, and takes the
+// character after a key the form consumed, so that it reaches no control.
+TEST(Form, EveryWindowOfTheFormRoutesKeysAndTheirCharacters) {
+    struct Case {
+        const char* window; // "" for the form itself
+        const char* kind;
+    };
+    const Case cases[] = {
+        {"", "the form"},
+        {"edName", "a standard control"},
+        {"pgFirst", "a notebook page"},
+        {"sbOk", "a skinned control"},
+    };
+    TestForm form;
+    form.show();
+    const HWND edit = form.get<TControl>("edName").handle();
+    form.consumeKey = 'Z';
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const HWND target = *c.window ? form.get<TControl>(c.window).handle() : form.handle();
+        form.keysSeen.clear();
+        SetWindowTextA(edit, "");
+        keyDown(target, 'Z');
+        SendMessageA(target, WM_CHAR, 'z', 1);
+        // Had the window not taken the swallowed character, the edit would lose this one.
+        SendMessageA(edit, WM_CHAR, 'a', 1);
+        EXPECT_EQ("a", test::windowText(edit));
+        keyDown(target, 'Q');
+        EXPECT_EQ((std::vector<UINT>{'Z', 'Q'}), form.keysSeen);
+    }
+}
+
 TEST(Form, TabMovesBetweenTabStopsInTableOrder) {
     TestForm form;
     form.show();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace kh {
@@ -138,6 +139,47 @@ TEST_F(SkinnedControls, InactiveButtonIgnoresClicksAndKeys) {
     button.setVisible(false);
     keyDown(button.handle(), VK_SPACE);
     EXPECT_EQ(2, clicks);
+}
+
+// Whatever the control, a press is a click only when the button goes up over it, and
+// afterwards the control holds neither the mouse capture nor its pressed face.
+TEST_F(SkinnedControls, PressIsAClickOnlyWhenReleasedOverTheControl) {
+    enum class Release { Inside, Outside, WithoutPress };
+    struct Case {
+        const char* control;
+        Release release;
+        int clicks;
+    };
+    const Case cases[] = {
+        {"sbGlyph", Release::Inside, 1},       {"sbGlyph", Release::Outside, 0},
+        {"sbGlyph", Release::WithoutPress, 0}, {"cbGuard", Release::Inside, 1},
+        {"cbGuard", Release::Outside, 0},      {"tbStyle", Release::Inside, 1},
+        {"tbStyle", Release::Outside, 0},      {"tbStyle", Release::WithoutPress, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.control) + " released " +
+                     (c.release == Release::Inside    ? "inside"
+                      : c.release == Release::Outside ? "outside"
+                                                      : "without a press"));
+        auto& control = form.get<QBaseControl>(c.control);
+        const HWND hwnd = control.handle();
+        int clicks = 0;
+        control.OnClick = [&] { ++clicks; };
+        RECT client;
+        GetClientRect(hwnd, &client);
+        const LPARAM inside = MAKELPARAM(4, 4);
+        const LPARAM outside = MAKELPARAM(client.right + 10, 4);
+        if (c.release != Release::WithoutPress) {
+            SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+            EXPECT_TRUE(control.isPressed());
+            EXPECT_EQ(hwnd, GetCapture());
+        }
+        SendMessageA(hwnd, WM_LBUTTONUP, 0, c.release == Release::Outside ? outside : inside);
+        EXPECT_EQ(c.clicks, clicks);
+        EXPECT_FALSE(control.isPressed());
+        EXPECT_NE(hwnd, GetCapture());
+        control.OnClick = nullptr;
+    }
 }
 
 TEST_F(SkinnedControls, CheckBoxTogglesOnEveryClick) {

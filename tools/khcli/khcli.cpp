@@ -9,7 +9,6 @@
 #include "xml_interchange.h"
 
 #include <charconv>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -75,6 +74,24 @@ const std::vector<Command>& commands() {
     return table;
 }
 
+// Options whose values are stored in an account or compared with what is stored: they
+// must convert to Windows-1252 exactly, or a name or secret would silently become another.
+bool isAccountText(std::string_view option) {
+    static const std::set<std::string_view> texts = {"name",
+                                                     "title",
+                                                     "whats-this",
+                                                     "data",
+                                                     "description",
+                                                     "account-description",
+                                                     "password-description",
+                                                     "text"};
+    return texts.count(option) != 0;
+}
+
+// Why a text was refused, after what it is ("--title", "the account password").
+const char* const kNotExact = " holds a character that Windows-1252 lacks, or bytes that are "
+                              "not UTF-8; it is refused rather than stored changed";
+
 // Options that are switches rather than carrying a value.
 bool isSwitch(std::string_view option) {
     static const std::set<std::string_view> switches = {
@@ -91,10 +108,13 @@ SecretString secretToUtf8(std::string_view stored) {
     return secret;
 }
 
-SecretString secretFromUtf8(std::string_view typed) {
-    std::string converted = utf8ToWindows1252(typed);
-    SecretString secret(converted);
-    secureWipe(converted.data(), converted.capacity());
+// Exactly, or not at all: none when a character has no Windows-1252 form or the UTF-8 is
+// malformed.
+std::optional<SecretString> secretFromUtf8(std::string_view typed) {
+    std::optional<std::string> converted = utf8ToWindows1252Exact(typed);
+    if (!converted) return std::nullopt;
+    SecretString secret(*converted);
+    secureWipe(converted->data(), converted->capacity());
     return secret;
 }
 
@@ -104,6 +124,8 @@ struct Invocation {
     // Values as given (UTF-8). An entry's data may be among them, so every value is held
     // the way secrets are.
     std::map<std::string, SecretString, std::less<>> options;
+    // The account texts among them as stored: Windows-1252, converted exactly.
+    std::map<std::string, SecretString, std::less<>> stored;
 
     bool has(std::string_view option) const { return options.count(option) != 0; }
     // The option as given (UTF-8); empty when absent. Not for secrets.
@@ -111,12 +133,15 @@ struct Invocation {
         const auto it = options.find(option);
         return it == options.end() ? std::string() : std::string(it->second.view());
     }
-    // The option's text as stored: Windows-1252. Not for secrets.
-    std::string text(std::string_view option) const { return utf8ToWindows1252(utf8(option)); }
+    // An account text's option as stored; empty when absent. Not for secrets.
+    std::string text(std::string_view option) const {
+        const auto it = stored.find(option);
+        return it == stored.end() ? std::string() : std::string(it->second.view());
+    }
     // The same for an option that holds a secret.
     SecretString secretText(std::string_view option) const {
-        const auto it = options.find(option);
-        return it == options.end() ? SecretString() : secretFromUtf8(it->second.view());
+        const auto it = stored.find(option);
+        return it == stored.end() ? SecretString() : it->second;
     }
 };
 
@@ -177,6 +202,15 @@ bool parse(const std::vector<std::string>& args, Invocation& inv, std::string& e
             error = "missing --" + std::string(option);
             return false;
         }
+    }
+    for (const auto& [option, value] : inv.options) {
+        if (!isAccountText(option)) continue;
+        std::optional<SecretString> exact = secretFromUtf8(value.view());
+        if (!exact) {
+            error = "--" + option + kNotExact;
+            return false;
+        }
+        inv.stored[option] = std::move(*exact);
     }
     if (inv.has("name") && inv.text("name").empty()) {
         error = "--name must not be empty";
@@ -287,13 +321,11 @@ const InterchangeTexts& interchangeTexts() {
     return texts;
 }
 
-// Whether two names given as UTF-8 lead to one existing file.
+// Whether two names lead to one existing file, however they are spelt (links, letter
+// case, look-alike characters).
 bool sameFile(const std::string& a, const std::string& b) {
-    const auto path = [](const std::string& utf8) {
-        return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-    };
-    std::error_code ec;
-    return std::filesystem::equivalent(path(a), path(b), ec) && !ec;
+    const std::optional<FileIdentity> first = fileIdentity(a);
+    return first && first == fileIdentity(b);
 }
 
 // The fields a find looks in, from a comma-separated list; none for an unknown name.
@@ -320,8 +352,8 @@ std::optional<SearchRequest> searchFields(std::string_view list) {
 
 class Runner {
   public:
-    Runner(const Invocation& inv, Console& console)
-        : inv_(inv), console_(console), path_(console.filePath(inv.file)) {}
+    Runner(const Invocation& inv, Console& console, const Environment& env)
+        : inv_(inv), console_(console), env_(env), path_(inv.file) {}
 
     int run() {
         const std::string_view name = inv_.command->name;
@@ -347,7 +379,9 @@ class Runner {
         return code;
     }
 
-    // The account password, from standard input or a prompt; Windows-1252 like all texts.
+    FileSystem& fs() { return env_.fileSystem ? *env_.fileSystem : nativeFileSystem(); }
+
+    // The account password, from standard input or a prompt, as stored: Windows-1252.
     std::optional<SecretString> password(bool confirm) {
         SecretString typed;
         if (inv_.has("password-stdin")) {
@@ -368,30 +402,78 @@ class Runner {
                 }
             }
         }
-        SecretString stored = secretFromUtf8(typed.view());
-        if (stored.empty()) {
+        std::optional<SecretString> stored = secretFromUtf8(typed.view());
+        if (!stored) {
+            fail(kExitUsage, std::string("the account password") + kNotExact);
+            return std::nullopt;
+        }
+        if (stored->empty()) {
             fail(kExitUsage, "the account password must not be empty");
             return std::nullopt;
         }
         return stored;
     }
 
-    int open(LoadedAccount& loaded) {
-        const auto pw = password(false);
-        if (!pw) return kExitUsage;
-        switch (readAccountFile(path_, inv_.text("name"), pw->view(), loaded)) {
+    // Reads the account from `opened` (a file opened under the save lock), else by name.
+    int readAccount(std::string_view password, LoadedAccount& loaded, SdrFile* opened = nullptr) {
+        const ReadOutcome outcome =
+            opened ? readAccountFile(*opened, inv_.text("name"), password, loaded)
+                   : readAccountFile(path_, inv_.text("name"), password, loaded);
+        switch (outcome) {
         case ReadOutcome::Loaded:
             return kExitOk;
         case ReadOutcome::NotOpened:
             return fail(kExitFailed, "cannot open " + inv_.file);
         case ReadOutcome::WrongCredentials:
-            return fail(kExitFailed,
-                        "cannot open the account in " + inv_.file + ": wrong name or password");
-        case ReadOutcome::Damaged:
             break;
+        case ReadOutcome::Damaged:
+            return fail(kExitFailed, "cannot open the account in " + inv_.file +
+                                         ": the file is damaged or no account file");
         }
         return fail(kExitFailed, "cannot open the account in " + inv_.file +
-                                     ": the file is damaged or not an account file");
+                                     ": wrong name or password, or the file is damaged");
+    }
+
+    int open(LoadedAccount& loaded) {
+        const auto pw = password(false);
+        if (!pw) return kExitUsage;
+        return readAccount(pw->view(), loaded);
+    }
+
+    // Takes the lock that every save of the account file takes and holds it in `update`
+    // until the save has replaced the file: no other khcli run and no save of the program
+    // can come between the read and the save. Then opens the file under it; `file` is
+    // left closed when there is none.
+    int lockAccountFile(LockedUpdate& update, SdrFile& file, bool& missing) {
+        switch (update.lock(path_, env_.lockWait)) {
+        case LockedUpdate::Lock::Held:
+            break;
+        case LockedUpdate::Lock::Busy:
+            return fail(kExitFailed, inv_.file + " is being saved by another process (Keyhaven or "
+                                                 "khcli); nothing was written, try again");
+        case LockedUpdate::Lock::Failed:
+            return fail(kExitFailed, "cannot write " + inv_.file);
+        }
+        switch (update.open(file)) {
+        case LockedUpdate::Read::Opened:
+            missing = false;
+            return kExitOk;
+        case LockedUpdate::Read::Missing:
+            missing = true;
+            return kExitOk;
+        case LockedUpdate::Read::Failed:
+            break;
+        }
+        return fail(kExitFailed, "cannot open " + inv_.file);
+    }
+
+    // Reads the account under the save lock held by `update`.
+    int openLocked(LockedUpdate& update, std::string_view password, LoadedAccount& loaded) {
+        SdrFile file;
+        bool missing = false;
+        if (const int code = lockAccountFile(update, file, missing); code != kExitOk) return code;
+        if (missing) return fail(kExitFailed, "cannot open " + inv_.file);
+        return readAccount(password, loaded, &file);
     }
 
     // Checks that an option's stored form fits its field instead of cutting it silently.
@@ -402,8 +484,10 @@ class Runner {
         return false;
     }
 
-    int save(LoadedAccount& loaded, std::string_view done) {
-        switch (writeAccountFile(path_, loaded.account, loaded.entries)) {
+    // Saves through `update`, which holds the lock since the read and refuses to replace a
+    // file that changed meanwhile.
+    int save(LoadedAccount& loaded, std::string_view done, LockedUpdate& update) {
+        switch (writeAccountFile(path_, loaded.account, loaded.entries, update)) {
         case SaveOutcome::Saved:
             console_.out(std::string(done) + "\n");
             return kExitOk;
@@ -412,6 +496,11 @@ class Runner {
         case SaveOutcome::Failed:
             break;
         }
+        if (update.changedMeanwhile())
+            return fail(kExitFailed, inv_.file +
+                                         " was changed by another program since khcli read it; "
+                                         "nothing was written (run the command again to work on "
+                                         "the file as it is now)");
         return fail(kExitFailed, "saving " + inv_.file + " failed; the previous file is unchanged");
     }
 
@@ -422,8 +511,8 @@ class Runner {
         if (!fits("name", kMaxAccountName) || !fits("account-description", kMaxAccountText) ||
             !fits("password-description", kMaxAccountText))
             return kExitUsage;
-        if (nativeFileSystem().pathKind(path_) != PathKind::Missing)
-            return fail(kExitFailed, inv_.file + " already exists");
+        const auto exists = [this] { return fail(kExitFailed, inv_.file + " already exists"); };
+        if (fs().pathKind(path_) != PathKind::Missing) return exists();
         auto pw = password(true);
         if (!pw) return kExitUsage;
         // Characters of Windows-1252 are its bytes.
@@ -436,7 +525,13 @@ class Runner {
         loaded.account.password = std::move(*pw);
         loaded.account.accountDescription = inv_.text("account-description");
         loaded.account.passwordDescription = inv_.text("password-description");
-        return save(loaded, "Created " + inv_.file + ".");
+        // Under the lock, so that of two runs creating one file the second finds the first's.
+        LockedUpdate update(fs());
+        SdrFile file;
+        bool missing = false;
+        if (const int code = lockAccountFile(update, file, missing); code != kExitOk) return code;
+        if (!missing) return exists();
+        return save(loaded, "Created " + inv_.file + ".", update);
     }
 
     int info() {
@@ -456,6 +551,11 @@ class Runner {
         return kExitOk;
     }
 
+    bool promptsForData(std::int32_t type) const {
+        return !inv_.has("data") && !inv_.has("data-stdin") &&
+               (type == kEntryPassword || type == kEntryLink);
+    }
+
     // The entry's secret as stored, from --data, from the line after the password on
     // standard input, or asked for without echo; none for an entry that needs no secret.
     std::optional<SecretString> entryData(std::int32_t type) {
@@ -466,7 +566,7 @@ class Runner {
                 fail(kExitUsage, "no entry data on standard input");
                 return std::nullopt;
             }
-        } else if (type == kEntryPassword || type == kEntryLink) {
+        } else if (promptsForData(type)) {
             if (!console_.promptHidden("Entry data: ", typed)) {
                 fail(kExitUsage, "no terminal to ask for the entry data; use --data-stdin");
                 return std::nullopt;
@@ -477,13 +577,23 @@ class Runner {
                 return std::nullopt;
             }
         }
-        SecretString stored = secretFromUtf8(typed.view());
-        if (!fitsField(stored.view(), kMaxEntryData)) {
+        std::optional<SecretString> stored = secretFromUtf8(typed.view());
+        if (!stored) {
+            fail(kExitUsage, std::string("the entry data") + kNotExact);
+            return std::nullopt;
+        }
+        if (!fitsField(stored->view(), kMaxEntryData)) {
             fail(kExitUsage,
                  "the entry data is longer than " + std::to_string(kMaxEntryData) + " bytes");
             return std::nullopt;
         }
         return stored;
+    }
+
+    int refuseDamaged(const LoadedAccount& loaded) {
+        return fail(kExitFailed, std::to_string(loaded.droppedRecords) +
+                                     " damaged record(s) would be lost by saving; run "
+                                     "'khcli check', keep a copy, then add --drop-damaged");
     }
 
     int add() {
@@ -496,21 +606,30 @@ class Runner {
         if (inv_.has("data") && !fitsField(inv_.secretText("data").view(), kMaxEntryData))
             return fail(kExitUsage,
                         "--data is longer than " + std::to_string(kMaxEntryData) + " bytes");
-        LoadedAccount loaded;
-        if (const int code = open(loaded); code != kExitOk) return code;
-        if (loaded.droppedRecords > 0 && !inv_.has("drop-damaged"))
-            return fail(kExitFailed, std::to_string(loaded.droppedRecords) +
-                                         " damaged record(s) would be lost by saving; run "
-                                         "'khcli check', keep a copy, then add --drop-damaged");
+        const auto pw = password(false);
+        if (!pw) return kExitUsage;
+        const bool dropDamaged = inv_.has("drop-damaged");
+        if (promptsForData(*type)) {
+            // Whoever is asked for the entry data learns first whether it can be stored;
+            // the lock is not held while somebody types.
+            LoadedAccount first;
+            if (const int code = readAccount(pw->view(), first); code != kExitOk) return code;
+            if (first.droppedRecords > 0 && !dropDamaged) return refuseDamaged(first);
+        }
         std::optional<SecretString> data = entryData(*type);
         if (!data) return kExitUsage;
+
+        LockedUpdate update(fs());
+        LoadedAccount loaded;
+        if (const int code = openLocked(update, pw->view(), loaded); code != kExitOk) return code;
+        if (loaded.droppedRecords > 0 && !dropDamaged) return refuseDamaged(loaded);
         AccountEntry& entry = loaded.entries.emplace_back();
         entry.type = *type;
         entry.title = inv_.text("title");
         entry.whatsThis = inv_.text("whats-this");
         entry.data = std::move(*data);
         entry.description = inv_.text("description");
-        return save(loaded, "Added \"" + inv_.utf8("title") + "\".");
+        return save(loaded, "Added \"" + inv_.utf8("title") + "\".", update);
     }
 
     int list(const LoadedAccount& loaded) {
@@ -582,8 +701,10 @@ class Runner {
         const bool toFile = inv_.has("output");
         if (toFile && inv_.utf8("output").empty())
             return fail(kExitUsage, "--output must not be empty");
-        // Replacing the account by its own unencrypted export would lose the account.
-        if (toFile && sameFile(inv_.file, inv_.utf8("output")))
+        // Replacing the account by its own unencrypted export would lose the account. The
+        // file that would be written is compared, not the names: another spelling, a link
+        // or a look-alike character may lead to the same file.
+        if (toFile && sameFile(path_, inv_.utf8("output")))
             return fail(kExitUsage, "--output names the account file itself");
         LoadedAccount loaded;
         if (const int code = open(loaded); code != kExitOk) return code;
@@ -611,7 +732,7 @@ class Runner {
                              "the account file.\n");
             return kExitOk;
         }
-        if (!writeExportFile(console_.filePath(inv_.utf8("output")), text.view()))
+        if (!writeExportFile(inv_.utf8("output"), text.view(), fs()))
             return fail(kExitFailed, "cannot write " + inv_.utf8("output") +
                                          "; a file that was there is unchanged");
         console_.err(formatText(message(Msg::exportitems), {static_cast<int>(values.size())}) +
@@ -622,13 +743,15 @@ class Runner {
     int importEntries() {
         if (inv_.utf8("input").empty()) return fail(kExitUsage, "--input must not be empty");
         // The input first, so that a wrong name costs no password.
-        const std::optional<SecretString> text =
-            readImportFile(console_.filePath(inv_.utf8("input")));
+        const std::optional<SecretString> text = readImportFile(inv_.utf8("input"));
         if (!text)
             return fail(kExitFailed,
                         "cannot read " + inv_.utf8("input") + ", or it is empty; nothing imported");
+        const auto pw = password(false);
+        if (!pw) return kExitUsage;
+        LockedUpdate update(fs());
         LoadedAccount loaded;
-        if (const int code = open(loaded); code != kExitOk) return code;
+        if (const int code = openLocked(update, pw->view(), loaded); code != kExitOk) return code;
 
         ImportedBlocks blocks = importBlocks(text->view(), interchangeTexts());
         std::vector<EntryValues>& imported = blocks.entries;
@@ -639,10 +762,7 @@ class Runner {
             console_.out(done + "\n");
             return kExitOk;
         }
-        if (loaded.droppedRecords > 0 && !inv_.has("drop-damaged"))
-            return fail(kExitFailed, std::to_string(loaded.droppedRecords) +
-                                         " damaged record(s) would be lost by saving; run "
-                                         "'khcli check', keep a copy, then add --drop-damaged");
+        if (loaded.droppedRecords > 0 && !inv_.has("drop-damaged")) return refuseDamaged(loaded);
         for (EntryValues& v : imported) {
             AccountEntry& entry = loaded.entries.emplace_back();
             entry.type = v.type;
@@ -653,7 +773,7 @@ class Runner {
             entry.data = std::move(v.data);
             entry.description = std::move(v.description);
         }
-        return save(loaded, done);
+        return save(loaded, done, update);
     }
 
     int find() {
@@ -708,7 +828,8 @@ class Runner {
 
     const Invocation& inv_;
     Console& console_;
-    const std::string path_; // inv_.file for the file functions
+    const Environment& env_;
+    const std::string path_; // the account file
 };
 
 } // namespace
@@ -753,14 +874,24 @@ std::string usageText() {
            "Commands that open an account ask for its password without echo, or read\n"
            "one line of standard input with --password-stdin. Options also take the\n"
            "form --option=value, which a value starting with \"--\" needs. Texts are\n"
-           "UTF-8 and stored as Windows-1252. A new account's name may have at most 150\n"
-           "characters and its password 75, as in the program's login.\n"
+           "UTF-8 and stored as Windows-1252; a name, password or other account text that\n"
+           "Windows-1252 cannot hold exactly, or that is not UTF-8, is refused, never\n"
+           "stored changed. A new account's name may have at most 150 characters and its\n"
+           "password 75, as in the program's login.\n"
+           "\n"
+           "create, add and import hold the account file's save lock from the read to the\n"
+           "save; while another process saves the file they wait up to 10 seconds, and\n"
+           "they never replace a file that another program changed since they read it.\n"
            "\n"
            "Exit codes: 0 done; 1 cannot open the file, wrong name or password, no such\n"
-           "entry, nothing found, or not saved; 2 usage error or unusable input.\n";
+           "entry, nothing found, or not saved (also: the file is being saved by another\n"
+           "process, or was changed since it was read); 2 usage error or unusable input.\n";
 }
 
-int run(const std::vector<std::string>& args, Console& console) {
+int run(const std::vector<std::string>& args, Console& console, const Environment& env) {
+    // Names come from the command line as UTF-8 and reach the system's wide functions as
+    // they are, never through the ANSI code page's look-alikes.
+    setPathEncoding(PathEncoding::Utf8);
     if (args.empty()) {
         console.err(usageText());
         return kExitUsage;
@@ -775,7 +906,7 @@ int run(const std::vector<std::string>& args, Console& console) {
         console.err("khcli: " + error + "\nRun 'khcli --help' for usage.\n");
         return kExitUsage;
     }
-    return Runner(inv, console).run();
+    return Runner(inv, console, env).run();
 }
 
 } // namespace kh::cli

@@ -1,6 +1,22 @@
 #include "win32/dialog.h"
 
+#include <utility>
+
 namespace kh {
+
+FormDesign fixedDialogDesign(std::string className, std::string caption, int clientWidth,
+                             int clientHeight, HICON icon) {
+    FormDesign design;
+    design.className = std::move(className);
+    design.caption = std::move(caption);
+    design.clientWidth = clientWidth;
+    design.clientHeight = clientHeight;
+    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    design.exStyle = icon ? 0 : WS_EX_DLGMODALFRAME;
+    design.centered = true;
+    design.icon = icon;
+    return design;
+}
 
 ModalResult TDialog::execute(HWND owner) {
     if (isModal()) {

@@ -7,25 +7,18 @@
 
 #include "win32/form.h"
 
+#include <windows.h>
+
 #include <string>
-#include <utility>
 
 namespace kh {
 
-// The design most dialogs share: a fixed dialog frame with a caption and a close box,
-// centred on the screen. Sizes are in 96-DPI units.
-inline FormDesign fixedDialogDesign(std::string className, std::string caption, int clientWidth,
-                                    int clientHeight) {
-    FormDesign design;
-    design.className = std::move(className);
-    design.caption = std::move(caption);
-    design.clientWidth = clientWidth;
-    design.clientHeight = clientHeight;
-    design.style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_DLGMODALFRAME;
-    design.centered = true;
-    return design;
-}
+// The design every fixed-size dialog shares: a caption with a close box, no sizing frame,
+// centred on the screen. Sizes are in 96-DPI units. A dialog with an icon of its own (the
+// windows that stand for the program: login, settings, generator) keeps the plain fixed
+// border, since a modal dialog frame shows no icon in the caption.
+FormDesign fixedDialogDesign(std::string className, std::string caption, int clientWidth,
+                             int clientHeight, HICON icon = nullptr);
 
 class TDialog : public TForm {
   public:

@@ -55,10 +55,14 @@ void reportApplicationError(const ApplicationError& error) noexcept {
     }
 }
 
-void reportCurrentException() noexcept {
+ApplicationError applicationErrorOf(const std::exception_ptr& exception) {
     ApplicationError error;
+    if (!exception) {
+        error.message = "Abnormal program termination";
+        return error;
+    }
     try {
-        throw;
+        std::rethrow_exception(exception);
     } catch (const AddressedError& e) {
         error.message = e.what();
         error.address = e.address();
@@ -67,7 +71,11 @@ void reportCurrentException() noexcept {
     } catch (...) {
         error.message = "Unknown error";
     }
-    reportApplicationError(error);
+    return error;
+}
+
+void reportCurrentException() noexcept {
+    reportApplicationError(applicationErrorOf(std::current_exception()));
 }
 
 } // namespace kh

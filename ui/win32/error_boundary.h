@@ -29,6 +29,10 @@ bool applicationErrorsIgnored();
 // so that reporting cannot loop.
 void reportApplicationError(const ApplicationError& error) noexcept;
 
+// What an exception says and, for an AddressedError, where it was raised. Without an
+// exception (std::terminate called directly) the program ended abnormally.
+ApplicationError applicationErrorOf(const std::exception_ptr& exception);
+
 // Inside a catch block: reports the exception being handled.
 void reportCurrentException() noexcept;
 
@@ -56,6 +60,14 @@ template <class F> bool guardedCall(F&& body) noexcept {
         reportCurrentException();
         return false;
     }
+}
+
+// A window procedure's work inside the boundary. After an error the message answers 0,
+// which for WM_NCCREATE refuses the window.
+template <class F> auto guardedMessage(F&& body) noexcept -> decltype(body()) {
+    decltype(body()) result{};
+    guardedCall([&] { result = body(); });
+    return result;
 }
 
 } // namespace kh

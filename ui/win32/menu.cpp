@@ -87,36 +87,44 @@ TMenu::TMenu(std::string name, std::span<const MenuItemDef> items, bool menuBar)
         std::size_t level = def.level < 0 ? 0 : static_cast<std::size_t>(def.level);
         if (level >= levels.size()) level = levels.size() - 1; // a skipped level joins the deepest
         levels.resize(level + 1);
-        HMENU parent = levels.back();
-        const UINT position = static_cast<UINT>(GetMenuItemCount(parent));
-        auto item = std::make_unique<TMenuItem>(*this, def, parent, position);
-
-        MENUITEMINFOA info{};
-        info.cbSize = sizeof(info);
-        if (item->isSeparator()) {
-            info.fMask = MIIM_FTYPE;
-            info.fType = MFT_SEPARATOR;
-        } else {
-            info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_FTYPE;
-            info.fType = item->radio_ ? MFT_RADIOCHECK : 0;
-            info.wID = static_cast<UINT>(def.commandId);
-            info.dwTypeData = item->shown_.data();
-            info.cch = static_cast<UINT>(item->shown_.size());
-            info.fState = ((def.options & menuopt::checked) ? MFS_CHECKED : 0) |
-                          ((def.options & menuopt::disabled) ? MFS_DISABLED : 0);
-        }
         // An item followed by deeper rows opens a submenu.
         const bool hasSubmenu =
             (&def + 1) < items.data() + items.size() && (&def + 1)->level > def.level;
-        if (hasSubmenu && !item->isSeparator()) {
-            item->submenu_ = CreatePopupMenu();
-            info.fMask |= MIIM_SUBMENU;
-            info.hSubMenu = item->submenu_;
-        }
-        InsertMenuItemA(parent, position, TRUE, &info);
-        if (item->submenu_) levels.push_back(item->submenu_);
-        items_.push_back(std::move(item));
+        TMenuItem& item = insert(levels.back(), def, hasSubmenu);
+        if (item.submenu_) levels.push_back(item.submenu_);
     }
+}
+
+TMenuItem& TMenu::insert(HMENU parent, const MenuItemDef& def, bool withSubmenu) {
+    const UINT position = static_cast<UINT>(GetMenuItemCount(parent));
+    auto item = std::make_unique<TMenuItem>(*this, def, parent, position);
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof(info);
+    if (item->isSeparator()) {
+        info.fMask = MIIM_FTYPE;
+        info.fType = MFT_SEPARATOR;
+    } else {
+        info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_FTYPE;
+        info.fType = item->radio_ ? MFT_RADIOCHECK : 0;
+        info.wID = static_cast<UINT>(def.commandId);
+        info.dwTypeData = item->shown_.data();
+        info.cch = static_cast<UINT>(item->shown_.size());
+        info.fState = ((def.options & menuopt::checked) ? MFS_CHECKED : 0) |
+                      ((def.options & menuopt::disabled) ? MFS_DISABLED : 0);
+    }
+    if (withSubmenu && !item->isSeparator()) {
+        item->submenu_ = CreatePopupMenu();
+        info.fMask |= MIIM_SUBMENU;
+        info.hSubMenu = item->submenu_;
+    }
+    InsertMenuItemA(parent, position, TRUE, &info);
+    items_.push_back(std::move(item));
+    return *items_.back();
+}
+
+TMenuItem* TMenu::append(TMenuItem& parent, const MenuItemDef& def) {
+    if (&parent.menu() != this || !parent.submenu()) return nullptr;
+    return &insert(parent.submenu(), def, false);
 }
 
 TMenuItem* TMenu::item(std::string_view name) const {

@@ -98,8 +98,11 @@ class TMenu {
     bool isMenuBar() const { return menuBar_; }
     TMenuItem* item(std::string_view name) const;
     TMenuItem* itemByCommand(int commandId) const;
-    // Every item in table order.
+    // Every item in table order, appended ones last.
     std::vector<TMenuItem*> items() const;
+    // Appends an item to the submenu of `parent` (an item of this menu with a submenu);
+    // null when it has none.
+    TMenuItem* append(TMenuItem& parent, const MenuItemDef& def);
 
     // Shows the menu as a pop-up at a screen point; a chosen item is sent to the owner
     // as WM_COMMAND (which runs its OnClick when the owner is a form). Returns it.
@@ -108,6 +111,8 @@ class TMenu {
     void attachTo(HWND window);
 
   private:
+    TMenuItem& insert(HMENU parent, const MenuItemDef& def, bool withSubmenu);
+
     std::string name_;
     bool menuBar_;
     MenuHandle handle_;

@@ -47,11 +47,16 @@ class QBaseControl : public TControl {
     // Space and Enter while focused; true when handled.
     virtual bool keyDown(UINT key);
     virtual void mouseDown(int x, int y);
+    // Runs a click when the press ends over the control (see releasePress).
     virtual void mouseUp(int x, int y);
     virtual void mouseMove(int x, int y);
     virtual void mouseEnter() {}
     virtual void mouseLeave() {}
     virtual LRESULT handleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // The end of a press: the capture let go and the face repainted. True when the button
+    // went up over the active control that was pressed, that is, when it counts as a click.
+    bool releasePress(int x, int y);
 
     // Drawing helpers in the skin's palette.
     void drawCaption(HDC dc, RECT area, UINT format, COLORREF color) const;
@@ -148,8 +153,12 @@ class QCheckBox : public QBaseControl {
     bool focusable() const override { return true; }
     void paint(HDC dc, const RECT& client) override;
     bool keyDown(UINT key) override;
+    // The box the mark sits in, at the left and centred, drawn in its state's colours;
+    // returns where it went.
+    RECT paintBox(HDC dc, const RECT& client, int radius) const;
     void paintMark(HDC dc, const RECT& box) const;
     void paintCaptionBeside(HDC dc, const RECT& box, const RECT& client) const;
+    static constexpr int kBoxSize = 14; // 96-DPI units
     bool checked_ = false;
 };
 

@@ -163,13 +163,44 @@ class PosixFileSystem final : public FileSystem {
     bool removeFile(const std::string& path) override {
         return ::unlink(path.c_str()) == 0;
     }
+
+    bool saveLockHeld(const std::string& target) override {
+        // The lock of a save is its temporary file's (see createTempBeside).
+        const std::string temp = tempNameFor(target, kSeparators);
+        const int fd = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd);
+        return held;
+    }
 };
+
+FileIdentity identityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
 
 } // namespace
 
 FileSystem& nativeFileSystem() {
     static PosixFileSystem fs;
     return fs;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return identityOf(st);
+}
+
+std::optional<FileFingerprint> describeOpenFile(SdrFile& file) {
+    struct stat st {};
+    if (file.stream() == nullptr || ::fstat(::fileno(file.stream()), &st) != 0) return std::nullopt;
+    FileFingerprint print;
+    print.identity = identityOf(st);
+    print.size = static_cast<std::uint64_t>(st.st_size);
+    print.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                     static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    return print;
 }
 
 bool openRegularFile(const std::string& path, SdrFile& file) {

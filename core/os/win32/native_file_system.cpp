@@ -1,15 +1,17 @@
 #include "file_system.h"
+#include "wide_path.h"
 
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
 #include <vector>
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 namespace kh {
 namespace {
+
+using win32::narrowPath;
+using win32::narrowTo;
+using win32::widePath;
 
 constexpr const char* kSeparators = "\\/:";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -34,10 +36,52 @@ class Handle {
     HANDLE h_;
 };
 
+// A name that does not convert exactly names no file: the system's calls fail on it.
+HANDLE openPath(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                DWORD flags) {
+    const std::wstring wide = widePath(path);
+    if (wide.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+DWORD attributesOf(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    return wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+}
+
+bool setAttributes(const std::string& path, DWORD attributes) {
+    const std::wstring wide = widePath(path);
+    return !wide.empty() && SetFileAttributesW(wide.c_str(), attributes) != 0;
+}
+
+bool deletePath(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    if (wide.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    return DeleteFileW(wide.c_str()) != 0;
+}
+
+bool movePath(const std::string& source, const std::string& target) {
+    const std::wstring from = widePath(source);
+    const std::wstring to = widePath(target);
+    return !from.empty() && !to.empty() &&
+           MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 // Opens a path for its kind and name only (no access to the content), following links.
 HANDLE openForQuery(const std::string& path) {
-    return CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return openPath(path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+}
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 // What an opened handle is: a disk file, a folder, or something else (a device, a pipe).
@@ -49,17 +93,23 @@ PathKind kindOf(HANDLE h) {
                                                               : PathKind::File;
 }
 
-// A wide path in the ANSI code page, or nothing when a character has no form there.
-bool toAnsi(const std::wstring& wide, std::string& ansi) {
-    BOOL lossy = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                            static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
-    if (length <= 0 || lossy) return false;
-    ansi.assign(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                        ansi.data(), length, nullptr, &lossy);
-    return !lossy;
+// The temporary file of a save of `target`. The program names files in the ANSI code
+// page and khcli in UTF-8: both derive the name from the ANSI form where the name has one,
+// so that their saves of one file take one lock.
+std::string tempFor(const std::string& target) {
+    if (pathEncoding() == PathEncoding::Utf8) {
+        std::string ansi;
+        const std::wstring wide = widePath(target);
+        if (!wide.empty() && narrowTo(CP_ACP, wide, ansi)) {
+            const std::string temp = tempNameFor(ansi, kSeparators);
+            return folderOf(target, kSeparators) + temp.substr(folderOf(ansi, kSeparators).size());
+        }
+    }
+    return tempNameFor(target, kSeparators);
+}
+
+std::string lockNameOf(const std::string& temp) {
+    return temp.substr(0, temp.size() - 4) + ".lck";
 }
 
 // The temporary file of a save. Another save of the same target is kept out by a lock
@@ -88,7 +138,7 @@ class Win32FileSystem final : public FileSystem {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
             error == ERROR_INVALID_NAME)
             return PathKind::Missing;
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const DWORD attributes = attributesOf(path);
         if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Directory;
         // There, but not even open for its name (a busy pipe, say): nothing to replace.
@@ -96,8 +146,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     bool canWrite(const std::string& path) override {
-        Handle h(CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        Handle h(openPath(path, GENERIC_WRITE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
         return h.valid();
     }
 
@@ -123,36 +172,34 @@ class Win32FileSystem final : public FileSystem {
         else if (plain.rfind(L"\\\\?\\", 0) == 0)
             plain = plain.substr(4);
         std::string result;
-        if (!toAnsi(plain.size() < MAX_PATH ? plain : wide, result)) return path;
+        if (!narrowPath(plain.size() < MAX_PATH ? plain : wide, result)) return path;
         return result;
     }
 
     std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                               std::string& tempPath) override {
-        const std::string temp = tempNameFor(target, kSeparators);
-        const std::string lockName = temp.substr(0, temp.size() - 4) + ".lck";
-        Handle lock(CreateFileA(lockName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr));
+        const std::string temp = tempFor(target);
+        Handle lock(openPath(lockNameOf(temp), GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE));
         if (!lock.valid()) return nullptr; // another save holds it, or no such folder
 
         // Holding the lock, whatever is under the temporary name is a leftover.
-        SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileA(temp.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return nullptr;
-        Handle h(CreateFileA(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        setAttributes(temp, FILE_ATTRIBUTE_NORMAL);
+        if (!deletePath(temp) && GetLastError() != ERROR_FILE_NOT_FOUND) return nullptr;
+        Handle h(
+            openPath(temp, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
         if (!h.valid()) return nullptr;
         const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h.get()), _O_RDWR | _O_BINARY);
         if (fd < 0) {
             CloseHandle(h.release());
-            DeleteFileA(temp.c_str());
+            deletePath(temp);
             return nullptr;
         }
         h.release();
         std::FILE* stream = _fdopen(fd, "w+b");
         if (stream == nullptr) {
             _close(fd);
-            DeleteFileA(temp.c_str());
+            deletePath(temp);
             return nullptr;
         }
         auto file = std::make_unique<LockedTempFile>(lock.release());
@@ -167,28 +214,37 @@ class Win32FileSystem final : public FileSystem {
     }
 
     bool replaceFile(const std::string& source, const std::string& target) override {
-        const DWORD attributes = GetFileAttributesA(target.c_str());
+        const DWORD attributes = attributesOf(target);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return MoveFileExA(source.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            return movePath(source, target);
 
         // ReplaceFile keeps the old file's access rights, encryption and streams; the
         // attributes such as hidden and system are given to the new file here.
         constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        if (attributes & kKept) SetFileAttributesA(source.c_str(), attributes & kKept);
-        if (ReplaceFileA(target.c_str(), source.c_str(), nullptr,
+        if (attributes & kKept) setAttributes(source, attributes & kKept);
+        const std::wstring from = widePath(source);
+        const std::wstring to = widePath(target);
+        if (from.empty() || to.empty()) return false;
+        if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                          nullptr))
             return true;
         // The old file is gone but the new one could not take its name: finish by hand.
-        if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
-            return MoveFileExA(source.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) return movePath(source, target);
         return false;
     }
 
-    bool removeFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+    bool removeFile(const std::string& path) override { return deletePath(path); }
+
+    bool saveLockHeld(const std::string& target) override {
+        Handle lock(openPath(lockNameOf(tempFor(target)), GENERIC_READ, 0, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL));
+        if (lock.valid()) return false; // a leftover nobody holds (the system removes it)
+        const DWORD error = GetLastError();
+        // Held open without sharing; or being deleted as its holder lets go.
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    }
 };
 
 } // namespace
@@ -198,11 +254,32 @@ FileSystem& nativeFileSystem() {
     return fs;
 }
 
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    Handle h(openForQuery(path));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info)) return std::nullopt;
+    return identityOf(info);
+}
+
+std::optional<FileFingerprint> describeOpenFile(SdrFile& file) {
+    if (file.stream() == nullptr) return std::nullopt;
+    const intptr_t osHandle = _get_osfhandle(_fileno(file.stream()));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (osHandle == -1 || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(osHandle), &info))
+        return std::nullopt;
+    FileFingerprint print;
+    print.identity = identityOf(info);
+    print.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    print.modified = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
+    return print;
+}
+
 bool openRegularFile(const std::string& path, SdrFile& file) {
     file.close();
     if (path.empty()) return false;
-    Handle h(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle h(openPath(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
     if (!h.valid() || kindOf(h.get()) != PathKind::File) return false;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h.get()), _O_RDONLY | _O_BINARY);
     if (fd < 0) return false;

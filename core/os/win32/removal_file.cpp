@@ -1,7 +1,5 @@
 #include "file_remover.h"
-
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "wide_path.h"
 
 namespace kh {
 namespace {
@@ -66,7 +64,9 @@ class Win32RemovalFileOps final : public RemovalFileOps {
         // The link itself is opened, and refused below: never the file it leads to. Other
         // readers may look on and nobody else may write. The name may be moved meanwhile,
         // which does no harm: everything here goes through this handle.
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+        const std::wstring wide = win32::widePath(path);
+        if (wide.empty()) return nullptr;
+        HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h == INVALID_HANDLE_VALUE) return nullptr;
@@ -93,7 +93,9 @@ RemovalFileOps& nativeRemovalFileOps() {
 // Windows already refuses to open such a file for writing; asking first keeps the rule
 // where the attribute is only emulated and not enforced for every user.
 bool isWriteProtected(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring wide = win32::widePath(path);
+    const DWORD attributes =
+        wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 

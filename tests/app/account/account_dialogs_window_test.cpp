@@ -32,7 +32,7 @@ class AccountDialogsTest : public AccountWindowTest {
     }
 };
 
-TEST_F(AccountDialogsTest, ChangePasswordNeedsOnlyTheNewPasswordTwiceAndTheSaveUsesIt) {
+TEST_F(AccountDialogsTest, ChangePasswordNeedsTheOldOneTypedAndTheNewOneTwiceAndTheSaveUsesIt) {
     ModalSteps script(
         passwordDialog(),
         {
@@ -46,9 +46,10 @@ TEST_F(AccountDialogsTest, ChangePasswordNeedsOnlyTheNewPasswordTwiceAndTheSaveU
                     EXPECT_EQ('*', SendMessageA(handleOf(passwordDialog(), name),
                                                 EM_GETPASSWORDCHAR, 0, 0));
                 }
-                // The old password is filled in, so the focus starts on the new one.
-                EXPECT_EQ(kAccountPassword, secretOf(passwordDialog(), "edOldPassword"));
-                EXPECT_EQ(handleOf(passwordDialog(), "edNewPassword"), GetFocus());
+                // The old password is typed: its box starts empty and has the focus.
+                EXPECT_EQ("", secretOf(passwordDialog(), "edOldPassword"));
+                EXPECT_EQ(handleOf(passwordDialog(), "edOldPassword"), GetFocus());
+                box(passwordDialog(), "edOldPassword").setText(kAccountPassword);
                 box(passwordDialog(), "edNewPassword").setText("  new pw ");
                 box(passwordDialog(), "edConfirm").setText("  new pw ");
                 keyDown(GetFocus(), VK_RETURN);

@@ -196,8 +196,8 @@ TEST_F(AccountWizardFlowTest, PasswordPageWantsTwoEqualNonEmptyPasswords) {
 TEST_F(AccountWizardFlowTest, ImportChecksInTheirOrderAndThenTheFile) {
     writeAlice(file());
     const std::string missing = dir_.file("missing.khk");
-    const std::string noAccess = "Can't access file: %s!\nPlease ensure the file is exist and "
-                                 "the password is correct!";
+    const std::string noAccess = "Can't access file: %s!\nPlease make sure the file exists "
+                                 "and the password is correct!";
     auto access = [&](const std::string& path) {
         std::string text = noAccess;
         return text.replace(text.find("%s"), 2, path);
@@ -267,7 +267,11 @@ TEST_F(AccountWizardFlowTest, ForgotYourPasswordReadsTheFileOfTheImportPage) {
          F::None},
         {" " + file(), "", "Here is the Description of Account:\n\nDescription: Home vault",
          F::None},
-        {file(), "bob", std::nullopt, F::None}, // a name that does not match shows nothing
+        // A name that does not match says so.
+        {file(), "bob",
+         "This account file holds no account named bob.\nCheck the account name: its password "
+         "description is shown with it.",
+         F::None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

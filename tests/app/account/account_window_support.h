@@ -5,7 +5,7 @@
 
 #include "../win32/main_window_fixture.h"
 #include "../win32/modal_steps.h"
-#include "account/account_feature.h"
+#include "account_feature.h"
 
 #include <gtest/gtest.h>
 

@@ -26,7 +26,7 @@ class WizardWindowTest : public AccountWindowTest {
 
     std::optional<WizardAccount> run(bool import, std::vector<std::function<void()>> steps) {
         ModalSteps script(wizard(), std::move(steps));
-        std::optional<WizardAccount> result = main_->context().services.runAccountWizard(import);
+        std::optional<WizardAccount> result = main_->accountFeature().runAccountWizard(import);
         EXPECT_TRUE(script.finished());
         return result;
     }
@@ -232,7 +232,7 @@ TEST_F(WizardWindowTest, ImportLogsInAsALoginDoesAndReportsTheLoad) {
     EXPECT_EQ(accountFile_, session.fileName());
     EXPECT_FALSE(session.modified());
     EXPECT_EQ(kAccountDescription, session.accountDescription());
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
     EXPECT_EQ("", secretOf(wizard(), "edImportPassword"));
 }
 
@@ -293,10 +293,10 @@ TEST_F(WizardWindowTest, FailingChecksWarnAndStayOnTheirPage) {
         const char* focus; // "" : stays where it was
     };
     const std::string noAccess = "Can't access file: " + damaged +
-                                 "!\nPlease ensure the file is exist and the password is correct!";
+                                 "!\nPlease make sure the file exists and the password is correct!";
     const std::string wrongPassword =
         "Can't access file: " + accountFile_ +
-        "!\nPlease ensure the file is exist and the password is correct!";
+        "!\nPlease make sure the file exists and the password is correct!";
     const Case cases[] = {
         {"no file", true, " ", kAccountName, kAccountPassword, "",
          "Please input file or select file from hard disk!", "edImportFile"},
@@ -397,7 +397,7 @@ TEST_F(WizardWindowTest, BrowseButtonsUseTheirFiltersAndTheAccountExtension) {
                 keyDown(GetFocus(), VK_ESCAPE);
             },
         });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(false));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(false));
     EXPECT_TRUE(script.finished());
 }
 
@@ -424,12 +424,14 @@ TEST_F(WizardWindowTest, ForgotYourPasswordShowsTheDescriptionFromTheFile) {
                 EXPECT_EQ((Texts{"Please input file or select file from hard disk!",
                                  "Here is the Description of Account Password:\n\nAccount Name: "
                                  "alice\nDescription: the usual one",
-                                 "Here is the Description of Account:\n\nDescription: My vault"}),
+                                 "Here is the Description of Account:\n\nDescription: My vault",
+                                 "This account file holds no account named bob.\nCheck the "
+                                 "account name: its password description is shown with it."}),
                           main_->warnings);
                 keyDown(GetFocus(), VK_ESCAPE);
             },
         });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(true));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(true));
     EXPECT_TRUE(script.finished());
 }
 
@@ -484,7 +486,7 @@ TEST_F(WizardWindowTest, PasteAndViewShowThePasswordForTwoSeconds) {
                               keyDown(GetFocus(), VK_ESCAPE);
                           },
                       });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(false));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(false));
     EXPECT_TRUE(script.finished());
     // Closing ends the display.
     EXPECT_FALSE(wizard().timer1Running());
@@ -498,14 +500,14 @@ TEST_F(WizardWindowTest, ASecondRunWhileOpenBringsItToTheFront) {
                                         enter();
                                         set("edAccountName", "bob");
                                         EXPECT_EQ(std::nullopt,
-                                                  main_->context().services.runAccountWizard(true));
+                                                  main_->accountFeature().runAccountWizard(true));
                                         // The open run goes on where it was.
                                         EXPECT_EQ(Page::NewAccount, page());
                                         EXPECT_EQ("bob", box(wizard(), "edAccountName").text());
                                         keyDown(GetFocus(), VK_ESCAPE);
                                     },
                                 });
-    EXPECT_EQ(std::nullopt, main_->context().services.runAccountWizard(false));
+    EXPECT_EQ(std::nullopt, main_->accountFeature().runAccountWizard(false));
     EXPECT_TRUE(script.finished());
 }
 

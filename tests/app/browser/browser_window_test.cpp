@@ -2,7 +2,7 @@
 // window by this process (which is then its own bridge), the login on demand with the real
 // dialog, saves that reach the file, the "/Process" hide, and the context-menu entries and
 // pages through WithIE and a language change.
-#include "browser/browser_feature.h"
+#include "browser_feature.h"
 #include "main_window_fixture.h"
 #include "modal_steps.h"
 #include "request_block.h"
@@ -73,10 +73,7 @@ class BrowserWindowTest : public MainWindowFixture {
     }
     LRESULT status() { return SendMessageA(loginWindow(), kCheck, GetCurrentProcessId(), 0); }
 
-    bool serving() {
-        const auto& slot = main_->context().services.servingBrowserRequest;
-        return slot && slot();
-    }
+    bool serving() { return main_->browserFeature().serving(); }
     bool loginOnTop() {
         return (GetWindowLongPtrA(loginWindow(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     }
@@ -236,6 +233,9 @@ TEST_F(BrowserWindowTest, AFailedOrCancelledLoginAnswersZeroWithoutAWord) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         main_->loginAnswers.push_back({c.choice, accountFile_, kAccountName, c.password});
+        // A wrong password brings the login back: cancelled there.
+        if (c.choice == LoginPrompt::Choice::Login)
+            main_->loginAnswers.push_back({LoginPrompt::Choice::Cancel, "", "", ""});
         RequestBlock block = makeBlock("Bank", "https://bank.example.org/login");
         const RequestBlock sent = block;
         EXPECT_EQ(0, send(kCheck, block));
@@ -248,6 +248,7 @@ TEST_F(BrowserWindowTest, AFailedOrCancelledLoginAnswersZeroWithoutAWord) {
     // Outside a request the same failure warns as always.
     main_->loginAnswers.push_back(
         {LoginPrompt::Choice::Login, accountFile_, kAccountName, "wrong"});
+    main_->loginAnswers.push_back({LoginPrompt::Choice::Cancel, "", "", ""});
     main_->session().showLogin(accountFile_, kAccountName);
     EXPECT_EQ(1u, main_->warnings.size());
 }
@@ -304,16 +305,18 @@ TEST_F(BrowserWindowTest, MenuEntriesFollowWithIEAndTheLanguage) {
     writeBytes(paths_.programFolder + "html\\KHGet.htm", Bytes{'<', '%', 's', '|', '%', 's', '>'});
     openWindow();
     const std::string getPage = paths_.programFolder + "KHGet.htm";
-    // Building the window registers them (WithIE is on by default); no language loaded, so
-    // no page yet.
+    // Building the window registers them (WithIE is on by default) and writes the pages
+    // they point at in English, with no language loaded.
     EXPECT_EQ(getPage, menuEntryPage(kGetCaption));
     EXPECT_EQ(paths_.programFolder + "KHGen.htm", menuEntryPage(kGenerateCaption));
     EXPECT_EQ(paths_.programFolder + "KHSave.htm", menuEntryPage(kSaveCaption));
     EXPECT_EQ(std::optional<DWORD>(4), menuEntryContexts(kSaveCaption));
-    EXPECT_FALSE(std::filesystem::exists(getPage));
+    ASSERT_TRUE(std::filesystem::exists(getPage));
+    const Bytes english = readBytes(getPage);
+    EXPECT_EQ("<Get Password From Keyhaven Failed|Get Password From Keyhaven Failed>",
+              std::string(english.begin(), english.end()));
 
-    const auto& update = main_->context().services.updateBrowserMenu;
-    ASSERT_TRUE(update);
+    const auto update = [this](bool add) { main_->browserFeature().updateMenu(add); };
     update(false);
     EXPECT_FALSE(menuEntryPage(kGetCaption));
     EXPECT_FALSE(menuEntryPage(kGenerateCaption));

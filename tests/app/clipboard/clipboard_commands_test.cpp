@@ -220,7 +220,7 @@ TEST_F(ClipboardCommandsTest, CopyPutsTheFieldOnTheClipboardUnderTheGuard) {
         EXPECT_EQ(c.expected, clipboard.content.value_or("<none>"));
         EXPECT_TRUE(guard.running());
         EXPECT_EQ(c.expected.substr(0, 79), std::string(guard.remembered()));
-        EXPECT_EQ("Entry Mail has been copyed to Clipboard!", ui.status);
+        EXPECT_EQ("Entry Mail has been copied to the Clipboard!", ui.status);
     }
     EXPECT_TRUE(shell.opened.empty());
 }
@@ -267,14 +267,16 @@ TEST_F(ClipboardCommandsTest, OpenLinkOpensOnlyWebAddressesAndHidesTheMainWindow
     EXPECT_EQ(warning, ui.status);
     EXPECT_EQ(1, window.hides);
 
-    // The shell refuses: the main window stays, nothing is said.
+    // The shell refuses: the main window stays, and the user learns why nothing opened.
     window.visible = true;
     shell.succeeds = false;
     select(kBank);
     clipboardCommands.copyEntryPassword(ContextTag::OpenLink, false);
     EXPECT_EQ(2u, shell.opened.size());
     EXPECT_EQ(1, window.hides);
-    EXPECT_EQ(1u, ui.warnings.size());
+    ASSERT_EQ(2u, ui.warnings.size());
+    EXPECT_EQ("No web browser could be started to open https://bank.example.com/login.",
+              ui.warnings.back());
 }
 
 TEST_F(ClipboardCommandsTest, TheCopyButtonOpensALinkOnlyWithOpenLink) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "../../support/test_files.h"
-#include "../session_fakes.h"
 #include "account_file.h"
 #include "clipboard_commands.h"
 #include "entry_commands.h"
@@ -13,6 +12,7 @@
 #include "message_table.h"
 #include "password_guard.h"
 #include "session.h"
+#include "session_fakes.h"
 #include "settings.h"
 
 #include <gtest/gtest.h>
@@ -24,58 +24,6 @@
 #include <vector>
 
 namespace kh::test {
-
-class FakeShell : public Shell {
-  public:
-    bool succeeds = true;
-    std::vector<std::string> opened;
-    std::vector<ShowMode> modes;
-    bool open(const std::string& target, const std::string& parameters, ShowMode mode) override {
-        EXPECT_EQ("", parameters);
-        opened.push_back(target);
-        modes.push_back(mode);
-        return succeeds;
-    }
-};
-
-class FakeMainWindow : public MainWindowControl {
-  public:
-    bool visible = true;
-    int hides = 0, restores = 0;
-    std::vector<int> shownRows;
-    bool mainWindowVisible() override { return visible; }
-    void hideToTray() override {
-        ++hides;
-        visible = false;
-    }
-    void restoreFromTray() override {
-        ++restores;
-        visible = true;
-    }
-    void showRow(int masterRow) override { shownRows.push_back(masterRow); }
-};
-
-class FakeGuardWindow : public GuardWindow {
-  public:
-    bool showing = false;
-    int shows = 0, hides = 0, paints = 0;
-    int image = -1;
-    std::string label;
-    bool guardShowing() override { return showing; }
-    void showGuard() override {
-        ++shows;
-        showing = true;
-    }
-    void hideGuard() override {
-        ++hides;
-        showing = false;
-    }
-    void paintGuard(int shownImage, const std::string& shownLabel) override {
-        ++paints;
-        image = shownImage;
-        label = shownLabel;
-    }
-};
 
 // The entry wizard: records what it was opened with, then runs `user` on the draft (the
 // user's typing and Finish or Cancel).
@@ -118,16 +66,8 @@ inline constexpr char kPassword[] = "pw-alice";
 // A logged-in account with the sample rows (saved, so their file offsets are >= 0).
 class OpenAccount : public ::testing::Test {
   protected:
-    struct Host : EntryListHost {
-        Session* session = nullptr;
-        bool isLoggedIn() override { return session && session->isLoggedIn(); }
-        void setModified(bool modified) override {
-            if (session) session->setModified(modified);
-        }
-    };
-
     OpenAccount()
-        : list(host), session(ui, list, messages),
+        : session(ui, ui, messages), list(session.entries()),
           guard(clipboard, window,
                 [this] {
                     return GuardOptions{settings.guard, settings.guardTime, settings.minimize};
@@ -135,7 +75,6 @@ class OpenAccount : public ::testing::Test {
           clipboardCommands(session, list, settings, messages, clipboard, guard, shell, window,
                             [this] { return interchangeTexts(messages, false); }),
           entryCommands(session, list, clipboard, guard, window, &editor) {
-        host.session = &session;
         guard.attach(guardWindow, "Guarding...\n.");
         file = dir.file("vault.khk");
         Account account;
@@ -183,9 +122,8 @@ class OpenAccount : public ::testing::Test {
     MessageTable messages;
     Settings settings;
     FakeSessionUi ui;
-    Host host;
-    EntryList list;
     Session session;
+    EntryList& list;
     FakeClipboard clipboard;
     FakeShell shell;
     FakeMainWindow window;

@@ -5,8 +5,8 @@
 // window that start it.
 #include "../clipboard/command_fakes.h"
 #include "../win32/main_window_fixture.h"
-#include "clipboard/clipboard_feature.h"
-#include "clipboard/tfrm_guard.h"
+#include "clipboard_feature.h"
+#include "tfrm_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -308,7 +308,7 @@ TEST_F(GuardMainTest, CtrlCCopiesTheSecretAndTheGuardWindowComesUp) {
     press(all, 'C', true);
     ASSERT_NE(nullptr, guardWindow());
     EXPECT_TRUE(IsWindowVisible(guardWindow()->handle()));
-    EXPECT_EQ("Entry wifi has been copyed to Clipboard!", main_->statusText());
+    EXPECT_EQ("Entry wifi has been copied to the Clipboard!", main_->statusText());
     SystemClipboard clipboard;
     EXPECT_EQ("Mango", std::string(clipboard.text().value_or(SecretString("<none>")).view()));
     for (int i = 0; i < 21; ++i)

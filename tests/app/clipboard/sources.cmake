@@ -1,9 +1,6 @@
-# The clipboard feature: the commands and the Password Guard natively; the guard's window
-# and the real clipboard under Wine.
-target_sources(app_tests PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/password_guard_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/clipboard_commands_test.cpp
-)
+# The clipboard feature: the commands natively; the guard's window and the real clipboard
+# under Wine.
+target_sources(app_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/clipboard_commands_test.cpp)
 if(WIN32)
     target_sources(main_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/guard_window_test.cpp)
 endif()

@@ -251,5 +251,21 @@ TEST_F(EntryCommandsTest, UndeleteRevivesTheCurrentEntryAsUnsaved) {
     EXPECT_EQ(kIconPassword, row(kMail).icon);
 }
 
+TEST_F(EntryCommandsTest, UndeleteRevivesEverySelectedDeletedEntryInOneChange) {
+    session.setModified(false);
+    list.selectAll(EntryView::lvPassword);
+    list.deleteRows(true);
+    int modifiedEvents = 0;
+    const auto watch = session.OnModifiedChanged.subscribe([&](bool) { ++modifiedEvents; });
+    entryCommands.undelete();
+    for (int i = 0; i < list.rowCount(EntryView::lvPassword); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(kOffsetUnsaved, row(i).record->fileOffset);
+        EXPECT_EQ(kIconNew, row(i).icon);
+    }
+    EXPECT_EQ(1, modifiedEvents);
+    EXPECT_TRUE(session.modified());
+}
+
 } // namespace
 } // namespace kh::test

@@ -5,7 +5,7 @@
 #include "../../diag/win32/window_script.h"
 #include "../clipboard/command_fakes.h"
 #include "../win32/main_window_fixture.h"
-#include "entries/entries_feature.h"
+#include "entries_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -125,13 +125,13 @@ TEST_F(EntryWizardWindowTest, DesignPagesControlsLimitsAndTexts) {
     for (const auto& c : wizard.controls())
         if (c->kind() == ControlKind::Label) all.push_back(textOf(c->handle()));
     for (const char* fixed :
-         {"This will help you to add a new entry or edit an existing entry in the account.",
+         {"This wizard adds a new entry to the account or edits an existing one.",
           "Press Next to continue.", "Detailed Message",
-          "Here, you can input detailed information of the entry.",
+          "Here you can type detailed information about the entry.",
           "Which type of data will be stored in this entry:", "Password",
-          "Set the password to be stored in the entry.", "Password:", "Comfirm:", "Finish",
-          "Congratulations! All information about the new entry has been obtained.",
-          " Press 'Finish' to finish the process."})
+          "Set the password to be stored in the entry.", "Password:", "Confirm:", "Finish",
+          "Congratulations! Everything the new entry needs has been entered.",
+          "Press 'Finish' to finish."})
         EXPECT_NE(all.end(), std::find(all.begin(), all.end(), fixed)) << fixed;
     const std::string note = textOf(control("Label2"));
     EXPECT_NE(std::string::npos, note.find("example.com")) << note;

@@ -291,7 +291,7 @@ TEST_F(InterchangeTest, ALargeImportChangesTheListOnce) {
     }
     ASSERT_TRUE(list.chooseTypeTab(kEntryLink));
     int changes = 0;
-    list.OnRowsChanged = [&changes](RowsChange) { ++changes; };
+    const auto watch = list.OnRowsChanged.subscribe([&changes](RowsChange) { ++changes; });
     EXPECT_EQ(10000,
               commands.importText(entriesText(entries, interchangeTexts(messages, false)).view()));
     EXPECT_EQ(1, changes);

@@ -3,7 +3,7 @@
 // type tab exported and imported again through the system clipboard.
 #include "../win32/main_window_fixture.h"
 
-#include "interchange/interchange_feature.h"
+#include "interchange_feature.h"
 #include "text_format.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +77,7 @@ TEST_F(InterchangeWindowTest, ATypeTabGoesOutWholeAndComesBackThroughTheClipboar
     // The file's blocks, as another program would put them on the clipboard.
     const Bytes bytes = readBytes(dir_.file("links.xml"));
     const std::string text(bytes.begin(), bytes.end());
-    ASSERT_TRUE(main_->context().clipboard.setText(text));
+    ASSERT_TRUE(main_->clipboard().setText(text));
     main_->runCommand(CommandId::ImportFromClipboard);
 
     EXPECT_EQ("Import From XML: 2 items imported!", main_->statusText());

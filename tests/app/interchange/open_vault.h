@@ -4,13 +4,13 @@
 #pragma once
 
 #include "../../support/test_files.h"
-#include "../session_fakes.h"
 #include "account_file.h"
 #include "entry_list.h"
 #include "message_table.h"
 #include "password_guard.h"
 #include "services.h"
 #include "session.h"
+#include "session_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ class FakeDialogs : public FileDialogs, public Prompts {
   public:
     std::deque<std::optional<std::string>> answers; // Cancel when empty
     std::vector<FileDialogRequest> saves, opens;
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings, infos;
     std::function<void()> whileOpen; // runs (once) while the next dialog is open
 
     std::optional<std::string> saveFile(const FileDialogRequest& request) override {
@@ -47,13 +47,17 @@ class FakeDialogs : public FileDialogs, public Prompts {
         ADD_FAILURE() << "no folder is chosen here";
         return std::nullopt;
     }
-    bool yesNo(const std::string&, const std::string& text) override {
+    bool ask(const std::string&, const std::string& text, DefaultButton) override {
         ADD_FAILURE() << "unexpected question: " << text;
         return false;
     }
     void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         warnings.push_back(text);
+    }
+    void information(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Keyhaven", caption);
+        infos.push_back(text);
     }
 
   private:
@@ -96,18 +100,9 @@ struct VaultRow {
 // Logged in to an account file holding `rows` (saved, so their file offsets are >= 0).
 class OpenVault : public ::testing::Test {
   protected:
-    struct Host : EntryListHost {
-        Session* session = nullptr;
-        bool isLoggedIn() override { return session && session->isLoggedIn(); }
-        void setModified(bool modified) override {
-            if (session) session->setModified(modified);
-        }
-    };
-
     explicit OpenVault(const std::vector<VaultRow>& rows)
-        : list(host), session(ui, list, messages),
+        : session(ui, ui, messages), list(session.entries()),
           guard(clipboard, window, [this] { return guardOptions; }) {
-        host.session = &session;
         guard.attach(guardWindow, "Guarding...\n.");
         file = dir.file("vault.khk");
         Account account;
@@ -150,9 +145,8 @@ class OpenVault : public ::testing::Test {
     std::string file;
     MessageTable messages;
     FakeSessionUi ui;
-    Host host;
-    EntryList list;
     Session session;
+    EntryList& list;
     FakeClipboard clipboard;
     FakeMainWindow window;
     FakeGuardWindow guardWindow;

@@ -85,6 +85,7 @@ TEST_F(FinderTest, TheOptionsDecideWhereTheTextIsLookedFor) {
         SCOPED_TRACE(c.what);
         SearchRequest r = request(c.text);
         c.options(r);
+        list.selectOnly(list.visibleList(), -1); // nothing found leaves the selection alone
         const int last = finder.findEntries(r);
         EXPECT_EQ(c.found, selectedTitles());
         if (c.found.empty()) {
@@ -98,7 +99,7 @@ TEST_F(FinderTest, TheOptionsDecideWhereTheTextIsLookedFor) {
 
 TEST_F(FinderTest, FindAgainWalksTheMatchesAndStopsAtTheEnd) {
     EXPECT_EQ(0, finder.findEntries(request("kiwi")));
-    EXPECT_EQ("Found: 1 items!", ui.status);
+    EXPECT_EQ("Found: 1 item!", ui.status);
     for (int expected : {2, 3, 4}) {
         EXPECT_EQ(0, findAgain());
         EXPECT_EQ(Texts{list.row(EntryView::lvPassword, expected).caption}, selectedTitles());
@@ -106,12 +107,13 @@ TEST_F(FinderTest, FindAgainWalksTheMatchesAndStopsAtTheEnd) {
     EXPECT_EQ((std::vector<int>{0, 2, 3, 4}), window.shownRows);
     EXPECT_TRUE(ui.warnings.empty());
 
-    // No wrap-around: past the last match it stays not found, and nothing stays selected.
+    // No wrap-around: past the last match it stays not found, and the last match stays
+    // selected.
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(0, findAgain());
         EXPECT_EQ(Texts(i + 1, notFound("kiwi")), ui.warnings);
         EXPECT_EQ(notFound("kiwi"), ui.status);
-        EXPECT_TRUE(selectedTitles().empty());
+        EXPECT_EQ(Texts{list.row(EntryView::lvPassword, 4).caption}, selectedTitles());
     }
 
     // Until the user selects a row: the next search begins at that row.
@@ -132,10 +134,10 @@ TEST_F(FinderTest, FindAllSelectsEveryMatchAndFindAgainGoesOnAfterTheLast) {
 
 TEST_F(FinderTest, TheSearchesOwnSelectionDoesNotMoveItsStart) {
     // As the main window does: every selection it shows is reported as the user's.
-    list.OnRowsChanged = [this](RowsChange) {
+    const auto watch = list.OnRowsChanged.subscribe([this](RowsChange) {
         const std::vector<int> selected = list.visibleSelection();
         if (!selected.empty()) finder.rowSelected(selected.front());
-    };
+    });
     EXPECT_EQ(0, finder.findEntries(request("kiwi")));
     EXPECT_EQ(0, finder.state().searchStart());
     findAgain();
@@ -169,12 +171,18 @@ TEST_F(FinderTest, TheDialogsTextIsCheckedCutAndToldSafely) {
 
     EXPECT_EQ(Outcome::Found, finder.findFromDialog("forum", defaults, dialogs));
     EXPECT_EQ(Texts{"Forum"}, selectedTitles());
-    EXPECT_EQ(3u, dialogs.warnings.size());
+    // Nothing found: the selection stays.
+    EXPECT_EQ(Outcome::NotFound, finder.findFromDialog("nowhere", defaults, dialogs));
+    EXPECT_EQ(Texts{"Forum"}, selectedTitles());
+    EXPECT_EQ(4u, dialogs.warnings.size());
     EXPECT_TRUE(ui.warnings.empty()); // the dialog's boxes are its own
 }
 
-TEST_F(FinderTest, EarlierTextsAreNewestFirstWithoutRepeats) {
-    const SearchRequest defaults;
+TEST_F(FinderTest, EarlierTextsAreNewestFirstWithoutRepeatsAndNeverFromPasswords) {
+    SearchRequest defaults;
+    defaults.inPassword = false;
+    finder.findFromDialog("piece of a password", SearchRequest{}, dialogs);
+    EXPECT_TRUE(finder.earlierTexts().empty());
     for (int i = 0; i < 12; ++i)
         finder.findFromDialog("text " + std::to_string(i), defaults, dialogs);
     finder.findFromDialog("text 5", defaults, dialogs);

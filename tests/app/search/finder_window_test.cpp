@@ -4,7 +4,7 @@
 // the search text gone with the account.
 #include "../win32/main_window_fixture.h"
 
-#include "search/search_feature.h"
+#include "search_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ class FinderWindowTest : public MainWindowFixture {
         SetWindowTextA(textField(), text);
         keyDown(textField(), VK_RETURN);
     }
-    bool searchTextExists() { return main_->context().services.searchTextExists(); }
+    bool searchTextExists() { return main_->searchFeature().searchTextExists(); }
 
     SearchFeature* feature_ = nullptr;
 };
@@ -66,14 +66,14 @@ TEST_F(FinderWindowTest, CtrlFOpensTheDialogAndEnterFindsAPasswordsEntry) {
     find("mango"); // only in wifi's password; the list shows "******"
     EXPECT_FALSE(finder().isVisible());
     EXPECT_EQ(Texts{"wifi"}, selectedTitles(all));
-    EXPECT_EQ("Found: 1 items!", main_->statusText());
+    EXPECT_EQ("Found: 1 item!", main_->statusText());
     EXPECT_TRUE(searchTextExists());
 
     // F3 past the last match: not found, in a box and on the status bar.
     press(all, VK_F3);
     EXPECT_EQ(Texts{"String: mango not found!"}, main_->warnings);
     EXPECT_EQ("String: mango not found!", main_->statusText());
-    EXPECT_TRUE(selectedTitles(all).empty());
+    EXPECT_EQ(Texts{"wifi"}, selectedTitles(all)); // nothing found: the selection stays
 
     // A row the user selects is where the next search begins.
     selectOnly(all, 0);
@@ -121,7 +121,11 @@ TEST_F(FinderWindowTest, AnEmptyOrMissingTextKeepsTheDialogOpenAndEscClosesIt) {
     find("no such thing");
     EXPECT_EQ("String: no such thing not found!", main_->warnings.back());
     EXPECT_TRUE(finder().isVisible());
-    EXPECT_EQ("", windowText(textField()));
+    EXPECT_EQ("no such thing", windowText(textField())); // kept to be corrected
+    // Searched among the passwords: not kept for the drop-down.
+    EXPECT_EQ(0, SendMessageA(combo(), CB_GETCOUNT, 0, 0));
+    altKey(textField(), 'P'); // passwords off
+    find("nothing either");
     EXPECT_EQ(1, SendMessageA(combo(), CB_GETCOUNT, 0, 0)); // the earlier text to choose
 
     keyDown(textField(), VK_ESCAPE);

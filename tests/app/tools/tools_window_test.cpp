@@ -3,7 +3,7 @@
 // files; the Settings dialog from a fresh profile to config.ini.
 #include "main_window_fixture.h"
 #include "modal_steps.h"
-#include "tools/tools_feature.h"
+#include "tools_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,7 @@ TEST_F(ToolsWindowTest, GeneratorOpensLoggedOutWithItsDefaultsAndGeneratesOnItsK
         EXPECT_TRUE(checked(generator, box)) << box;
     EXPECT_EQ("15", text(generator, "edLength"));
     EXPECT_EQ("", text(generator, "edPassword"));
-    EXPECT_EQ("Copy Password To Clipboard.", generator.get<TControl>("sbCopy").hint());
+    EXPECT_EQ("Copy the password to the Clipboard", generator.get<TControl>("sbCopy").hint());
     EXPECT_EQ("Strength: 92 bits", text(generator, "lbStrength"));
 
     // Enter, then Alt+G: fifteen characters of the four classes each time.
@@ -108,11 +108,21 @@ TEST_F(ToolsWindowTest, GeneratorOpensLoggedOutWithItsDefaultsAndGeneratesOnItsK
     const std::string capitals = windowText(result);
     EXPECT_TRUE(std::regex_match(capitals, std::regex("[A-Z]{8}"))) << capitals;
 
-    // No class at all: nothing to generate, the result stays.
+    // No class at all: nothing to generate, the result stays and the line says why.
     test::click(generator.get<TControl>("cbAZ").handle());
-    EXPECT_EQ("Strength: 0 bits", text(generator, "lbStrength"));
+    EXPECT_EQ("Choose at least one kind of character to generate a password.",
+              text(generator, "lbStrength"));
     keyDown(result, VK_RETURN);
     EXPECT_EQ(capitals, windowText(result));
+    test::click(generator.get<TControl>("cbAZ").handle());
+
+    // A length the generator cannot take shows as the one it used.
+    SetWindowTextA(generator.get<TControl>("edLength").handle(), "600");
+    keyDown(result, VK_RETURN);
+    EXPECT_EQ("512", text(generator, "edLength"));
+    EXPECT_EQ(512, GetWindowTextLengthA(result));
+    SetWindowTextA(generator.get<TControl>("edLength").handle(), "8");
+    test::click(generator.get<TControl>("cbAZ").handle());
 
     // Esc closes and empties the result; reopened, the choices are as they were left.
     keyDown(result, VK_ESCAPE);
@@ -125,7 +135,7 @@ TEST_F(ToolsWindowTest, GeneratorOpensLoggedOutWithItsDefaultsAndGeneratesOnItsK
     generator.close();
 }
 
-TEST_F(ToolsWindowTest, GeneratorCopyClosesAndTheGuardEmptiesTheClipboardAtTheEnd) {
+TEST_F(ToolsWindowTest, GeneratorCopyKeepsTheWindowAndTheGuardEmptiesTheClipboardAtTheEnd) {
     main_->runCommand(CommandId::PasswordGenerator);
     TfrmGenerator& generator = tools_->generator();
     HWND result = generator.get<TControl>("edPassword").handle();
@@ -147,8 +157,8 @@ TEST_F(ToolsWindowTest, GeneratorCopyClosesAndTheGuardEmptiesTheClipboardAtTheEn
 
     test::click(copy);
     EXPECT_EQ(password, clipboardText());
-    EXPECT_EQ("", windowText(result));
-    EXPECT_FALSE(IsWindowVisible(generator.handle()));
+    EXPECT_EQ(password, windowText(result));
+    EXPECT_TRUE(IsWindowVisible(generator.handle())); // for another copy or password
     ASSERT_TRUE(main_->guard().running());
     EXPECT_EQ(password, main_->guard().remembered());
 
@@ -177,8 +187,10 @@ TEST_F(ToolsWindowTest, RemoverAsksForTheFileAndLeavesNothingOfIt) {
     EXPECT_EQ("XML File|*.xml|Keyhaven Files|*.khk|All Files|*.*",
               main_->dialogs.fileRequests[0].filter);
     EXPECT_EQ(1, main_->dialogs.fileRequests[0].filterIndex);
-    EXPECT_EQ(Texts{"Are you sure to remove file: " + path + " ?"}, main_->questions);
-    EXPECT_EQ(Texts{"File: " + path + " has been successfully removed!"}, main_->warnings);
+    EXPECT_EQ(Texts{"Are you sure you want to remove file: " + path + "?"}, main_->questions);
+    // A success in an information box, no warning.
+    EXPECT_EQ(Texts{"File: " + path + " has been successfully removed!"}, main_->infos);
+    EXPECT_TRUE(main_->warnings.empty());
 }
 
 TEST_F(ToolsWindowTest, RemoverReportsWhatItCouldNotRemoveAndKeepsTheFile) {
@@ -253,16 +265,32 @@ TEST_F(ToolsWindowTest, RemoverStartedAgainWhileOverwritingReturnsAtOnce) {
 
 class SettingsDialogTest : public ToolsWindowTest {
   protected:
+    // The dialog's tools with the hotkey recorded; after OK, the program's listeners of the
+    // settings' change run, then the one here records what the browser entries and the
+    // autorun value follow.
+    struct RecordedHotkey : HotkeyRegistration {
+        Texts* calls = nullptr;
+        void setHotkeyRegistered(bool on) override {
+            calls->push_back(on ? "hotkey on" : "hotkey off");
+        }
+    };
+
     void SetUp() override {
         ToolsWindowTest::SetUp();
-        FeatureServices& services = main_->context().services;
-        services.setHotkeyRegistered = [this](bool on) {
-            calls_.push_back(on ? "hotkey on" : "hotkey off");
-        };
-        services.updateBrowserMenu = [this](bool add) {
-            calls_.push_back(add ? "browser add" : "browser remove");
-        };
-        services.applyAutorun = [this] { calls_.push_back("autorun"); };
+        hotkey_.calls = &calls_;
+        changed_ = main_->settingsChanged().subscribe([this] {
+            calls_.push_back(main_->settings().withIE ? "browser add" : "browser remove");
+            calls_.push_back("autorun");
+        });
+        auto tools = std::make_unique<ToolsFeature>(
+            main_->session(), main_->settings(), main_->settingsChanged(), main_->messages(),
+            main_->clipboard(), main_->guard(), main_->dialogs, hotkey_, main_->mainWindow(),
+            main_->paths(), [this] {
+                HWND main = main_->handle();
+                return IsWindowVisible(main) ? main : nullptr;
+            });
+        tools_ = tools.get();
+        main_->setFeature(Feature::Tools, std::move(tools));
         dialog().setFileDialogs(main_->dialogs);
     }
 
@@ -281,6 +309,8 @@ class SettingsDialogTest : public ToolsWindowTest {
     }
 
     Texts calls_;
+    RecordedHotkey hotkey_;
+    Event<>::Subscription changed_;
 };
 
 TEST_F(SettingsDialogTest, AFreshProfileShowsTheDefaults) {
@@ -333,7 +363,7 @@ TEST_F(SettingsDialogTest, OkStoresEveryChangeAndConfigIniHoldsIt) {
     EXPECT_EQ(backup, main_->session().backupFolder());
     EXPECT_TRUE(std::filesystem::is_directory(backup));
 
-    main_->saveSettingsFile();
+    // config.ini holds them as soon as OK was pressed, not only when the program ends.
     const std::pair<const char*, std::string> keys[] = {
         {"Timeout", "1879048193"},
         {"MainGuard", "45"},

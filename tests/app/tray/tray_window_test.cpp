@@ -7,11 +7,11 @@
 
 #include "app_folders.h"
 #include "browser_win32.h"
+#include "help_feature.h"
 #include "hotkey.h"
-#include "instance/single_instance.h"
-#include "tray/install_tray.h"
-#include "tray/tray_feature.h"
-#include "tray/win32_registry.h"
+#include "single_instance.h"
+#include "tray_feature.h"
+#include "win32_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -24,17 +24,28 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-constexpr char kLogoutQuestion[] = "Are you sure to logout current Account?";
-constexpr char kSaveQuestion[] = "Do you want to save current Account?";
-constexpr char kHotkeyFailed[] = "Register Hotkey Failed! Please change hotkey from 'Preferrence'!";
+constexpr char kLogoutQuestion[] = "Are you sure you want to log out of the current account?";
+constexpr char kSaveQuestion[] = "Do you want to save the current account?";
+constexpr char kHotkeyFailed[] =
+    "Register Hotkey Failed! Please choose another hotkey in 'Preferences'!";
+
+// The Help feature with its tips counted instead of shown.
+class CountingHelp : public HelpFeature {
+  public:
+    CountingHelp(App& app, int& tips)
+        : HelpFeature(app.language(), app.settings().tip, shell_, prompts_, app.messages(), {}),
+          tips_(tips) {}
+    bool showTip(int) override { return ++tips_ > 0; }
+
+  private:
+    SystemShell shell_;
+    WindowPrompts prompts_{[] { return HWND(nullptr); }};
+    int& tips_;
+};
 
 class TrayWindowTest : public MainWindowFixture {
   protected:
-    TrayFeature& tray() {
-        TrayFeature* feature = trayFeature(*main_);
-        EXPECT_NE(feature, nullptr);
-        return *feature;
-    }
+    TrayFeature& tray() { return main_->trayFeature(); }
 
     HWND mainWindow() const { return main_->handle(); }
     bool shown() const { return IsWindowVisible(main_->handle()) && !IsIconic(main_->handle()); }
@@ -190,13 +201,12 @@ TEST_F(TrayWindowTest, HotkeyRegistrationFollowsTheSettings) {
 
 TEST_F(TrayWindowTest, SettingsDialogSlotsTakeTheHotkeyAwayAndGiveItBack) {
     openWindow();
-    FeatureServices& services = main_->context().services;
-    ASSERT_TRUE(services.setHotkeyRegistered);
-    services.setHotkeyRegistered(false);
+    HotkeyRegistration& hotkey = tray();
+    hotkey.setHotkeyRegistered(false);
     EXPECT_FALSE(tray().hotkeyRegistered());
     // The chord changed while the dialog was open: only the new one is registered.
     main_->settings().hotkeyValue = 0xC04E; // Ctrl+Alt+N
-    services.setHotkeyRegistered(true);
+    hotkey.setHotkeyRegistered(true);
     EXPECT_TRUE(tray().hotkeyRegistered());
     HWND other =
         CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -246,7 +256,7 @@ TEST_F(TrayWindowTest, TheFirstShowWaitsForTheFirstRestoreOrSkipsTheLoginForTheB
         openWindow();
         ShowWindow(mainWindow(), SW_HIDE);
         int tips = 0;
-        main_->context().services.showTip = [&tips](int) { return ++tips > 0; };
+        main_->setFeature(Feature::Help, std::make_unique<CountingHelp>(*main_, tips));
         StartState& start = main_->startState();
         start.startHidden = c.startHidden;
         start.processMode = c.processMode;
@@ -341,25 +351,25 @@ TEST_F(TrayWindowTest, TrayMenuItemsInOrderWithSeparatorsAndShortcuts) {
                             "&Open Keyhaven...",
                             "-",
                             "> &Manage Account",
-                            "Edit Account Information",
-                            "Change Account Password",
-                            "Find in Account\tCtrl+F",
+                            "&Edit Account Information",
+                            "&Change Account Password",
+                            "&Find in Account\tCtrl+F",
                             "&Save Account Data\tCtrl+S",
-                            "Save Account &As ...\tCtrl+D",
+                            "Save Account &As...\tCtrl+D",
                             "-",
-                            "Export All Entries To XML",
-                            "Export Selected Entries\tCtrl+M",
+                            "&Export All Entries to XML...",
+                            "Export Selected E&ntries...\tCtrl+M",
                             "-",
-                            "Setup New Account",
-                            "Login Existing Account\tCtrl+O",
-                            "&Import Existing Account",
+                            "Set &Up New Account...",
+                            "&Log In to Existing Account...\tCtrl+O",
+                            "&Import Existing Account...",
                             "-",
-                            "Logout Current Account\tCtrl+Q",
+                            "Lo&g Out of Current Account\tCtrl+Q",
                             "-",
-                            "Keyhaven &Preferrence ...",
-                            "Password Generator ...",
+                            "Keyhaven &Preferences...",
+                            "Password Gene&rator...",
                             "-",
-                            "Quit Keyhaven",
+                            "&Quit Keyhaven",
                         }));
 }
 
@@ -454,10 +464,10 @@ TEST_F(TrayWindowTest, AStartRegistersTheAccountFileTypeAndTheAutorunValue) {
     openWindow();
     EXPECT_EQ(userValue(kRunKey, "Keyhaven"), std::nullopt);
     main_->settings().autorun = true;
-    main_->context().services.applyAutorun();
+    main_->settingsChanged()();
     EXPECT_EQ(userValue(kRunKey, "Keyhaven"), "\"" + exe + "\" /start");
     main_->settings().autorun = false;
-    main_->context().services.applyAutorun();
+    main_->settingsChanged()();
     EXPECT_EQ(userValue(kRunKey, "Keyhaven"), std::nullopt);
 }
 

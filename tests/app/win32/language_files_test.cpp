@@ -3,11 +3,11 @@
 // every window, message, column and tab, also windows made after the switch.
 #include "main_window_fixture.h"
 
-#include "entries/entries_feature.h"
-#include "entries/tfrm_add_item.h"
-#include "help/help_feature.h"
-#include "language/language_feature.h"
+#include "entries_feature.h"
+#include "help_feature.h"
+#include "language_feature.h"
 #include "language_template.h"
+#include "tfrm_add_item.h"
 #include "tfrm_show_bug.h"
 #include "tfrm_tip.h"
 
@@ -106,7 +106,7 @@ TEST_F(LanguageFilesTest, TheGermanFileTranslatesEveryKeyOfTheTemplate) {
         const auto placeholders = [](const std::string& s) {
             std::string p;
             for (std::size_t i = 0; i + 1 < s.size(); ++i)
-                if (s[i] == '%') p += s[++i];
+                if (s[i] == '%' && s[i + 1] != '{') p += s[++i];  // %{one|many} is no argument
             return p;
         };
         EXPECT_EQ(placeholders(text), placeholders(found->second)) << key;
@@ -162,7 +162,7 @@ TEST_F(LanguageFilesTest, GermanAndBackReachEveryWindowAlsoOnesMadeAfterTheSwitc
 
     main_->runCommand(CommandId::DefaultLanguage);
     EXPECT_EQ("Title", column(0));
-    EXPECT_EQ("Do you want to save current Account?", main_->messages().text(Msg::querysave));
+    EXPECT_EQ("Do you want to save the current account?", main_->messages().text(Msg::querysave));
     EXPECT_EQ("&Account", main_->get<TToolButton>("ToolButton1").caption());
     EXPECT_EQ("ALL", main_->get<QTabControl>("mTabType").tabs()[0]);
     EXPECT_EQ("Welcome To Keyhaven", windowText(main_->loginDialog().handle()));
@@ -226,7 +226,8 @@ TEST_F(LanguageFilesTest, AFileThatLacksKeysLeavesThoseInEnglish) {
     openWindow();
     dynamic_cast<LanguageFeature&>(*main_->feature(Feature::Language)).chooseLanguage(file);
     EXPECT_EQ("Speichern?", main_->messages().text(Msg::querysave));
-    EXPECT_EQ("Are you sure to logout current Account?", main_->messages().text(Msg::querylogout));
+    EXPECT_EQ("Are you sure you want to log out of the current account?",
+              main_->messages().text(Msg::querylogout));
     EXPECT_EQ("&Account", main_->get<TToolButton>("ToolButton1").caption());
 }
 

@@ -1,12 +1,15 @@
-// The real main window and login dialog in-process: a TfrmMain whose boxes and file
-// dialogs give scripted answers, an account file and config.ini in a private folder, and
-// helpers that drive the window with the messages Windows would send.
+// The real program in-process (the App with its main window and login dialog) whose
+// session boxes, file dialogs, login and wizard give scripted answers, an account file and
+// config.ini in a private folder, and helpers that drive the window with the messages Windows would
+// send.
 #pragma once
 
+#include "account_feature.h"
 #include "account_file.h"
+#include "app.h"
+#include "session_feature.h"
 #include "test_files.h"
 #include "tfrm_login.h"
-#include "tfrm_main.h"
 #include "ui_test_support.h"
 
 #include <commctrl.h>
@@ -22,12 +25,14 @@
 
 namespace kh::test {
 
-// The answers a user would give, in order. A box nobody scripted fails the test and is
-// answered No / Cancel, so a real box never blocks the run.
-class ScriptedMain : public TfrmMain {
+// The answers a user would give, in order, to what the session asks of the windows. A box
+// nobody scripted fails the test and is answered No / Cancel, so a real box never blocks
+// the run.
+class Script : public Prompts,
+               public AccountFileDialogs,
+               public LoginPrompter,
+               public AccountWizardPrompter {
   public:
-    using TfrmMain::TfrmMain;
-
     struct LoginAnswer {
         LoginPrompt::Choice choice = LoginPrompt::Choice::Cancel;
         std::string file;
@@ -47,14 +52,19 @@ class ScriptedMain : public TfrmMain {
     std::function<void()> whileAsking;
 
     std::vector<std::string> questions;
+    std::vector<DefaultButton> defaults; // of each question
     std::vector<std::string> warnings;
+    std::vector<std::string> infos;        // information boxes
     std::vector<std::string> dialogStarts; // the start name of every file dialog
     std::vector<bool> backupDialogs;       // per save dialog: opened for a backup copy
     int wizardRuns = 0;
+    App* app = nullptr;
 
-    bool yesNoBox(const std::string& caption, const std::string& text) override {
+    bool ask(const std::string& caption, const std::string& text,
+             DefaultButton defaultButton) override {
         EXPECT_EQ("Hint", caption);
         questions.push_back(text);
+        defaults.push_back(defaultButton);
         if (whileAsking) whileAsking();
         if (yesNoAnswers.empty()) {
             ADD_FAILURE() << "unexpected question: " << text;
@@ -65,9 +75,14 @@ class ScriptedMain : public TfrmMain {
         return yes;
     }
 
-    void warningBox(const std::string& caption, const std::string& text) override {
+    void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         warnings.push_back(text);
+    }
+
+    void information(const std::string& caption, const std::string& text) override {
+        EXPECT_EQ("Keyhaven", caption);
+        infos.push_back(text);
     }
 
     std::optional<std::string> saveFileDialog(const std::string& start,
@@ -82,8 +97,17 @@ class ScriptedMain : public TfrmMain {
         return next(openAnswers, "open-file dialog at " + start);
     }
 
+    bool loginDialogShowing() override { return app->sessionFeature().loginDialogShowing(); }
+    void bringLoginDialogToFront() override { app->sessionFeature().bringLoginDialogToFront(); }
+    LoginPrompt waitForLoginDialog(const std::function<bool()>& done) override {
+        return app->sessionFeature().waitForLoginDialog(done);
+    }
+    void setLoginDialogOnTop(bool onTop) override {
+        app->sessionFeature().setLoginDialogOnTop(onTop);
+    }
+
     LoginPrompt runLoginDialog(const std::string& file, const std::string& name) override {
-        if (realLoginDialog) return TfrmMain::runLoginDialog(file, name);
+        if (realLoginDialog) return app->sessionFeature().runLoginDialog(file, name);
         LoginPrompt prompt;
         if (loginAnswers.empty()) {
             ADD_FAILURE() << "unexpected login dialog for " << file;
@@ -100,8 +124,85 @@ class ScriptedMain : public TfrmMain {
 
     std::optional<WizardAccount> runAccountWizard(bool import) override {
         ++wizardRuns;
-        if (realAccountWizard) return TfrmMain::runAccountWizard(import);
+        if (realAccountWizard) return app->accountFeature().runAccountWizard(import);
         return std::nullopt;
+    }
+
+    App::Overrides overrides() { return {this, this, this, this}; }
+
+  private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers,
+                                           const std::string& what) {
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected " << what;
+            return std::nullopt;
+        }
+        std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+struct ScriptHolder {
+    Script script_;
+};
+
+// The real program with a scripted session side, and the main window's view at hand.
+class ScriptedMain : private ScriptHolder, public App {
+  public:
+    explicit ScriptedMain(AppPaths paths) : App(std::move(paths), script_.overrides()) {
+        script_.app = this;
+    }
+
+    std::deque<bool>& yesNoAnswers = script_.yesNoAnswers;
+    std::deque<std::optional<std::string>>& saveAnswers = script_.saveAnswers;
+    std::deque<std::optional<std::string>>& openAnswers = script_.openAnswers;
+    std::deque<Script::LoginAnswer>& loginAnswers = script_.loginAnswers;
+    bool& realLoginDialog = script_.realLoginDialog;
+    bool& realAccountWizard = script_.realAccountWizard;
+    std::function<void()>& whileAsking = script_.whileAsking;
+    std::vector<std::string>& questions = script_.questions;
+    std::vector<std::string>& warnings = script_.warnings;
+    std::vector<std::string>& infos = script_.infos;
+    std::vector<DefaultButton>& defaults = script_.defaults;
+    std::vector<std::string>& dialogStarts = script_.dialogStarts;
+    std::vector<bool>& backupDialogs = script_.backupDialogs;
+    int& wizardRuns = script_.wizardRuns;
+
+    bool createMain() { return create(); }
+    bool yesNoBox(const std::string& caption, const std::string& text) {
+        return script_.yesNo(caption, text);
+    }
+    void warningBox(const std::string& caption, const std::string& text) {
+        script_.warning(caption, text);
+    }
+    std::optional<std::string> saveFileDialog(const std::string& start, bool backup = false) {
+        return script_.saveFileDialog(start, backup);
+    }
+    std::optional<std::string> openFileDialog(const std::string& start) {
+        return script_.openFileDialog(start);
+    }
+
+    // The main window, as the tests look at it.
+    HWND handle() const { return const_cast<ScriptedMain*>(this)->mainWindow().handle(); }
+    template <class T> T& get(std::string_view name) { return mainWindow().template get<T>(name); }
+    TMenu* menu(std::string_view name) { return mainWindow().menu(name); }
+    HWND tooltip() { return mainWindow().tooltip(); }
+    int scale(int units96) { return mainWindow().scale(units96); }
+    HFONT font(unsigned style = 0) { return mainWindow().font(style); }
+    void addMessageHook(TForm::MessageHook hook) { mainWindow().addMessageHook(std::move(hook)); }
+    const std::string& bannerText() { return mainWindow().bannerText(); }
+    const std::string& statusText() { return mainWindow().statusText(); }
+    bool commentVisible() { return mainWindow().commentVisible(); }
+    HWND listView(EntryView view) { return mainWindow().lists().listView(view); }
+    HWND visibleListView() { return mainWindow().lists().visibleListView(); }
+    bool chooseTab(int index) { return mainWindow().chooseTab(index); }
+    void setViewStyle(int style) { mainWindow().lists().setViewStyle(style); }
+    bool mainWindowVisible() { return mainWindow().mainWindowVisible(); }
+    void hideToTray() { mainWindow().hideToTray(); }
+    void restoreFromTray() { mainWindow().restoreFromTray(); }
+    FileDialogRequest accountSaveRequest(const std::string& start, bool backup) {
+        return sessionFeature().saveRequest(start, backup);
     }
 
     // The same scripted answers for the boxes and file dialogs of the program's other
@@ -109,11 +210,15 @@ class ScriptedMain : public TfrmMain {
     class Dialogs : public Prompts, public FileDialogs {
       public:
         explicit Dialogs(ScriptedMain& main) : main_(main) {}
-        bool yesNo(const std::string& caption, const std::string& text) override {
-            return main_.yesNoBox(caption, text);
+        bool ask(const std::string& caption, const std::string& text,
+                 DefaultButton defaultButton) override {
+            return main_.script_.ask(caption, text, defaultButton);
         }
         void warning(const std::string& caption, const std::string& text) override {
             main_.warningBox(caption, text);
+        }
+        void information(const std::string& caption, const std::string& text) override {
+            main_.script_.information(caption, text);
         }
         std::optional<std::string> saveFile(const FileDialogRequest& request) override {
             fileRequests.push_back(request);
@@ -133,18 +238,6 @@ class ScriptedMain : public TfrmMain {
         ScriptedMain& main_;
     };
     Dialogs dialogs{*this};
-
-  private:
-    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers,
-                                           const std::string& what) {
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected " << what;
-            return std::nullopt;
-        }
-        std::optional<std::string> answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 struct SampleEntry {

@@ -3,7 +3,7 @@
 // the banner, the automatic logout and the settings written at the end.
 #include "main_window_fixture.h"
 
-#include "language/language_feature.h"
+#include "language_feature.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-constexpr char kPrompting[] = "Waitting For Login......";
+constexpr char kPrompting[] = "Waiting For Login...";
 
 class MainWindowTest : public MainWindowFixture {};
 
@@ -28,7 +28,7 @@ TEST_F(MainWindowTest, LoginShowsEveryRowWithItsTexts) {
     EXPECT_FALSE(main_->get<TToolButton>("tbLogout").isActive());
     login();
 
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
     EXPECT_EQ("Successfully Loaded: alice!", main_->statusText());
     EXPECT_TRUE(main_->warnings.empty());
     EXPECT_TRUE(main_->get<TToolButton>("tbLogout").isActive());
@@ -51,7 +51,7 @@ TEST_F(MainWindowTest, LoginShowsEveryRowWithItsTexts) {
     const std::array<Texts, 5> rows = {{
         {"mail@example.com", "example.com", "******", "Webmail", "Password"},
         {"Bank", "bank.example.org", "******", "https://bank.example.org/login", "Link"},
-        {"Shopping", "Note", "******", "Buy milk", "Text"},
+        {"Shopping", "Note", "", "Buy milk", "Text"},
         {"wifi", "Router", "******", "Home router", "Password"},
         {"Forum", "Board", "******", "forum.example.net/board", "Link"},
     }};
@@ -77,19 +77,23 @@ TEST_F(MainWindowTest, FailedLoginsWarnAndLeaveTheListsEmpty) {
         std::string file;
         const char* name;
         const char* password;
+        std::string message;
     };
+    const std::string wrong = "Wrong name or password for the account file " + accountFile_ + ".";
     const Case cases[] = {
-        {"wrong password", accountFile_, kAccountName, "wrong"},
-        {"wrong name", accountFile_, "bob", kAccountPassword},
-        {"damaged header", damaged, kAccountName, kAccountPassword},
-        {"missing file", dir_.file("missing.khk"), kAccountName, kAccountPassword},
+        {"wrong password", accountFile_, kAccountName, "wrong", wrong},
+        {"wrong name", accountFile_, "bob", kAccountPassword, wrong},
+        {"damaged header", damaged, kAccountName, kAccountPassword,
+         "Load Account File: " + damaged + " Failed!"},
+        {"missing file", dir_.file("missing.khk"), kAccountName, kAccountPassword,
+         "Load Account File: " + dir_.file("missing.khk") + " Failed!"},
     };
     openWindow();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         main_->warnings.clear();
         EXPECT_FALSE(main_->session().loginAccount(c.file, c.name, c.password));
-        EXPECT_EQ(Texts{"Load Account File: " + c.file + " Failed!"}, main_->warnings);
+        EXPECT_EQ(Texts{c.message}, main_->warnings);
         EXPECT_FALSE(main_->session().isLoggedIn());
         EXPECT_EQ(0, rowCount(list(EntryView::lvPassword)));
         EXPECT_EQ(0, rowCount(list(EntryView::lvSub)));
@@ -160,7 +164,8 @@ TEST_F(MainWindowTest, TypeTabsShowTheirRowsCountAndTheCommentRule) {
         EXPECT_EQ(list(c.visible), main_->visibleListView());
         EXPECT_TRUE(IsWindowVisible(list(c.visible)));
         EXPECT_EQ(c.titles, columnTexts(list(c.visible), kColumnTitle));
-        EXPECT_EQ("Account: alice [Total: " + std::to_string(c.total) + " Entries!]",
+        EXPECT_EQ("Account: alice [Total: " + std::to_string(c.total) +
+                      (c.total == 1 ? " Entry]" : " Entries]"),
                   main_->statusText());
         EXPECT_EQ(c.comment, main_->commentVisible());
         if (c.comment) { // a Text entry shows its message below the list
@@ -181,7 +186,7 @@ TEST_F(MainWindowTest, DeleteInTypeTabThenUndeleteDeleteAgainAndSave) {
     selectOnly(sub, 0);
     main_->yesNoAnswers = {true};
     press(sub, VK_DELETE, true);
-    EXPECT_EQ(Texts{"Are you sure to delete entry: Bank?"}, main_->questions);
+    EXPECT_EQ(Texts{"Are you sure you want to delete entry: Bank?"}, main_->questions);
     EXPECT_EQ(kIconDeleted, icon(sub, 0));
     EXPECT_EQ(kIconDeleted, icon(all, 1));
     EXPECT_EQ(kOffsetDeleted, bankRecord()->fileOffset);
@@ -211,10 +216,12 @@ TEST_F(MainWindowTest, DeleteInTypeTabThenUndeleteDeleteAgainAndSave) {
     EXPECT_EQ(kIconLink, icon(sub, 0));
     EXPECT_EQ(kIconLink, icon(all, 3));
 
-    // The first save of a session leaves a copy in "backup\" beside the file.
+    // The first save of a session leaves a copy in "backup\" beside the file: the file as
+    // it was before the save.
     const std::string backup = dir_.file("backup") + "\\alice1.khk";
     ASSERT_TRUE(std::filesystem::exists(backup));
-    EXPECT_EQ(kept, titlesOnDisk(backup));
+    EXPECT_EQ((Texts{"mail@example.com", "Bank", "Shopping", "wifi", "Forum"}),
+              titlesOnDisk(backup));
 
     // The row behind the removed one still opens its own entry.
     selectOnly(sub, 0);
@@ -234,7 +241,7 @@ TEST_F(MainWindowTest, SortInsideATypeTabKeepsEachRowWithItsEntry) {
     selectOnly(sub, 0);
     main_->yesNoAnswers = {true};
     press(sub, VK_DELETE, true);
-    EXPECT_EQ(Texts{"Are you sure to delete entry: wifi?"}, main_->questions);
+    EXPECT_EQ(Texts{"Are you sure you want to delete entry: wifi?"}, main_->questions);
     EXPECT_EQ(kIconDeleted, icon(sub, 0));
     EXPECT_EQ(kIconDeleted, icon(all, 3));
     EXPECT_EQ(kIconPassword, icon(all, 0));
@@ -292,8 +299,8 @@ TEST_F(MainWindowTest, LogoutAsksAndSavesOnlyWhenTold) {
         bool loggedOut;
         std::size_t entriesOnDisk;
     };
-    const std::string sure = "Are you sure to logout current Account?";
-    const std::string save = "Do you want to save current Account?";
+    const std::string sure = "Are you sure you want to log out of the current account?";
+    const std::string save = "Do you want to save the current account?";
     const Case cases[] = {
         {"unmodified", false, {true}, {sure}, true, 5},
         {"modified, save", true, {true, true}, {sure, save}, true, 4},
@@ -396,9 +403,11 @@ TEST_F(MainWindowTest, SaveAsAndBackupCopyTakeTheirFileFromTheSaveDialog) {
     EXPECT_EQ(copy + ".khk", main_->session().fileName());
     EXPECT_EQ(copy + ".khk", main_->session().lastFileName());
     EXPECT_FALSE(main_->session().modified());
-    // A save like any other: the first of the session leaves a rotating copy.
-    const std::string rotating = dir_.file("backup") + "\\alice1.khk";
-    EXPECT_EQ(5u, titlesOnDisk(rotating).size());
+    // A save like any other, but to a file that was not there: there is nothing before it
+    // to keep, so no rotating copy (the account's old file stays as it was).
+    const std::string backupFolder = dir_.file("backup");
+    EXPECT_FALSE(std::filesystem::exists(backupFolder));
+    EXPECT_EQ(5u, titlesOnDisk(accountFile_).size());
 
     // Backup: the copy gets the changes, the account stays on its own file, still modified,
     // and no rotating copy is made.
@@ -412,9 +421,7 @@ TEST_F(MainWindowTest, SaveAsAndBackupCopyTakeTheirFileFromTheSaveDialog) {
     EXPECT_EQ(copy + ".khk", main_->session().fileName());
     EXPECT_TRUE(main_->session().modified());
     EXPECT_EQ(5u, titlesOnDisk(copy + ".khk").size());
-    EXPECT_EQ(5u, titlesOnDisk(rotating).size());
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir_.path() / "backup"),
-                               std::filesystem::directory_iterator()));
+    EXPECT_FALSE(std::filesystem::exists(backupFolder));
     EXPECT_TRUE(main_->warnings.empty());
 }
 
@@ -427,9 +434,9 @@ TEST_F(MainWindowTest, YesGivenAfterTheAutomaticLogoutCountsAsNo) {
         std::string question;
     };
     const Case cases[] = {
-        {"Ctrl+Del", VK_DELETE, true, false, "Are you sure to delete entry: wifi?"},
-        {"Shift+Del", VK_DELETE, false, true, "Are you sure to delete all the entries?"},
-        {"Ctrl+Q", 'Q', true, false, "Are you sure to logout current Account?"},
+        {"Ctrl+Del", VK_DELETE, true, false, "Are you sure you want to delete entry: wifi?"},
+        {"Shift+Del", VK_DELETE, false, true, "Are you sure you want to delete all the entries?"},
+        {"Ctrl+Q", 'Q', true, false, "Are you sure you want to log out of the current account?"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -481,7 +488,7 @@ TEST_F(MainWindowTest, ClickShowsNothingWithDisplayPasswordOff) {
     HWND all = list(EntryView::lvPassword);
     selectOnly(all, 0);
     click(all);
-    EXPECT_EQ("Account: alice [Total: 5 Entries!]", main_->bannerText());
+    EXPECT_EQ("Account: alice [Total: 5 Entries]", main_->bannerText());
 }
 
 TEST_F(MainWindowTest, GuardTicksLogOutAfterMainGuardMinutesAndLoseChanges) {

@@ -220,7 +220,7 @@ TEST_F(MainWindowViewTest, TheBannerNamesTheOpenAccountFileAndBackupsHaveTheirOw
     EXPECT_EQ("", banner.hint());
     login();
     EXPECT_EQ(accountFile_, banner.hint());
-    EXPECT_EQ("Backup Account Data", main_->accountSaveRequest(accountFile_, true).title);
+    EXPECT_EQ("Back Up Account Data...", main_->accountSaveRequest(accountFile_, true).title);
     EXPECT_EQ("", main_->accountSaveRequest(accountFile_, false).title);
     main_->session().endSession();
     EXPECT_EQ("", banner.hint());

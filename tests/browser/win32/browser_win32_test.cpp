@@ -129,5 +129,90 @@ TEST(RequestServerWin32, ServesABlockInTheBridgesMemory) {
     EXPECT_EQ(host.ended, 1);
 }
 
+// A block in the program's own image: data of the program, not a block of its sender.
+alignas(16) std::uint8_t imageBlock[kBlockSize];
+
+DWORD protectionAt(const void* address) {
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(address, &info, sizeof info);
+    return info.Protect;
+}
+
+// A request placed in every kind of memory this process can make: only committed private
+// read-write memory is read or written, every other block stays exactly as it was, and no
+// page changes its protection.
+TEST(RequestServerWin32, TouchesOnlyCommittedPrivateReadWriteMemory) {
+    test::FakeLoginStore store({test::link("alice@example.com", "https://example.com/", "pw")});
+    AlwaysLoggedIn host;
+    WindowsProcessMemory memory;
+    RequestServer server(store, host, memory);
+    RequestBlock request;
+    putFieldText(request, kUserNameField, "alice");
+    putFieldText(request, kAddressField, "https://example.com/login");
+
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const std::size_t page = system.dwPageSize;
+    const auto pages = [page](std::size_t count, DWORD type = MEM_COMMIT | MEM_RESERVE) {
+        return static_cast<std::uint8_t*>(
+            VirtualAlloc(nullptr, count * page, type, PAGE_READWRITE));
+    };
+    HANDLE mapping =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(page), nullptr);
+    ASSERT_TRUE(mapping);
+    auto* view = static_cast<std::uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, page));
+    auto heap = std::make_unique<RequestBlock>();
+    std::uint8_t* twoPages = pages(2);
+
+    struct Place {
+        const char* what;
+        std::uint8_t* block;
+        DWORD protection; // given after the request is in place; 0: as allocated
+        bool allowed;
+        std::uint8_t* protect = nullptr; // the page to protect, when not the block's
+    };
+    const Place places[] = {
+        {"a heap block", heap->data(), 0, true},
+        {"a page of its own", pages(1), 0, true},
+        {"a read-only page", pages(1), PAGE_READONLY, false},
+        {"a guard page", pages(1), PAGE_READWRITE | PAGE_GUARD, false},
+        {"an executable page", pages(1), PAGE_EXECUTE_READWRITE, false},
+        {"a block running into a read-only page", twoPages + page - 100, PAGE_READONLY, false,
+         twoPages + page},
+        {"a mapped view", view, 0, false},
+        {"the program's image", imageBlock, 0, false},
+        {"reserved, not committed", pages(1, MEM_RESERVE), 0, false},
+    };
+    for (const Place& p : places) {
+        SCOPED_TRACE(p.what);
+        ASSERT_TRUE(p.block);
+        const bool committed = std::string_view(p.what) != "reserved, not committed";
+        if (committed) std::memcpy(p.block, request.data(), kBlockSize);
+        DWORD old = 0;
+        if (p.protection != 0)
+            ASSERT_TRUE(VirtualProtect(p.protect ? p.protect : p.block, page, p.protection, &old));
+        const DWORD before = protectionAt(p.protect ? p.protect : p.block);
+
+        const std::intptr_t result =
+            server.serve(0x1621, GetCurrentProcessId(), reinterpret_cast<std::uintptr_t>(p.block));
+        EXPECT_EQ(result, p.allowed ? 1 : 0);
+        EXPECT_EQ(protectionAt(p.protect ? p.protect : p.block), before);
+        if (!committed) continue;
+        if (p.protection != 0)
+            ASSERT_TRUE(
+                VirtualProtect(p.protect ? p.protect : p.block, page, PAGE_READWRITE, &old));
+        RequestBlock after;
+        std::memcpy(after.data(), p.block, kBlockSize);
+        if (p.allowed) {
+            EXPECT_EQ(fieldText(after, kPasswordField), "pw");
+            EXPECT_EQ(completionCode(after), 0x1621u);
+        } else {
+            EXPECT_EQ(std::memcmp(after.data(), request.data(), kBlockSize), 0);
+        }
+    }
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
 } // namespace
 } // namespace kh::browser

@@ -1,0 +1,3 @@
+# The language menu.
+kh_app_part(
+    WINDOWS language_feature.cpp)

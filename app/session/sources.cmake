@@ -1,0 +1,6 @@
+# The account session with the entry list it owns: login, load, save, backups, logout, the
+# automatic logout; the login
+# dialog and the session commands.
+kh_app_part(
+    LOGIC session.cpp entry_list.cpp backup.cpp
+    WINDOWS tfrm_login.cpp session_feature.cpp)

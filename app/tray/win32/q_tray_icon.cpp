@@ -1,0 +1,169 @@
+#include "q_tray_icon.h"
+
+#include "win32/error_boundary.h"
+#include "win32/menu.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace kh {
+namespace {
+
+constexpr char kWindowClass[] = "QTrayIcon";
+constexpr UINT_PTR kRetryTimer = 1;
+
+void registerClass() {
+    static const bool registered = [] {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = kWindowClass;
+        return RegisterClassExA(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+} // namespace
+
+QTrayIcon::QTrayIcon() {
+    registerClass();
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+    // A top-level window rather than a message-only one: only those hear the shell's
+    // broadcast when it restarts.
+    window_ = CreateWindowExA(0, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    if (window_) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
+    }
+}
+
+QTrayIcon::~QTrayIcon() {
+    remove();
+    if (window_) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    if (icon_) DestroyIcon(icon_);
+}
+
+void QTrayIcon::setVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    if (visible) {
+        add();
+    } else {
+        remove();
+    }
+}
+
+void QTrayIcon::setHint(std::string_view hint) {
+    hint_ = trayTip(hint);
+    update();
+}
+
+void QTrayIcon::setIcon(HICON icon) {
+    if (icon_) DestroyIcon(icon_);
+    icon_ = icon ? CopyIcon(icon) : nullptr;
+    update();
+}
+
+void QTrayIcon::fill(NOTIFYICONDATAA& data) const {
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON;
+    data.uCallbackMessage = kCallbackMessage;
+    data.hIcon = icon_;
+    if (!hint_.empty()) {
+        data.uFlags |= NIF_TIP;
+        const std::size_t n = std::min(hint_.size(), sizeof data.szTip - 1);
+        std::copy_n(hint_.data(), n, data.szTip);
+        data.szTip[n] = '\0';
+    }
+}
+
+void QTrayIcon::add() {
+    if (!window_ || !visible_) return;
+    NOTIFYICONDATAA data{};
+    fill(data);
+    shown_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+    // Refused (no shell yet, or it is busy restarting): offered again until it is taken.
+    if (shown_) {
+        KillTimer(window_, kRetryTimer);
+    } else {
+        SetTimer(window_, kRetryTimer, kRetryInterval, nullptr);
+    }
+}
+
+void QTrayIcon::update() {
+    if (!shown_) return;
+    NOTIFYICONDATAA data{};
+    fill(data);
+    Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+void QTrayIcon::remove() {
+    if (window_) KillTimer(window_, kRetryTimer);
+    if (!shown_) return;
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kIconId;
+    Shell_NotifyIconA(NIM_DELETE, &data);
+    shown_ = false;
+}
+
+void QTrayIcon::popup() {
+    if (!PopupMenu) return;
+    POINT at{};
+    GetCursorPos(&at);
+    if (OnPopup) OnPopup();
+    HWND owner = MenuOwner ? MenuOwner() : nullptr;
+    PopupMenu->popup(owner ? owner : window_, at);
+}
+
+LRESULT CALLBACK QTrayIcon::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return guardedMessage([&] {
+        auto* self = reinterpret_cast<QTrayIcon*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        return self ? self->handleMessage(msg, wParam, lParam)
+                    : DefWindowProcA(hwnd, msg, wParam, lParam);
+    });
+}
+
+LRESULT QTrayIcon::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kCallbackMessage) {
+        const TrayMouseReaction reaction =
+            trayMouseReaction(static_cast<unsigned>(lParam), RestoreOn, PopupMenuOn);
+        if (reaction.restore && OnRestoreClick) OnRestoreClick();
+        if (reaction.popup) popup();
+        return 0;
+    }
+    if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
+        // A new shell knows nothing of the icon; whatever an old one kept goes first.
+        remove();
+        add();
+        return 0;
+    }
+    switch (msg) {
+    case WM_TIMER:
+        if (wParam == kRetryTimer) {
+            if (shown_) {
+                KillTimer(window_, kRetryTimer);
+            } else {
+                add();
+            }
+            return 0;
+        }
+        break;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    default:
+        break;
+    }
+    return DefWindowProcA(window_, msg, wParam, lParam);
+}
+
+} // namespace kh

@@ -1,3 +1,0 @@
-target_sources(kh_app_win32 PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/help_feature.cpp
-)

@@ -1,4 +1,0 @@
-target_sources(kh_app_win32 PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/search_feature.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tfrm_finder.cpp
-)
