@@ -525,12 +525,11 @@ bool checkAccountCredentials(SdrFile& file, std::string_view name, std::string_v
     password = cutText(password, kMaxAccountPassword);
     if (password.empty()) return false;
     if (isStrongFile(file)) {
-        StrongHeader header;
-        std::int64_t fileSize = 0;
-        if (!readStrongHeader(file, header, fileSize)) return false;
-        file.close();
-        if (!strongCredentialsMatch(header, name, password)) return false;
-        passwordDescription = std::move(header.passwordDescription);
+        // The whole file is checked: the key alone would vouch for a file whose entries
+        // then fail to load.
+        LoadedAccount loaded;
+        if (readStrongAccount(file, name, password, loaded) != ReadOutcome::Loaded) return false;
+        passwordDescription = std::move(loaded.account.passwordDescription);
         return true;
     }
     Header header;

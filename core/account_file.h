@@ -182,7 +182,7 @@ std::optional<AccountProtection> readAccountProtection(SdrFile& file);
 // The partial readers: false with an empty text on any failure. In the strong format both
 // descriptions are stored in clear, so readPasswordDescription checks only that a name was
 // typed (the name is part of the key and cannot be checked without the password);
-// checkAccountCredentials derives the key and compares the file's key check.
+// checkAccountCredentials reads the whole file as a login would (key check, tag, entries).
 bool readAccountDescription(const std::string& path, std::string& description);
 bool readAccountDescription(SdrFile& file, std::string& description);
 bool readPasswordDescription(const std::string& path, std::string_view name,

@@ -310,14 +310,6 @@ ReadOutcome readStrongAccount(SdrFile& file, std::string_view name, std::string_
     return outcome;
 }
 
-bool strongCredentialsMatch(const StrongHeader& header, std::string_view name,
-                            std::string_view password) {
-    StrongKey key;
-    std::array<std::uint8_t, kStrongKeyCheckSize> check{};
-    return derive(name, password, header.salt, header.parameters, key) &&
-           strongKeyCheck(key, check) && sameBytes(check, header.keyCheck);
-}
-
 bool writeStrongAccount(SdrFile& file, FileSystem& fs, const Account& account,
                         std::span<const AccountEntry> entries, std::vector<std::int64_t>& offsets) {
     const StrongParameters& parameters = account.protection.strong;

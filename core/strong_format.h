@@ -88,10 +88,6 @@ ReadOutcome readStrongBody(SdrFile& file, const StrongHeader& header, std::int64
 ReadOutcome readStrongAccount(SdrFile& file, std::string_view name, std::string_view password,
                               LoadedAccount& out);
 
-// True when the name and password match the header's key check.
-bool strongCredentialsMatch(const StrongHeader& header, std::string_view name,
-                            std::string_view password);
-
 // Writes the whole strong file (fresh salt and nonce) to a file open for writing.
 bool writeStrongAccount(SdrFile& file, FileSystem& fs, const Account& account,
                         std::span<const AccountEntry> entries, std::vector<std::int64_t>& offsets);
