@@ -160,6 +160,20 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(importbadcsv, "This file cannot be read as CSV: the quoted text that begins on "
                              "line %d never ends."),
     KH_MESSAGE(importbadjson, "This file cannot be read as JSON: it goes wrong on line %d."),
+    KH_MESSAGE(protectionstrong,
+               "This account has strong protection: %s.\n\nChange it back to compatible "
+               "protection? The compatible format is weak: anyone who has the file can try "
+               "billions of passwords a second. Older programs open it. The change takes effect "
+               "when the account is next saved."),
+    KH_MESSAGE(protectioncompatible,
+               "This account has compatible protection, which is weak: anyone who has the file "
+               "can try billions of passwords a second.\n\nChange it to strong protection "
+               "(Argon2id and AES-256-GCM)? Only this version of Keyhaven and later open such "
+               "files. The change takes effect when the account is next saved."),
+    KH_MESSAGE(strongdamaged,
+               "The account file %s is damaged and was not opened. A strongly protected file is "
+               "refused whole when any part of it is damaged: open one of the account's backup "
+               "copies instead."),
 }};
 
 #undef KH_MESSAGE

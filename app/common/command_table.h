@@ -16,6 +16,7 @@ enum class CommandId : std::uint16_t {
     ManageAccount,
     EditAccountInformation,
     ChangeAccountPassword,
+    ChangeAccountProtection,
     FindInAccount,
     SaveAccountData,
     BackupAccountData,

@@ -130,6 +130,9 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "importencrypted",
         "importbadcsv",
         "importbadjson",
+        "protectionstrong",
+        "protectioncompatible",
+        "strongdamaged",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;
