@@ -4,16 +4,17 @@
 
 #include <exception>
 #include <thread>
+#include <utility>
 
 namespace kh {
 namespace {
 
-bool isInput(UINT message) {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
-           message == WM_NCMOUSEHOVER || message == WM_NCMOUSELEAVE;
-}
+// The message ranges handled while the work runs: everything but keys and the mouse,
+// which stay queued and reach the windows once the work is done (typed ahead, not lost).
+constexpr std::pair<UINT, UINT> kHandled[] = {{0, WM_NCMOUSEMOVE - 1},
+                                              {WM_NCXBUTTONDBLCLK + 1, WM_KEYFIRST - 1},
+                                              {WM_KEYLAST + 1, WM_MOUSEFIRST - 1},
+                                              {WM_MOUSELAST + 1, 0xFFFFFFFF}};
 
 struct EventHandle {
     HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -43,17 +44,17 @@ void WorkerThreadWork::runAndWait(const std::function<void()>& work) {
         const DWORD woke = MsgWaitForMultipleObjects(1, &done.handle, FALSE, INFINITE, QS_ALLINPUT);
         if (woke != WAIT_OBJECT_0 + 1) break; // the work is done (or waiting failed)
         MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // Handed on to the real loop once the work is done.
-                worker.join();
-                PostQuitMessage(static_cast<int>(message.wParam));
-                if (thrown) std::rethrow_exception(thrown);
-                return;
+        for (const auto& [first, last] : kHandled) {
+            while (PeekMessageA(&message, nullptr, first, last, PM_REMOVE)) {
+                if (message.message == WM_QUIT) {
+                    // Handed on to the real loop once the work is done.
+                    worker.join();
+                    PostQuitMessage(static_cast<int>(message.wParam));
+                    if (thrown) std::rethrow_exception(thrown);
+                    return;
+                }
+                DispatchMessageA(&message);
             }
-            if (isInput(message.message)) continue;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
         }
     }
     worker.join();

@@ -1,7 +1,8 @@
 #pragma once
 // Work that may take seconds (a strong key derivation) on a thread of its own, while the
-// calling window thread goes on painting and answering the system but takes no input:
-// keys and clicks meanwhile are dropped, so no command can start in the middle.
+// calling window thread goes on painting and answering the system. Keys and clicks
+// meanwhile wait in the queue until the work is done, so no command starts in the middle
+// and nothing typed ahead is lost.
 #include "session.h"
 
 namespace kh {
