@@ -1,6 +1,7 @@
 #include "account_file.h"
 
 #include "crypto.h"
+#include "strong_format.h"
 
 #include <algorithm>
 #include <climits>
@@ -313,7 +314,23 @@ bool openForReading(const std::string& path, SdrFile& file) {
     return openRegularFile(path, file);
 }
 
+// The format is told by the first bytes; everything else goes to the compatible reader,
+// which refuses what is not its own.
+bool isStrongFile(SdrFile& file) {
+    std::uint8_t start[kStrongMagic.size()];
+    const long long got = file.read(start, sizeof start, 0);
+    return got == static_cast<long long>(sizeof start) && startsStrong(start);
+}
+
 } // namespace
+
+std::string describeProtection(const AccountProtection& protection) {
+    if (!protection.isStrong()) return "compatible";
+    const StrongParameters& p = protection.strong;
+    return "strong (Argon2id, t=" + std::to_string(p.iterations) +
+           ", m=" + std::to_string(p.memoryKiB) + " KiB, p=" + std::to_string(p.lanes) +
+           "; AES-256-GCM)";
+}
 
 bool deriveKey(std::string_view name, std::string_view secret, std::uint8_t* out16) {
     name = cutText(name);
@@ -350,6 +367,8 @@ SaveOutcome writeAccountFile(const std::string& path, const Account& account,
                              std::span<AccountEntry> entries, FileSystem& fs) {
     std::vector<std::int64_t> offsets;
     const WriteOutcome outcome = writeWholeFile(fs, path, true, [&](SdrFile& file) {
+        if (account.protection.isStrong())
+            return writeStrongAccount(file, fs, account, entries, offsets);
         return writeAccountTo(file, fs, account, entries, offsets);
     });
     switch (outcome) {
@@ -376,6 +395,7 @@ ReadOutcome readAccountFile(const std::string& path, std::string_view name,
 ReadOutcome readAccountFile(SdrFile& file, std::string_view name, std::string_view password,
                             LoadedAccount& out) {
     out = LoadedAccount{};
+    if (isStrongFile(file)) return readStrongAccount(file, name, password, out);
     name = cutText(name, kMaxAccountName);
     password = cutText(password, kMaxAccountPassword);
 
@@ -425,8 +445,33 @@ bool readAccountDescription(const std::string& path, std::string& description) {
     return openForReading(path, file) && readAccountDescription(file, description);
 }
 
+std::optional<AccountProtection> readAccountProtection(const std::string& path) {
+    SdrFile file;
+    if (!openForReading(path, file)) return std::nullopt;
+    return readAccountProtection(file);
+}
+
+std::optional<AccountProtection> readAccountProtection(SdrFile& file) {
+    if (isStrongFile(file)) {
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return std::nullopt;
+        return AccountProtection::strongWith(header.parameters);
+    }
+    Header header;
+    if (!readHeader(file, header)) return std::nullopt;
+    return AccountProtection::compatible();
+}
+
 bool readAccountDescription(SdrFile& file, std::string& description) {
     description.clear();
+    if (isStrongFile(file)) {
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return false;
+        description = std::move(header.accountDescription);
+        return true;
+    }
     Header header;
     if (!readHeader(file, header)) return false;
     description = decodeAccountDescription(header);
@@ -444,8 +489,18 @@ bool readPasswordDescription(const std::string& path, std::string_view name,
 bool readPasswordDescription(SdrFile& file, std::string_view name, std::string& description) {
     description.clear();
     name = cutText(name, kMaxAccountName);
+    if (name.empty()) return false;
+    if (isStrongFile(file)) {
+        // The hint is stored in clear; the name is part of the key and only the password
+        // can confirm it.
+        StrongHeader header;
+        std::int64_t fileSize = 0;
+        if (!readStrongHeader(file, header, fileSize)) return false;
+        description = std::move(header.passwordDescription);
+        return true;
+    }
     Header header;
-    if (name.empty() || !readHeader(file, header)) return false;
+    if (!readHeader(file, header)) return false;
     file.close();
     TurboDes2 readCipher;
     std::string storedName, hint;
@@ -468,8 +523,17 @@ bool checkAccountCredentials(SdrFile& file, std::string_view name, std::string_v
     passwordDescription.clear();
     name = cutText(name, kMaxAccountName);
     password = cutText(password, kMaxAccountPassword);
+    if (password.empty()) return false;
+    if (isStrongFile(file)) {
+        // The whole file is checked: the key alone would vouch for a file whose entries
+        // then fail to load.
+        LoadedAccount loaded;
+        if (readStrongAccount(file, name, password, loaded) != ReadOutcome::Loaded) return false;
+        passwordDescription = std::move(loaded.account.passwordDescription);
+        return true;
+    }
     Header header;
-    if (password.empty() || !readHeader(file, header)) return false;
+    if (!readHeader(file, header)) return false;
     file.close();
     TurboDes2 readCipher;
     std::string storedName, hint;

@@ -188,6 +188,20 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(keynumlock, "Num Lock"),
     KH_MESSAGE(keyscrolllock, "Scroll Lock"),
     KH_MESSAGE(keynumpad, "Num"),
+    KH_MESSAGE(protectionstrong,
+               "This account has strong protection: %s.\n\nChange it back to compatible "
+               "protection? The compatible format is weak: anyone who has the file can try "
+               "billions of passwords a second. Older programs open it. The change takes effect "
+               "when the account is next saved."),
+    KH_MESSAGE(protectioncompatible,
+               "This account has compatible protection, which is weak: anyone who has the file "
+               "can try billions of passwords a second.\n\nChange it to strong protection "
+               "(Argon2id and AES-256-GCM)? Only this version of Keyhaven and later open such "
+               "files. The change takes effect when the account is next saved."),
+    KH_MESSAGE(strongdamaged,
+               "The account file %s is damaged and was not opened. A strongly protected file is "
+               "refused whole when any part of it is damaged: open one of the account's backup "
+               "copies instead."),
 }};
 
 #undef KH_MESSAGE

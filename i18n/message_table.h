@@ -153,9 +153,12 @@ enum class Msg : std::size_t {
     keynumlock,
     keyscrolllock,
     keynumpad,
+    protectionstrong,
+    protectioncompatible,
+    strongdamaged,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::keynumpad) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::strongdamaged) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

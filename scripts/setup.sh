@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   clang clang-14 libclang-rt-14-dev clang-format
   googletest libbenchmark-dev libssl-dev python3 nodejs
+  libgcrypt20-dev libgcrypt-mingw-w64-dev python3-argon2 python3-cryptography
   g++-mingw-w64-x86-64-posix
   wine wine64 nsis zip unzip
   xvfb xauth x11-utils xdotool xclip imagemagick

@@ -63,7 +63,8 @@ test_package() {
 test_fuzz() {
     build_preset fuzz || return 1
     local rc=0 target corpus
-    for target in account_file text_codec import_text import_formats language_file browser_block des_engines; do
+    for target in account_file text_codec import_text import_formats language_file browser_block des_engines \
+        strong_file strong_payload; do
         corpus="$root/build/fuzz/corpus/$target"
         mkdir -p "$corpus"
         if [ -d "$root/fuzz/corpus/$target" ]; then cp -n "$root/fuzz/corpus/$target"/* "$corpus"/; fi

@@ -124,7 +124,15 @@ std::optional<AccountWizardProblem> AccountWizardFlow::checkImport(AccountWizard
     SecretString password = fields.secret(AccountWizardField::ImportPassword);
     if (password.empty()) return problem(Msg::warnpassword, AccountWizardField::ImportPassword);
     std::string description;
-    if (!checkAccountCredentials(file, name, password.view(), description))
+    bool opens = false;
+    const auto check = [&] {
+        opens = checkAccountCredentials(file, name, password.view(), description);
+    };
+    if (background_)
+        background_->runAndWait(check);
+    else
+        check();
+    if (!opens)
         return AccountWizardProblem{formatText(messages_.text(Msg::warnaccesspassword), {file}),
                                     AccountWizardField::None};
     results_.name = name;
@@ -153,6 +161,8 @@ std::optional<AccountWizardProblem> AccountWizardFlow::checkPassword(AccountWiza
     if (password.empty() || password != confirm)
         return problem(Msg::warnpasswordmismatch, AccountWizardField::None);
     results_.password = std::move(password);
+    results_.protection =
+        fields.strongChosen() ? AccountProtection::strongWith() : AccountProtection::compatible();
     return std::nullopt;
 }
 

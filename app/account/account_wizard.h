@@ -42,6 +42,8 @@ class AccountWizardFields {
     virtual ~AccountWizardFields() = default;
     // The welcome page's choice: "Create New Account" is checked.
     virtual bool newChosen() = 0;
+    // The password page's "Strong protection (recommended)" is checked.
+    virtual bool strongChosen() = 0;
     virtual std::string text(AccountWizardField field) = 0;
     // The masked fields; their text never passes through a plain string.
     virtual SecretString secret(AccountWizardField field) = 0;
@@ -57,6 +59,9 @@ struct AccountWizardProblem {
 class AccountWizardFlow {
   public:
     explicit AccountWizardFlow(const MessageTable& messages) : messages_(messages) {}
+    // Where the import page's check of the file runs (a strong file derives its key);
+    // none: on the caller's thread.
+    void setBackgroundWork(BackgroundWork* work) { background_ = work; }
 
     // A new run: the preset mode, empty results, the welcome page.
     void start(bool import);
@@ -92,6 +97,7 @@ class AccountWizardFlow {
     AccountWizardProblem problem(Msg message, AccountWizardField focus) const;
 
     const MessageTable& messages_;
+    BackgroundWork* background_ = nullptr;
     AccountWizardPage page_ = AccountWizardPage::Welcome;
     bool newMode_ = true;
     bool finished_ = false;

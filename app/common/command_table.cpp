@@ -43,6 +43,7 @@ constexpr std::array kCommands = {
     CommandDef{ManageAccount, M::Account, "ManageAccount1", "&Manage Account", "", none(), -1, kImgManageAccount, R::LoggedIn, F::Account, S::Submenu, false, None},
     CommandDef{EditAccountInformation, M::ManageAccount, "EditAccountInformation1", "&Edit Account Information", "", none(), -1, kImgEditAccount, R::LoggedIn, F::Account, S::Normal, false, None},
     CommandDef{ChangeAccountPassword, M::ManageAccount, "ChangeAccountPassword1", "&Change Account Password", "", none(), -1, kImgChangePassword, R::LoggedIn, F::Account, S::Normal, false, None},
+    CommandDef{ChangeAccountProtection, M::ManageAccount, "ChangeAccountProtection1", "Account &Protection...", "", none(), -1, -1, R::LoggedIn, F::Account, S::Normal, false, None},
     CommandDef{FindInAccount, M::ManageAccount, "FindinAccount1", "&Find in Account", "", ctrl('F'), -1, kImgFind, R::LoggedIn, F::Search, S::Normal, false, FindPassword},
     CommandDef{SaveAccountData, M::Account, "SaveAccountData1", "&Save Account Data", "", ctrl('S'), -1, kImgSave, R::LoggedIn, F::Session, S::Normal, false, None},
     CommandDef{BackupAccountData, M::Account, "BackupAccountData1", "&Back Up Account Data...", "", ctrl('B'), -1, kImgBackup, R::NonEmpty, F::Session, S::Normal, false, None},

@@ -18,6 +18,7 @@ enum class CommandId : std::uint16_t {
     ManageAccount,
     EditAccountInformation,
     ChangeAccountPassword,
+    ChangeAccountProtection,
     FindInAccount,
     SaveAccountData,
     BackupAccountData,

@@ -63,7 +63,8 @@ ReadOutcome Session::login(const std::string& file, const std::string& name,
     busy_ = true;
     view_.setBusyCursor(true);
     LoadedAccount loaded;
-    const ReadOutcome outcome = readAccountFile(file, name, password, loaded);
+    ReadOutcome outcome = ReadOutcome::NotOpened;
+    runLong([&] { outcome = readAccountFile(file, name, password, loaded); });
     if (outcome == ReadOutcome::NotOpened) {
         busy_ = false;
         view_.setBusyCursor(false);
@@ -82,10 +83,13 @@ ReadOutcome Session::login(const std::string& file, const std::string& name,
         accountDescription_.clear();
         busy_ = false;
         view_.setBusyCursor(false);
-        // A mistyped password must not read like a damaged file.
-        showWarning(formatText(
-            msg(outcome == ReadOutcome::WrongCredentials ? Msg::wrongcredentials : Msg::loadfailed),
-            {file}));
+        // A mistyped password must not read like a damaged file, and a damaged strong file
+        // has only its backup copies to turn to.
+        const std::optional<AccountProtection> format = readAccountProtection(file);
+        const Msg message = outcome == ReadOutcome::WrongCredentials ? Msg::wrongcredentials
+                            : format && format->isStrong()           ? Msg::strongdamaged
+                                                                     : Msg::loadfailed;
+        showWarning(formatText(msg(message), {file}));
         return outcome;
     }
 
@@ -93,6 +97,7 @@ ReadOutcome Session::login(const std::string& file, const std::string& name,
     password_ = password;
     passwordDescription_ = loaded.account.passwordDescription;
     accountDescription_ = loaded.account.accountDescription;
+    protection_ = loaded.account.protection;
     crcFailures_ = loaded.droppedRecords;
     // A record without a title cannot become a row and would be gone after the next
     // save: the load report says so.
@@ -149,6 +154,7 @@ void Session::endSession() {
     password_.wipe();
     wipeString(passwordDescription_);
     wipeString(accountDescription_);
+    protection_ = AccountProtection{};
     saveCounter_ = 0;
     backupNumber_ = 0;
     entries_.clearEntryList();
@@ -219,8 +225,10 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     account.password = password_;
     account.accountDescription = accountDescription_;
     account.passwordDescription = passwordDescription_;
+    account.protection = protection_;
     std::vector<AccountEntry> rows = entries_.entriesForSave();
-    const SaveOutcome outcome = writeAccountFile(fileName_, account, rows, fs_);
+    SaveOutcome outcome = SaveOutcome::Failed;
+    runLong([&] { outcome = writeAccountFile(fileName_, account, rows, fs_); });
     if (outcome != SaveOutcome::Saved) {
         // A file that cannot be opened for writing is as much a failed save as one that
         // breaks off: the user must learn that nothing was written.
@@ -429,6 +437,7 @@ void Session::runNewAccount(bool import) {
     password_ = account->password;
     passwordDescription_ = account->passwordDescription;
     accountDescription_ = account->accountDescription;
+    protection_ = account->protection;
     neverSaved_ = true;
     setModified(true);
     setStatusText("");
@@ -440,6 +449,33 @@ bool Session::changePassword(int session, std::string_view password) {
     password_ = password;
     setModified(true);
     return true;
+}
+
+bool Session::changeProtection(int session, const AccountProtection& protection) {
+    if (session != sessionNumber_ || !loggedIn()) return false;
+    if (protection == protection_) return true;
+    protection_ = protection;
+    setModified(true);
+    return true;
+}
+
+void Session::protectionCommand() {
+    if (!isLoggedIn()) return;
+    const int session = sessionNumber_;
+    if (protection_.isStrong()) {
+        if (askYesNo(formatText(msg(Msg::protectionstrong), {describeProtection(protection_)})))
+            changeProtection(session, AccountProtection::compatible());
+        return;
+    }
+    if (askYesNo(msg(Msg::protectioncompatible), DefaultButton::Yes))
+        changeProtection(session, AccountProtection::strongWith());
+}
+
+void Session::runLong(const std::function<void()>& work) {
+    if (background_)
+        background_->runAndWait(work);
+    else
+        work();
 }
 
 bool Session::changeAccountInformation(int session, const std::string& name,

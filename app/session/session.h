@@ -51,6 +51,16 @@ struct WizardAccount {
     SecretString password;
     std::string passwordDescription;
     std::string accountDescription;
+    // A new account's format; an imported one keeps its file's.
+    AccountProtection protection = AccountProtection::strongWith();
+};
+
+// Runs work that may take seconds (a strong key derivation) off the window's thread and
+// returns when it is done, the windows painting meanwhile but taking no input.
+class BackgroundWork {
+  public:
+    virtual ~BackgroundWork() = default;
+    virtual void runAndWait(const std::function<void()>& work) = 0;
 };
 
 // What the session shows in the main window.
@@ -113,6 +123,8 @@ class Session {
     void setFileDialogs(AccountFileDialogs* dialogs) { fileDialogs_ = dialogs; }
     void setLoginPrompter(LoginPrompter* login) { login_ = login; }
     void setAccountWizard(AccountWizardPrompter* wizard) { wizard_ = wizard; }
+    // Where reads and writes of the account file run; none: on the caller's thread.
+    void setBackgroundWork(BackgroundWork* work) { background_ = work; }
 
     SessionSettings& settings() { return settings_; }
     // The entries of the open account.
@@ -186,6 +198,14 @@ class Session {
     const std::string& accountDescription() const { return accountDescription_; }
     void setAccountTexts(std::string passwordDescription, std::string accountDescription);
     void setPassword(std::string_view password) { password_ = password; }
+    // The format the account is saved in: the file's after a login, the wizard's choice
+    // for a new account.
+    const AccountProtection& protection() const { return protection_; }
+    // A change of format, applied like a password change: at the next save (modified).
+    bool changeProtection(int session, const AccountProtection& protection);
+    // Manage Account's protection choice: says which protection the account has and
+    // offers the other (going back to compatible warns that it is weak).
+    void protectionCommand();
     // The account dialogs' results, applied to the session that opened the dialog and only
     // while it is still logged in (the automatic logout may have struck while the dialog
     // was open): the account is then modified; false and nothing changed otherwise.
@@ -221,12 +241,14 @@ class Session {
     bool makeBackup(const std::string& file, const std::string& name);
     void setLogoRunning(bool running);
     const std::string& msg(Msg m) const { return messages_.text(m); }
+    void runLong(const std::function<void()>& work);
 
     SessionView& view_;
     Prompts& prompts_;
     AccountFileDialogs* fileDialogs_ = nullptr;
     LoginPrompter* login_ = nullptr;
     AccountWizardPrompter* wizard_ = nullptr;
+    BackgroundWork* background_ = nullptr;
     const MessageTable& messages_;
     EntryList entries_;
     Event<>::Subscription edited_;
@@ -241,6 +263,7 @@ class Session {
     SecretString password_;
     std::string passwordDescription_;
     std::string accountDescription_;
+    AccountProtection protection_;
     bool modified_ = false;
     bool busy_ = false;
     int sessionCounter_ = 0;

@@ -218,6 +218,7 @@ void App::installFeatures() {
     sessionFeature_ = session.get();
     session_.setFileDialogs(overrides_.accountFiles ? overrides_.accountFiles : session.get());
     session_.setLoginPrompter(overrides_.login ? overrides_.login : session.get());
+    session_.setBackgroundWork(&backgroundWork_);
     features_[static_cast<std::size_t>(Feature::Session)] = std::move(session);
     TfrmKeyhavenLogin& login = sessionFeature_->loginDialog();
 

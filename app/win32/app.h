@@ -4,6 +4,7 @@
 // feature's handler, creates the windows and connects them, and runs the start-up and the
 // message loop. Nothing else sees the main window as a whole.
 #include "app_state.h"
+#include "background_work.h"
 #include "command_line.h"
 #include "command_table.h"
 #include "event.h"
@@ -131,6 +132,8 @@ class App : public CommandRunner {
 
     AppPaths paths_;
     Overrides overrides_;
+    // Reads and writes of the account file, off the window's thread.
+    WorkerThreadWork backgroundWork_;
     MessageTable messages_;
     QLanguage language_;
     Settings settings_;

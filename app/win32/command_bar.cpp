@@ -372,11 +372,16 @@ void CommandBar::updateMenuState(HMENU menuHandle) {
 
 void CommandBar::updateToolButtons() {
     if (toolButtons_.empty()) return;
-    // The banner's hint tells which account file is open.
+    // The banner's hint tells which account file is open and how it is protected (as it
+    // will be saved).
     const Session& session = main_.session_;
     TPaintButton& banner = *main_.pbAccount;
-    const std::string& file = session.isLoggedIn() ? session.fileName() : std::string();
-    if (banner.hint() != file) banner.setHint(file);
+    std::string hint;
+    if (session.isLoggedIn()) {
+        hint = session.fileName().empty() ? std::string() : session.fileName() + " - ";
+        hint += describeProtection(session.protection());
+    }
+    if (banner.hint() != hint) banner.setHint(hint);
     const CommandState state = main_.state_();
     for (const auto& [id, button] : toolButtons_)
         button->setActive(isEnabled(commandDef(id).rule, state));

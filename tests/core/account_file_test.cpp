@@ -179,30 +179,43 @@ TEST_F(AccountFileTest, OverlongTextsAreCutToTheirFields) {
               ReadOutcome::Loaded);
 }
 
+// Both formats, the strong one at the cheapest cost a file may carry.
+const AccountProtection kBothFormats[] = {AccountProtection::compatible(),
+                                          AccountProtection::strongWith({1, 8192, 1})};
+
+std::string formatName(const AccountProtection& protection) {
+    return protection.isStrong() ? "strong" : "compatible";
+}
+
 TEST_F(AccountFileTest, CredentialsAreCheckedExactly) {
-    std::vector<AccountEntry> entries = sampleEntries(2);
-    save(makeAccount("Alice", "pw"), entries);
-    struct Case {
-        const char* name;
-        const char* password;
-        bool opens;
-    };
-    const Case cases[] = {
-        {"Alice", "pw", true}, {"Alice", "pW", false},  {"alice", "pw", false},
-        {"Alic", "pw", false}, {"Alice", "pw ", false}, {"Alice", "", false},
-        {"", "pw", false},     {"Alice ", "pw", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + "/" + c.password);
-        LoadedAccount loaded;
-        EXPECT_EQ(readAccountFile(path(), c.name, c.password, loaded) == ReadOutcome::Loaded,
-                  c.opens);
-        if (!c.opens) {
-            EXPECT_TRUE(loaded.entries.empty());
+    for (const AccountProtection& protection : kBothFormats) {
+        SCOPED_TRACE(formatName(protection));
+        std::vector<AccountEntry> entries = sampleEntries(2);
+        Account account = makeAccount("Alice", "pw");
+        account.protection = protection;
+        save(account, entries);
+        struct Case {
+            const char* name;
+            const char* password;
+            bool opens;
+        };
+        const Case cases[] = {
+            {"Alice", "pw", true}, {"Alice", "pW", false},  {"alice", "pw", false},
+            {"Alic", "pw", false}, {"Alice", "pw ", false}, {"Alice", "", false},
+            {"", "pw", false},     {"Alice ", "pw", false},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + "/" + c.password);
+            LoadedAccount loaded;
+            EXPECT_EQ(readAccountFile(path(), c.name, c.password, loaded),
+                      c.opens ? ReadOutcome::Loaded : ReadOutcome::WrongCredentials);
+            if (!c.opens) {
+                EXPECT_TRUE(loaded.entries.empty());
+            }
+            std::string hint;
+            EXPECT_EQ(checkAccountCredentials(path(), c.name, c.password, hint), c.opens);
+            EXPECT_EQ(hint, c.opens ? "the usual one" : "");
         }
-        std::string hint;
-        EXPECT_EQ(checkAccountCredentials(path(), c.name, c.password, hint), c.opens);
-        EXPECT_EQ(hint, c.opens ? "the usual one" : "");
     }
 }
 
@@ -453,33 +466,44 @@ class FaultyFileSystem final : public FileSystem {
 };
 
 TEST_F(AccountFileTest, SaveThatFailsAtAnyPointKeepsTheOldFileAndLeavesNoTrace) {
-    std::vector<AccountEntry> oldEntries = sampleEntries(2);
-    save(makeAccount(), oldEntries);
-    const Bytes before = test::readBytes(path());
+    for (const AccountProtection& protection : kBothFormats) {
+        SCOPED_TRACE(formatName(protection));
+        Account account = makeAccount();
+        account.protection = protection;
+        std::vector<AccountEntry> oldEntries = sampleEntries(2);
+        save(account, oldEntries);
+        const Bytes before = test::readBytes(path());
 
-    // Enough entries for several batches of records.
-    int failurePoints = 0;
-    for (int failAt = 0;; ++failAt) {
-        SCOPED_TRACE(failAt);
-        ASSERT_LT(failAt, 100) << "the save never got through";
-        std::vector<AccountEntry> entries = sampleEntries(150);
-        FaultyFileSystem fs(failAt);
-        const SaveOutcome outcome = writeAccountFile(path(), makeAccount(), entries, fs);
-        if (!fs.failedOnce()) {
-            ASSERT_EQ(outcome, SaveOutcome::Saved);
-            EXPECT_EQ(entries[149].fileOffset, std::int64_t(kHeaderSize + 149 * kRecordSize));
-            break;
+        // Enough entries for several batches of records.
+        int failurePoints = 0;
+        for (int failAt = 0;; ++failAt) {
+            SCOPED_TRACE(failAt);
+            ASSERT_LT(failAt, 100) << "the save never got through";
+            std::vector<AccountEntry> entries = sampleEntries(150);
+            FaultyFileSystem fs(failAt);
+            const SaveOutcome outcome = writeAccountFile(path(), account, entries, fs);
+            if (!fs.failedOnce()) {
+                ASSERT_EQ(outcome, SaveOutcome::Saved);
+                if (!protection.isStrong()) {
+                    EXPECT_EQ(entries[149].fileOffset,
+                              std::int64_t(kHeaderSize + 149 * kRecordSize));
+                }
+                EXPECT_GT(entries[149].fileOffset, entries[148].fileOffset);
+                break;
+            }
+            ++failurePoints;
+            EXPECT_NE(outcome, SaveOutcome::Saved);
+            EXPECT_EQ(test::readBytes(path()), before);
+            EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
+            for (const AccountEntry& e : entries)
+                ASSERT_EQ(e.fileOffset, kOffsetUnsaved);
         }
-        ++failurePoints;
-        EXPECT_NE(outcome, SaveOutcome::Saved);
-        EXPECT_EQ(test::readBytes(path()), before);
+        // check, create, 2+3 writes (strong: header, payload, tag), flush, commit, close, replace
+        EXPECT_GE(failurePoints, 9);
+        EXPECT_EQ(load().entries.size(), 150u);
+        EXPECT_EQ(load().account.protection, protection);
         EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
-        for (const AccountEntry& e : entries)
-            ASSERT_EQ(e.fileOffset, kOffsetUnsaved);
     }
-    EXPECT_GE(failurePoints, 9); // check, create, 2+3 writes, flush, commit, close, replace
-    EXPECT_EQ(load().entries.size(), 150u);
-    EXPECT_EQ(dir_.listing(), std::vector<std::string>{"vault.khk"});
 }
 
 TEST_F(AccountFileTest, FailureToOpenTheTargetIsNotOpened) {

@@ -2,10 +2,11 @@
 """End to end under Wine: the first start on a fresh profile, with no account anywhere.
 The account wizard opens by itself; the user creates an account with the keyboard, the
 first save asks where the file goes, and the independent format reader opens that file
-with the typed name and password. Then the password and the account name are changed
-from the Manage Account menu and saved: only the new name and password open the file.
-Last, "Import Existing Account" logs in to a copy of the file through the wizard's import
-page. Screenshots of every wizard page and both dialogs go to --screenshots.
+with the typed name and password: it is strongly protected, as the wizard's check box
+says by default. Then the password and the account name are changed from the Manage
+Account menu and saved: only the new name and password open the file. Manage Account's
+protection choice turns it compatible at the next save. Last, "Import Existing Account"
+logs in to a strong copy of the file through the wizard's import page. Screenshots of every wizard page and both dialogs go to --screenshots.
 
 Needs DISPLAY and WINEPREFIX (scripts/test.sh provides both)."""
 
@@ -47,12 +48,20 @@ def account_menu(main, *names):
 
 
 def readable(fmt, path, name, password):
+    """The account through the document's reader of the file's format, or None."""
     with open(path, "rb") as f:
         data = f.read()
     try:
+        if data.startswith(khformat.STRONG_MAGIC):
+            return khformat.read_strong(data, name, password)
         return khformat.read_account(fmt, data, name, password)
-    except khformat.Unreadable:
+    except (khformat.Unreadable, khformat.WrongCredentials):
         return None
+
+
+def is_strong(path):
+    with open(path, "rb") as f:
+        return f.read(8) == khformat.STRONG_MAGIC
 
 
 def saved(path, before):
@@ -126,6 +135,8 @@ def main():
         if account:
             check(account["passwordDescription"] == b"my cat" and account["entries"] == [],
                   "it holds the password description and no entries: %r" % account)
+        check(is_strong(vault) and account is not None and account.get("parameters") == (3, 65536, 2),
+              "a new account is strongly protected at the default cost")
         check(readable(fmt, vault, b"e2e user", b"pa ss") is None, "a wrong password does not open it")
 
         # Change Account Password: the second item of Manage Account.
@@ -166,10 +177,24 @@ def main():
         check(readable(fmt, vault, b"e2e renamed", b"new pw2") is not None,
               "the new name opens the file")
         check(readable(fmt, vault, b"e2e user", b"new pw2") is None, "the old name no longer does")
-
-        # Import Existing Account: a copy of the file, through the wizard's import page.
+        check(is_strong(vault), "saves keep the strong protection")
+        # The strong file for the import below.
         copy = os.path.join(args.work, "copy.khk")
         shutil.copyfile(vault, copy)
+
+        # Account Protection: the third item of Manage Account; back to compatible warns.
+        account_menu(main_window, "m", "Down", "Down", "Return")
+        check(answer_hint("y"), "the protection choice asks before going back to compatible")
+        time.sleep(1)
+        check(is_strong(vault), "the change waits for the next save")
+        before = os.path.getmtime(vault)
+        keys(main_window, "ctrl+s")
+        check(wait_until(saved(vault, before)), "Ctrl+S writes the file again")
+        time.sleep(1)
+        check(not is_strong(vault) and readable(fmt, vault, b"e2e renamed", b"new pw2") is not None,
+              "after the save the file is compatible and opens with the same name and password")
+
+        # Import Existing Account: the strong copy, through the wizard's import page.
         account_menu(main_window, "i")
         check(answer_hint("y"), "importing asks to log out, and Yes is taken")
         wizard = wait_for_window(WIZARD, 20)

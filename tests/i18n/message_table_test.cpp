@@ -158,6 +158,9 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "keynumlock",
         "keyscrolllock",
         "keynumpad",
+        "protectionstrong",
+        "protectioncompatible",
+        "strongdamaged",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

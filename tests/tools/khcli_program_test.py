@@ -70,7 +70,8 @@ def main():
 
     # 1. khcli writes, the document's reader reads.
     code, out, err = khcli("create", "made.khk", "--name", "Zoë", "--account-description",
-                           "Family €", "--password-description", "the blue one", password="pässwörd")
+                           "Family €", "--password-description", "the blue one", "--protection",
+                           "compatible", password="pässwörd")
     check(code == 0, "create exits 0: " + err)
     entries = [
         ("password", "Mail", "user: zoë", "s3cret", "webmail"),
@@ -125,13 +126,15 @@ def main():
                  "fileOffset": 1340 + 480 * i} for i, (t, a, b, c, d) in enumerate(doc_entries)]
         check(dump["entries"] == want, "entries from the document's writer: %r" % dump["entries"])
     code, out, _ = khcli("info", "doc.khk")
-    check(code == 0 and out == "About this vault\n", "info reads the account description")
+    check(code == 0 and out == "About this vault\nProtection: compatible\n",
+          "info reads the account description and the protection")
     code, out, _ = khcli("hint", "doc.khk", "--name", "René")
     check(code == 0 and out == "hint text\n", "hint reads the password description")
 
     # 3. Byte-identical output: both implementations write the same bytes for the same account.
     code, _, err = khcli("create", "same.khk", "--name", "René", "--account-description",
-                         "About this vault", "--password-description", "hint text", password="open sesame")
+                         "About this vault", "--password-description", "hint text", "--protection",
+                         "compatible", password="open sesame")
     check(code == 0, "create same.khk: " + err)
     with open(os.path.join(args.work, "same.khk"), "rb") as f:
         check(f.read() == khformat.write_account(fmt, b"Ren\xe9", b"open sesame", b"About this vault",
@@ -159,7 +162,7 @@ def main():
     check(code == 0 and out == exported, "export to standard output gives the file's bytes")
     check(b"1 of the exported entries cannot be imported back intact" in err,
           "export to standard output warns on standard error: %r" % err)
-    code, _, err = khcli("create", "copy.khk", "--name", "Copy", password="pw")
+    code, _, err = khcli("create", "copy.khk", "--name", "Copy", "--protection", "compatible", password="pw")
     check(code == 0, "create copy.khk: " + err)
     code, out, err = khcli("import", "copy.khk", "--name", "Copy", "--input", "made.xml", password="pw")
     # The entry of type 77 goes out as "Unknown", which no import accepts.
@@ -236,7 +239,8 @@ def main():
     #    entries it had or with the new ones, and the next save leaves nothing behind.
     killed = os.path.join(args.work, "killed")
     os.makedirs(killed)
-    code, _, err = khcli("create", "killed/vault.khk", "--name", "K", password="pw")
+    code, _, err = khcli("create", "killed/vault.khk", "--name", "K", "--protection", "compatible",
+                         password="pw")
     check(code == 0, "create killed/vault.khk: " + err)
     blocks = "".join("<Entry><Type>Password</Type><Title>E%d</Title><Data>secret %d</Data></Entry>\r\n"
                      % (i, i) for i in range(5000))
@@ -314,7 +318,8 @@ def main():
 
     # 12. Parallel adds to one file: each run holds the file's save lock from its read to its
     #     replace, so every run that says "Added" has its entry in the file.
-    code, _, err = khcli("create", "parallel.khk", "--name", "P", password="pw")
+    code, _, err = khcli("create", "parallel.khk", "--name", "P", "--protection", "compatible",
+                         password="pw")
     check(code == 0, "create parallel.khk: " + err)
     runs = []
     for i in range(4 if args.runner else 16):
@@ -354,6 +359,98 @@ def main():
     check(os.path.exists(os.path.join(args.work, "ｖ.khk")), "the export has the full-width name")
     code, _, err = khcli("export", "v.khk", "--name", "V", "--output", "./v.khk", password="pw")
     check(code == 2 and "the account file itself" in err, "an export over the account is refused: " + err)
+
+    # 14. The strong format: khcli writes what the document's reader reads, files written
+    #     from the document open in khcli, and given the same salt and nonce both
+    #     implementations write the same bytes; conversions keep every entry.
+    code, _, err = khcli("create", "strong.khk", "--name", "Zoë", "--account-description", "Family €",
+                         "--password-description", "the blue one", password="pässwörd")
+    check(code == 0, "create strong.khk: " + err)
+    for etype, title, whats, data, description in entries:
+        code, _, err = khcli("add", "strong.khk", "--name", "Zoë", "--type", etype, "--title", title,
+                             "--whats-this", whats, "--data", data, "--description", description,
+                             password="pässwörd")
+        check(code == 0, "add %s to strong.khk: %s" % (title, err))
+    code, out, _ = khcli("info", "strong.khk")
+    check(code == 0 and out == "Family €\nProtection: strong (Argon2id, t=3, m=65536 KiB, p=2; AES-256-GCM)\n",
+          "info of a strong file: %r" % out)
+    with open(os.path.join(args.work, "strong.khk"), "rb") as f:
+        strong = f.read()
+    name_cp, password_cp = "Zoë".encode("cp1252"), "pässwörd".encode("cp1252")
+    types = {"password": 1, "link": 2, "text": 3, "77": 77}
+    want = [(types[t], a.encode("cp1252"), b.encode("cp1252"), c.encode("cp1252"), d.encode("cp1252"))
+            for t, a, b, c, d in entries]
+    try:
+        account = khformat.read_strong(strong, name_cp, password_cp)
+        got = [(e["type"], e["title"], e["whatsThis"], e["data"], e["description"]) for e in account["entries"]]
+        check(got == want, "strong entries written by khcli read back from the document: %r" % got)
+        check(account["accountDescription"] == "Family €".encode("cp1252")
+              and account["passwordDescription"] == b"the blue one", "strong descriptions")
+        check(account["parameters"] == (3, 65536, 2), "new files use t=3, m=65536, p=2")
+        again = khformat.write_strong(name_cp, password_cp, "Family €".encode("cp1252"), b"the blue one",
+                                      want, salt=account["salt"], nonce=account["nonce"])
+        check(again == strong, "khcli and the document agree on every byte of a strong file")
+        try:
+            khformat.read_strong(strong, name_cp, b"wrong")
+            check(False, "the document's reader took a wrong password")
+        except khformat.WrongCredentials:
+            pass
+    except (khformat.Unreadable, khformat.WrongCredentials) as e:
+        check(False, "the document's reader cannot read khcli's strong file: %r" % e)
+
+    # Written from the document at the cheapest cost a reader accepts.
+    doc_strong = khformat.write_strong(b"Ren\xe9", b"open sesame", b"About", b"hint", doc_entries, t=1, m=8192, p=1)
+    with open(os.path.join(args.work, "docstrong.khk"), "wb") as f:
+        f.write(doc_strong)
+    code, out, err = khcli("dump", "docstrong.khk", "--name", "René", "--json", password="open sesame")
+    check(code == 0, "dump of a document-written strong file: " + err)
+    if code == 0:
+        dump = json.loads(out)
+        got = [(e["type"], e["title"], e["whatsThis"], e["data"], e["description"]) for e in dump["entries"]]
+        expect = [(t, a[:79].decode("cp1252"), b[:79].decode("cp1252"), c[:79].decode("cp1252"),
+                   d[:191].decode("cp1252")) for t, a, b, c, d in doc_entries]
+        check(got == expect, "entries of a document-written strong file: %r" % got)
+        check(dump["accountDescription"] == "About" and dump["passwordDescription"] == "hint",
+              "descriptions of a document-written strong file")
+    code, out, _ = khcli("hint", "docstrong.khk", "--name", "René")
+    check(code == 0 and out == "hint\n", "hint of a strong file")
+
+    # A flipped bit anywhere after the magic: damaged (or, in the key check, a wrong
+    # password), exit 1, and the file stays as it was.
+    for offset in (20, 40, 70, 85, 100, len(doc_strong) - 40, len(doc_strong) - 1):
+        bent = bytearray(doc_strong)
+        bent[offset] ^= 0x01
+        with open(os.path.join(args.work, "bent.khk"), "wb") as f:
+            f.write(bent)
+        code, _, err = khcli("list", "bent.khk", "--name", "René", password="open sesame")
+        # The salt and the key check lead to another key check: like a wrong password.
+        like_wrong = 32 <= offset < 64 or 80 <= offset < 96
+        told = ("wrong name or password" in err) if like_wrong else \
+            ("damaged" in err and "wrong name" not in err)
+        check(code == 1 and told, "a flipped bit at %d: %d %r" % (offset, code, err))
+        with open(os.path.join(args.work, "bent.khk"), "rb") as f:
+            check(f.read() == bent, "the damaged file at %d is untouched" % offset)
+
+    # Conversions both ways keep every entry, read through the document both times.
+    code, _, err = khcli("protect", "strong.khk", "--name", "Zoë", "--protection", "compatible",
+                         password="pässwörd")
+    check(code == 0, "protect to compatible: " + err)
+    with open(os.path.join(args.work, "strong.khk"), "rb") as f:
+        try:
+            back = khformat.read_account(fmt, f.read(), name_cp, password_cp)
+            got = [(e["type"], e["title"], e["whatsThis"], e["data"], e["description"]) for e in back["entries"]]
+            check(got == want, "entries after the conversion to compatible: %r" % got)
+        except khformat.Unreadable as e:
+            check(False, "the converted compatible file does not read: %s" % e)
+    code, _, err = khcli("protect", "strong.khk", "--name", "Zoë", "--protection", "strong", password="pässwörd")
+    check(code == 0, "protect to strong: " + err)
+    with open(os.path.join(args.work, "strong.khk"), "rb") as f:
+        try:
+            account = khformat.read_strong(f.read(), name_cp, password_cp)
+            got = [(e["type"], e["title"], e["whatsThis"], e["data"], e["description"]) for e in account["entries"]]
+            check(got == want, "entries after the conversion back to strong: %r" % got)
+        except (khformat.Unreadable, khformat.WrongCredentials) as e:
+            check(False, "the converted strong file does not read: %r" % e)
 
     if failures:
         print("%d check(s) failed" % len(failures))

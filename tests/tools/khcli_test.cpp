@@ -74,9 +74,12 @@ class KhcliTest : public ::testing::Test {
         return cli::run(args, console_);
     }
 
-    void createVault(const std::string& name = "alice", const std::string& password = "pw") {
+    // Compatible unless asked: most tests look at its fixed record layout, and it opens
+    // without a memory-hard derivation.
+    void createVault(const std::string& name = "alice", const std::string& password = "pw",
+                     const std::string& protection = "compatible") {
         ASSERT_EQ(run({"create", file_, "--name", name, "--account-description", "About",
-                       "--password-description", "Hint"},
+                       "--password-description", "Hint", "--protection", protection},
                       password),
                   kExitOk)
             << console_.err_;
@@ -159,7 +162,7 @@ TEST_F(KhcliTest, CreateAddAndReadBack) {
     EXPECT_EQ(run({"add", file_, "--name=alice", "--type=42", "--title=Odd"}, "pw"), kExitOk);
 
     EXPECT_EQ(run({"info", file_}), kExitOk);
-    EXPECT_EQ(console_.out_, "About\n");
+    EXPECT_EQ(console_.out_, "About\nProtection: compatible\n");
     EXPECT_EQ(run({"hint", file_, "--name", "alice"}), kExitOk);
     EXPECT_EQ(console_.out_, "Hint\n");
 
@@ -183,6 +186,82 @@ TEST_F(KhcliTest, CreateAddAndReadBack) {
               "\"description\":\"https://bank.example\",\"fileOffset\":1340},"
               "{\"type\":42,\"title\":\"Odd\",\"whatsThis\":\"\",\"data\":\"\","
               "\"description\":\"\",\"fileOffset\":1820}]}\n");
+}
+
+TEST_F(KhcliTest, NewAccountsAreStrongUnlessCompatibleIsAskedFor) {
+    ASSERT_EQ(run({"create", file_, "--name", "alice", "--account-description", "About"}, "pw"),
+              kExitOk)
+        << console_.err_;
+    EXPECT_EQ(readAccountProtection(file_), AccountProtection::strongWith());
+    EXPECT_EQ(run({"info", file_}), kExitOk);
+    EXPECT_EQ(console_.out_,
+              "About\nProtection: strong (Argon2id, t=3, m=65536 KiB, p=2; AES-256-GCM)\n");
+
+    const std::string other = dir_.file("c.khk");
+    ASSERT_EQ(run({"create", other, "--name", "bob", "--protection=compatible"}, "pw"), kExitOk);
+    EXPECT_EQ(readAccountProtection(other), AccountProtection::compatible());
+    EXPECT_EQ(run({"info", other}), kExitOk);
+    EXPECT_EQ(console_.out_, "\nProtection: compatible\n");
+
+    const std::string refused = dir_.file("d.khk");
+    EXPECT_EQ(run({"create", refused, "--name", "bob", "--protection", "weak"}, "pw"), kExitUsage);
+    EXPECT_NE(console_.err_.find("strong or compatible"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(refused));
+}
+
+TEST_F(KhcliTest, ProtectConvertsBothWaysKeepingEverythingElse) {
+    createVault();
+    addEntry("link", "Bank", "login", "s3cret", "https://bank.example");
+    addEntry("text", "Note", "", "", std::string(191, 'n'));
+    const auto entries = storedEntries(file_, "alice");
+
+    EXPECT_EQ(run({"protect", file_, "--name", "alice", "--protection", "strong"}, "pw"), kExitOk)
+        << console_.err_;
+    EXPECT_EQ(console_.out_,
+              "Protected " + file_ + ": strong (Argon2id, t=3, m=65536 KiB, p=2; AES-256-GCM).\n");
+    EXPECT_EQ(readAccountProtection(file_), AccountProtection::strongWith());
+    EXPECT_EQ(storedEntries(file_, "alice"), entries);
+    // Later saves keep the format.
+    addEntry("text", "Later", "", "", "");
+    EXPECT_EQ(readAccountProtection(file_), AccountProtection::strongWith());
+    EXPECT_EQ(run({"hint", file_, "--name", "alice"}), kExitOk);
+    EXPECT_EQ(console_.out_, "Hint\n");
+
+    EXPECT_EQ(run({"protect", file_, "--name", "alice", "--protection", "compatible"}, "pw"),
+              kExitOk);
+    EXPECT_EQ(readAccountProtection(file_), AccountProtection::compatible());
+    auto withLater = entries;
+    withLater.push_back({"3", "Later", "", "", ""});
+    EXPECT_EQ(storedEntries(file_, "alice"), withLater);
+    EXPECT_EQ(run({"info", file_}), kExitOk);
+    EXPECT_EQ(console_.out_, "About\nProtection: compatible\n");
+
+    // A wrong password or an unknown format changes nothing.
+    const test::Bytes before = test::readBytes(file_);
+    EXPECT_EQ(run({"protect", file_, "--name", "alice", "--protection", "strong"}, "wrong"),
+              kExitFailed);
+    EXPECT_EQ(run({"protect", file_, "--name", "alice", "--protection", "des"}, "pw"), kExitUsage);
+    EXPECT_EQ(run({"protect", file_, "--name", "alice"}, "pw"), kExitUsage);
+    EXPECT_EQ(test::readBytes(file_), before);
+}
+
+TEST_F(KhcliTest, ADamagedStrongFileIsRefusedWholeAndSaysSo) {
+    createVault("alice", "pw", "strong");
+    addEntry("text", "One", "", "", "");
+    test::Bytes bytes = test::readBytes(file_);
+    bytes[bytes.size() - 20] ^= 0x01; // inside the encrypted entries
+    test::writeBytes(file_, bytes);
+
+    EXPECT_EQ(run({"list", file_, "--name", "alice"}, "pw"), kExitFailed);
+    EXPECT_NE(console_.err_.find("damaged"), std::string::npos);
+    EXPECT_NE(console_.err_.find("backup"), std::string::npos);
+    EXPECT_EQ(
+        run({"add", file_, "--name", "alice", "--type", "text", "--title", "Two", "--drop-damaged"},
+            "pw"),
+        kExitFailed);
+    EXPECT_EQ(run({"list", file_, "--name", "alice"}, "wrong"), kExitFailed);
+    EXPECT_NE(console_.err_.find("wrong name or password"), std::string::npos);
+    EXPECT_EQ(test::readBytes(file_), bytes);
 }
 
 TEST_F(KhcliTest, Utf8ArgumentsAreStoredAsWindows1252AndPrintedAsUtf8) {

@@ -4,6 +4,7 @@ files written by khcli follow the document and that files written from the docum
 in khcli."""
 
 import hashlib
+import os
 import re
 import struct
 import zlib
@@ -228,3 +229,90 @@ def read_account(fmt, data, name, password):
             "accountDescription": account_description,
             "passwordDescription": password_description,
             "droppedRecords": dropped, "entries": entries}
+
+
+# The strong format ("The strong format" in the document).
+STRONG_MAGIC = b"KHK2\r\n\x1a\n"
+
+
+def strong_key(name, password, salt, t, m, p):
+    from argon2.low_level import Type, hash_secret_raw
+    return hash_secret_raw(name[:159] + b"\0" + password[:79], salt, time_cost=t, memory_cost=m,
+                           parallelism=p, hash_len=64, type=Type.ID, version=0x13)
+
+
+def write_strong(name, password, account_description, password_description, entries,
+                 t=3, m=65536, p=2, salt=None, nonce=None):
+    """entries as for write_account; salt and nonce drawn at random unless given."""
+    from cryptography.hazmat.primitives.ciphers.aead import AESGCM
+    salt = os.urandom(32) if salt is None else salt
+    nonce = os.urandom(12) if nonce is None else nonce
+    a, h = account_description[:191], password_description[:191]
+    key = strong_key(name, password, salt, t, m, p)
+    header = (STRONG_MAGIC + struct.pack("<IIIIII", 104 + len(a) + len(h), 1, 1, t, m, p) + salt
+              + struct.pack("<I", 1) + nonce + hashlib.sha256(key[32:]).digest()[:16]
+              + struct.pack("<I", len(a)) + a + struct.pack("<I", len(h)) + h)
+    payload = struct.pack("<I", len(entries))
+    for etype, title, whats, data, description in entries:
+        payload += struct.pack("<i", etype)
+        for text, limit in ((title, 79), (whats, 79), (data, 79), (description, 191)):
+            text = text.split(b"\0", 1)[0][:limit]
+            payload += struct.pack("<I", len(text)) + text
+    return header + AESGCM(key[:32]).encrypt(nonce, payload, header)
+
+
+class WrongCredentials(Exception):
+    pass
+
+
+def read_strong(data, name, password):
+    from cryptography.exceptions import InvalidTag
+    from cryptography.hazmat.primitives.ciphers.aead import AESGCM
+    if len(data) < 104 or data[:8] != STRONG_MAGIC:
+        raise Unreadable("magic")
+    H, version, kdf, t, m, p = struct.unpack("<IIIIII", data[8:32])
+    salt, cipher, nonce, check = data[32:64], struct.unpack("<I", data[64:68])[0], data[68:80], data[80:96]
+    if version != 1 or kdf != 1 or cipher != 1 or not (1 <= t <= 64) or not (8192 <= m <= 1048576) \
+            or not (1 <= p <= 16):
+        raise Unreadable("header fields")
+    a = struct.unpack("<I", data[96:100])[0]
+    if a > 191 or len(data) < 104 + a:
+        raise Unreadable("account description length")
+    h = struct.unpack("<I", data[100 + a:104 + a])[0]
+    if h > 191 or H != 104 + a + h or len(data) < H + 4 + 16:
+        raise Unreadable("header length")
+    account_description, password_description = data[100:100 + a], data[104 + a:104 + a + h]
+    if b"\0" in account_description or b"\0" in password_description:
+        raise Unreadable("NUL in a description")
+    key = strong_key(name, password, salt, t, m, p)
+    if hashlib.sha256(key[32:]).digest()[:16] != check:
+        raise WrongCredentials()
+    try:
+        payload = AESGCM(key[:32]).decrypt(nonce, data[H:], data[:H])
+    except InvalidTag:
+        raise Unreadable("tag")
+    n, pos, entries = struct.unpack("<I", payload[:4])[0], 4, []
+    for _ in range(n):
+        if pos + 4 > len(payload):
+            raise Unreadable("entry cut")
+        start = pos
+        etype = struct.unpack("<i", payload[pos:pos + 4])[0]
+        pos += 4
+        fields = []
+        for limit in (79, 79, 79, 191):
+            if pos + 4 > len(payload):
+                raise Unreadable("length cut")
+            length = struct.unpack("<I", payload[pos:pos + 4])[0]
+            pos += 4
+            text = payload[pos:pos + length]
+            if length > limit or len(text) != length or b"\0" in text:
+                raise Unreadable("text")
+            fields.append(text)
+            pos += length
+        entries.append({"type": etype, "title": fields[0], "whatsThis": fields[1], "data": fields[2],
+                        "description": fields[3], "fileOffset": H + start})
+    if pos != len(payload):
+        raise Unreadable("bytes left over")
+    return {"name": name[:159], "password": password[:79], "accountDescription": account_description,
+            "passwordDescription": password_description, "parameters": (t, m, p), "salt": salt,
+            "nonce": nonce, "entries": entries}

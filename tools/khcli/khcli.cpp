@@ -50,9 +50,10 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"create",
          {"name"},
-         {"account-description", "password-description", "password-stdin"},
+         {"account-description", "password-description", "password-stdin", "protection"},
          true},
         {"info", {}, {}, false},
+        {"protect", {"name", "protection"}, {"password-stdin", "drop-damaged"}, true},
         {"hint", {"name"}, {}, false},
         {"list", {"name"}, {"password-stdin"}, true},
         {"show", {"name", "title"}, {"password-stdin"}, true},
@@ -359,6 +360,7 @@ class Runner {
         const std::string_view name = inv_.command->name;
         if (name == "create") return create();
         if (name == "info") return info();
+        if (name == "protect") return protect();
         if (name == "hint") return hint();
         if (name == "add") return add();
         if (name == "export") return exportEntries();
@@ -428,7 +430,8 @@ class Runner {
             break;
         case ReadOutcome::Damaged:
             return fail(kExitFailed, "cannot open the account in " + inv_.file +
-                                         ": the file is damaged or no account file");
+                                         ": the file is damaged or no account file (a strong "
+                                         "file is refused whole: restore a backup copy)");
         }
         return fail(kExitFailed, "cannot open the account in " + inv_.file +
                                      ": wrong name or password, or the file is damaged");
@@ -511,6 +514,8 @@ class Runner {
         if (!fits("name", kMaxAccountName) || !fits("account-description", kMaxAccountText) ||
             !fits("password-description", kMaxAccountText))
             return kExitUsage;
+        const std::optional<AccountProtection> protection = chosenProtection();
+        if (!protection) return kExitUsage;
         const auto exists = [this] { return fail(kExitFailed, inv_.file + " already exists"); };
         if (fs().pathKind(path_) != PathKind::Missing) return exists();
         auto pw = password(true);
@@ -525,6 +530,7 @@ class Runner {
         loaded.account.password = std::move(*pw);
         loaded.account.accountDescription = inv_.text("account-description");
         loaded.account.passwordDescription = inv_.text("password-description");
+        loaded.account.protection = *protection;
         // Under the lock, so that of two runs creating one file the second finds the first's.
         LockedUpdate update(fs());
         SdrFile file;
@@ -534,12 +540,39 @@ class Runner {
         return save(loaded, "Created " + inv_.file + ".", update);
     }
 
+    // --protection: strong (the default for new accounts) or compatible.
+    std::optional<AccountProtection> chosenProtection() {
+        const std::string value = inv_.utf8("protection");
+        if (!inv_.has("protection") || value == "strong") return AccountProtection::strongWith();
+        if (value == "compatible") return AccountProtection::compatible();
+        fail(kExitUsage, "--protection is strong or compatible");
+        return std::nullopt;
+    }
+
     int info() {
         std::string description;
-        if (!readAccountDescription(path_, description))
-            return fail(kExitFailed, "cannot read an account file at " + inv_.file);
-        console_.out(windows1252ToUtf8(description) + "\n");
+        const std::optional<AccountProtection> protection = readAccountProtection(path_);
+        if (!protection || !readAccountDescription(path_, description))
+            return fail(kExitFailed, "cannot read an account file at " + inv_.file +
+                                         " (missing, damaged or not an account file)");
+        console_.out(windows1252ToUtf8(description) +
+                     "\nProtection: " + describeProtection(*protection) + "\n");
         return kExitOk;
+    }
+
+    // Rewrites the account in the chosen format; entries, texts and password stay.
+    int protect() {
+        const std::optional<AccountProtection> protection = chosenProtection();
+        if (!protection) return kExitUsage;
+        const auto pw = password(false);
+        if (!pw) return kExitUsage;
+        LockedUpdate update(fs());
+        LoadedAccount loaded;
+        if (const int code = openLocked(update, pw->view(), loaded); code != kExitOk) return code;
+        if (loaded.droppedRecords > 0 && !inv_.has("drop-damaged")) return refuseDamaged(loaded);
+        loaded.account.protection = *protection;
+        return save(loaded, "Protected " + inv_.file + ": " + describeProtection(*protection) + ".",
+                    update);
     }
 
     int hint() {
@@ -839,8 +872,14 @@ std::string usageText() {
            "\n"
            "Commands:\n"
            "  create FILE --name N [--account-description T] [--password-description T]\n"
-           "                        create a new account file with no entries\n"
-           "  info FILE             print the account description\n"
+           "      [--protection strong|compatible]\n"
+           "                        create a new account file with no entries; strong\n"
+           "                        (Argon2id and AES-256-GCM) unless compatible is asked\n"
+           "                        for, which older programs also open\n"
+           "  info FILE             print the account description and the protection\n"
+           "  protect FILE --name N --protection strong|compatible [--drop-damaged]\n"
+           "                        rewrite the account in that format (entries, texts and\n"
+           "                        password unchanged)\n"
            "  hint FILE --name N    print the password description\n"
            "  list FILE --name N    list the entries, without their secrets\n"
            "  show FILE --name N --title T\n"
@@ -879,11 +918,13 @@ std::string usageText() {
            "stored changed. A new account's name may have at most 150 characters and its\n"
            "password 75, as in the program's login.\n"
            "\n"
-           "create, add and import hold the account file's save lock from the read to the\n"
+           "create, add, import and protect hold the account file's save lock from the read to "
+           "the\n"
            "save; while another process saves the file they wait up to 10 seconds, and\n"
            "they never replace a file that another program changed since they read it.\n"
            "\n"
-           "Exit codes: 0 done; 1 cannot open the file, wrong name or password, no such\n"
+           "Exit codes: 0 done; 1 cannot open the file, wrong name or password, a damaged\n"
+           "file (a strong file is refused whole: restore a backup copy), no such\n"
            "entry, nothing found, or not saved (also: the file is being saved by another\n"
            "process, or was changed since it was read); 2 usage error or unusable input.\n";
 }

@@ -40,6 +40,9 @@ void AccountFeature::run(CommandId action) {
     case CommandId::EditAccountInformation:
         editAccountInformation();
         break;
+    case CommandId::ChangeAccountProtection:
+        session_.protectionCommand();
+        break;
     default: // ManageAccount only opens its submenu
         break;
     }

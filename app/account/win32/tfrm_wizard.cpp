@@ -15,6 +15,7 @@ using namespace wizard;
 TfrmWizard::TfrmWizard(const MessageTable& messages, Clipboard& clipboard, PasswordGuard& guard)
     : TDialog(wizard::design(), wizard::controls()), messages_(messages), clipboard_(clipboard),
       guard_(guard), flow_(messages), ownPrompts_(ownerOf(*this)), ownFileDialogs_(ownerOf(*this)) {
+    flow_.setBackgroundWork(&background_);
 }
 
 void TfrmWizard::onCreate() {
@@ -55,6 +56,7 @@ std::optional<WizardAccount> TfrmWizard::runAccountWizard(bool import, HWND owne
 
 void TfrmWizard::onShow() {
     (flow_.newMode() ? rbNew : rbImport)->setChecked(true);
+    cbStrong->setChecked(true); // every run starts with the recommended protection
     emptyFields();
     revealLine_.end();
     (flow_.newMode() ? rbNew : rbImport)->setFocus();
@@ -126,6 +128,10 @@ TNativeControl* TfrmWizard::field(AccountWizardField which) {
 
 bool TfrmWizard::newChosen() {
     return rbNew->checked();
+}
+
+bool TfrmWizard::strongChosen() {
+    return cbStrong->checked();
 }
 
 std::string TfrmWizard::text(AccountWizardField which) {

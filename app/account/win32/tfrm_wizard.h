@@ -3,6 +3,7 @@
 // pages of a new account, and a last page that finishes. It only collects and checks
 // (AccountWizardFlow); the session opens the new account or loads the imported file.
 #include "account_wizard.h"
+#include "background_work.h"
 #include "message_table.h"
 #include "password_guard.h"
 #include "reveal_line.h"
@@ -56,6 +57,7 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
   private:
     // AccountWizardFields
     bool newChosen() override;
+    bool strongChosen() override;
     std::string text(AccountWizardField field) override;
     SecretString secret(AccountWizardField field) override;
 
@@ -70,6 +72,7 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
     Clipboard& clipboard_;
     PasswordGuard& guard_;
     AccountWizardFlow flow_;
+    WorkerThreadWork background_;
     WindowPrompts ownPrompts_;
     WindowFileDialogs ownFileDialogs_;
     Prompts* prompts_ = &ownPrompts_;
@@ -92,6 +95,7 @@ class TfrmWizard : public TDialog, private AccountWizardFields {
     Ctl<TNativeControl> edComfirm{*this, "edComfirm"};
     Ctl<QBitmapButton> sbPaste{*this, "sbPaste"};
     Ctl<QBitmapButton> sbView{*this, "sbView"};
+    Ctl<QCheckBox> cbStrong{*this, "cbStrong"};
     Ctl<TNativeControl> stClipboard{*this, "stClipboard"};
     // The reveal line; the Timer1 of the paste and view buttons.
     RevealLine revealLine_{*this, stClipboard, kTimer1, kTimer1Interval};

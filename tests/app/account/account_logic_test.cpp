@@ -24,9 +24,11 @@ using P = AccountWizardPage;
 class Fields : public AccountWizardFields {
   public:
     bool chooseNew = true;
+    bool chooseStrong = true;
     std::map<AccountWizardField, std::string> values;
 
     bool newChosen() override { return chooseNew; }
+    bool strongChosen() override { return chooseStrong; }
     std::string text(AccountWizardField field) override { return values[field]; }
     SecretString secret(AccountWizardField field) override { return SecretString(values[field]); }
 };
@@ -120,6 +122,25 @@ TEST_F(AccountWizardFlowTest, NewAccountRunCutsBlanksAndKeepsThePasswordAsTyped)
     EXPECT_EQ(flow_.results().name, "");
     EXPECT_EQ(flow_.results().accountDescription, "");
     EXPECT_EQ(flow_.results().passwordDescription, "");
+}
+
+TEST_F(AccountWizardFlowTest, TheProtectionIsTheCheckBoxsAsLeftOnThePasswordPage) {
+    for (const bool strong : {true, false}) {
+        SCOPED_TRACE(strong);
+        begin(false, true);
+        fields_.values = {{F::AccountName, "bob"}, {F::Password, "pw"}, {F::Confirm, "pw"}};
+        // Only the state when Next leaves the password page counts.
+        fields_.chooseStrong = !strong;
+        ASSERT_EQ(flow_.next(fields_), std::nullopt);
+        fields_.chooseStrong = strong;
+        ASSERT_EQ(flow_.next(fields_), std::nullopt);
+        fields_.chooseStrong = !strong;
+        ASSERT_EQ(flow_.next(fields_), std::nullopt);
+        ASSERT_EQ(flow_.next(fields_), std::nullopt);
+        ASSERT_TRUE(flow_.finished());
+        EXPECT_EQ(flow_.takeResults().protection,
+                  strong ? AccountProtection::strongWith() : AccountProtection::compatible());
+    }
 }
 
 TEST_F(AccountWizardFlowTest, TheWelcomeChoiceOverridesThePresetMode) {

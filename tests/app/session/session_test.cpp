@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <map>
+#include <thread>
 
 namespace kh {
 namespace {
@@ -953,6 +954,133 @@ TEST_F(SessionTest, WarningsStaySilentWhileTheHookSaysSo) {
     serving = false;
     EXPECT_FALSE(session_.saveAccount(false, true));
     EXPECT_EQ(ui_.warnings, std::vector<std::string>{"Save Account File: " + file() + " Failed!"});
+}
+
+// Runs the work on a thread of its own, as the program does, and counts the runs.
+class ThreadedWork final : public BackgroundWork {
+  public:
+    int runs = 0;
+    void runAndWait(const std::function<void()>& work) override {
+        ++runs;
+        std::thread worker(work);
+        worker.join();
+    }
+};
+
+std::optional<AccountProtection> protectionOf(const std::string& path) {
+    return readAccountProtection(path);
+}
+
+TEST_F(SessionTest, EverySaveKeepsTheProtectionTheAccountWasLoadedWith) {
+    ThreadedWork work;
+    session_.setBackgroundWork(&work);
+    // The cheapest cost a file may carry keeps the test quick; it must survive saves too.
+    const AccountProtection cheap = AccountProtection::strongWith({1, 8192, 1});
+    Account account;
+    account.name = "alice";
+    account.password = "s3cret!";
+    account.protection = cheap;
+    std::vector<AccountEntry> entries = threeEntries();
+    ASSERT_EQ(writeAccountFile(file(), account, entries), SaveOutcome::Saved);
+
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    EXPECT_EQ(work.runs, 1);
+    EXPECT_EQ(session_.protection(), cheap);
+    editAndSave("Saved");
+    EXPECT_EQ(work.runs, 2);
+    EXPECT_EQ(protectionOf(file()), cheap);
+    EXPECT_EQ(titlesIn(file()).size(), 4u);
+
+    ui_.saveFiles = {dir_.file("copy.khk")};
+    session_.backupCommand();
+    EXPECT_EQ(protectionOf(dir_.file("copy.khk")), cheap);
+    ui_.saveFiles = {dir_.file("other.khk")};
+    session_.saveAsCommand();
+    EXPECT_EQ(protectionOf(dir_.file("other.khk")), cheap);
+
+    // A new password takes effect at the save, with a new salt.
+    const Bytes before = test::readBytes(session_.fileName());
+    ASSERT_TRUE(session_.changePassword(session_.sessionNumber(), "new one"));
+    session_.saveCommand();
+    LoadedAccount loaded;
+    EXPECT_EQ(readAccountFile(session_.fileName(), "alice", "new one", loaded),
+              ReadOutcome::Loaded);
+    EXPECT_EQ(loaded.account.protection, cheap);
+    const Bytes after = test::readBytes(session_.fileName());
+    ASSERT_GT(after.size(), 64u);
+    EXPECT_FALSE(std::equal(before.begin() + 32, before.begin() + 64, after.begin() + 32));
+    session_.setBackgroundWork(nullptr);
+}
+
+TEST_F(SessionTest, TheProtectionChoiceTakesEffectAtTheNextSave) {
+    login();
+    EXPECT_EQ(session_.protection(), AccountProtection::compatible());
+
+    // No keeps everything as it was.
+    session_.protectionCommand();
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_NE(ui_.questions.back().find("weak"), std::string::npos);
+    EXPECT_EQ(ui_.defaults.back(), DefaultButton::Yes);
+    EXPECT_FALSE(session_.modified());
+    EXPECT_EQ(session_.protection(), AccountProtection::compatible());
+
+    ui_.answers = {true};
+    session_.protectionCommand();
+    EXPECT_TRUE(session_.modified());
+    EXPECT_EQ(session_.protection(), AccountProtection::strongWith());
+    EXPECT_EQ(protectionOf(file()), AccountProtection::compatible());
+    session_.saveCommand();
+    EXPECT_EQ(protectionOf(file()), AccountProtection::strongWith());
+    EXPECT_EQ(titlesIn(file()), (std::vector<std::string>{"Mail", "Bank", "Note"}));
+
+    // Back to compatible: the question names the strong protection and warns; No is the
+    // default.
+    ui_.answers = {true};
+    session_.protectionCommand();
+    EXPECT_NE(ui_.questions.back().find("strong (Argon2id, t=3, m=65536 KiB, p=2; AES-256-GCM)"),
+              std::string::npos);
+    EXPECT_NE(ui_.questions.back().find("weak"), std::string::npos);
+    EXPECT_EQ(ui_.defaults.back(), DefaultButton::No);
+    EXPECT_EQ(session_.protection(), AccountProtection::compatible());
+    EXPECT_EQ(protectionOf(file()), AccountProtection::strongWith());
+    session_.saveCommand();
+    EXPECT_EQ(protectionOf(file()), AccountProtection::compatible());
+
+    // The next login takes the protection from the file again.
+    session_.endSession();
+    EXPECT_EQ(session_.protection(), AccountProtection::compatible());
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    EXPECT_EQ(session_.protection(), AccountProtection::compatible());
+}
+
+TEST_F(NewAccountTest, ANewAccountIsStronglyProtectedFromItsFirstSave) {
+    EXPECT_EQ(session_.protection(), AccountProtection::strongWith());
+    ui_.saveFiles = {dir_.file("bob.khk")};
+    session_.saveCommand();
+    EXPECT_EQ(protectionOf(dir_.file("bob.khk")), AccountProtection::strongWith());
+    LoadedAccount loaded;
+    ASSERT_EQ(readAccountFile(dir_.file("bob.khk"), "bob", "pw", loaded), ReadOutcome::Loaded);
+    ASSERT_EQ(loaded.entries.size(), 1u);
+    EXPECT_EQ(loaded.entries[0].data, "one");
+}
+
+TEST_F(SessionTest, ADamagedStrongFileSaysTheBackupCopiesAreTheWayBack) {
+    Account account;
+    account.name = "alice";
+    account.password = "s3cret!";
+    account.protection = AccountProtection::strongWith({1, 8192, 1});
+    std::vector<AccountEntry> entries = threeEntries();
+    ASSERT_EQ(writeAccountFile(file(), account, entries), SaveOutcome::Saved);
+    Bytes bytes = test::readBytes(file());
+    bytes[bytes.size() - 30] ^= 0x04;
+    test::writeBytes(file(), bytes);
+
+    EXPECT_EQ(session_.login(file(), "alice", "s3cret!"), ReadOutcome::Damaged);
+    EXPECT_FALSE(session_.isLoggedIn());
+    ASSERT_EQ(ui_.warnings.size(), 1u);
+    EXPECT_NE(ui_.warnings[0].find("damaged"), std::string::npos);
+    EXPECT_NE(ui_.warnings[0].find("backup copies"), std::string::npos);
+    EXPECT_EQ(test::readBytes(file()), bytes);
 }
 
 TEST_F(SessionTest, BannerTextFallsBackToTheAccountName) {

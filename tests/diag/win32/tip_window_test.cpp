@@ -192,6 +192,13 @@ TEST_F(TipWindowTest, NoTipWhileABrowserRequestIsServed) {
 // The label is fixed in size; a long tip takes a smaller font rather than losing its end,
 // and a short one after it gets the message font back.
 TEST_F(TipWindowTest, EveryDefaultTipFitsItsLabel) {
+    // A language's tip may be longer than any of ours.
+    language_.loadTranslation(
+        {"Tip12 = What is the Password Guard (in the 'Tools' menu)?;;Sometimes you need to copy "
+         "a password from Keyhaven to other applications, for example when you log in to a "
+         "forum. If the Password Guard is enabled, Keyhaven will remove the password from the "
+         "Clipboard after 20 seconds have passed, otherwise the password will stay in the "
+         "Clipboard until you copy some other data to the Clipboard."});
     ASSERT_TRUE(tip().showTip(0));
     HWND label = control("stTip");
     RECT box{};
