@@ -141,7 +141,6 @@ int InterchangeCommands::importOtherFile() {
             }
             result.report.imported = added;
             summary = importSummaryText(result.report, texts);
-            session_.setStatusText(summary.substr(0, summary.find('\n')));
         }
     }
     session_.showWarning(summary);

@@ -130,6 +130,12 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "importencrypted",
         "importbadcsv",
         "importbadjson",
+        "logoutwarning",
+        "lockdiscarded",
+        "filechanged",
+        "filechangedsave",
+        "filechangedsaveas",
+        "filechangedcancel",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

@@ -260,7 +260,6 @@ TEST_F(InterchangeTest, AnotherManagersExportComesInWithItsSummary) {
     ASSERT_EQ(1u, ui.warnings.size());
     const std::string summary = "Import From Bitwarden CSV: 2 items imported, 1 skipped.";
     EXPECT_EQ(0u, ui.warnings[0].find(summary + "\n\nNot imported:\n- Bad: ")) << ui.warnings[0];
-    EXPECT_EQ(summary, ui.status);
 
     std::ofstream(path, std::ios::binary) << "a;b;c\n1;2;3\n";
     dialogs.answers.push_back(path);

@@ -105,7 +105,7 @@ TEST_F(InterchangeWindowTest, AnotherManagersExportComesInFromTheEntriesMenu) {
     ASSERT_EQ(1u, main_->warnings.size());
     EXPECT_EQ(0u, main_->warnings[0].find("Import From Chrome/Edge CSV: 1 item imported, 1 "
                                           "skipped.\n\nNot imported:\n- bad: "));
-    EXPECT_EQ("Import From Chrome/Edge CSV: 1 item imported, 1 skipped.", main_->statusText());
+    EXPECT_EQ(0u, main_->statusText().find("Import From Chrome/Edge CSV: 1 item imported"));
     HWND all = list(EntryView::lvPassword);
     ASSERT_EQ(6, rowCount(all));
     EXPECT_EQ("ann", cell(all, 5, kColumnTitle));
