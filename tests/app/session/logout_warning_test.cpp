@@ -4,6 +4,7 @@
 // logout when the workstation locks or the machine suspends, driven by those messages.
 #include "../win32/main_window_fixture.h"
 
+#include "language_feature.h"
 #include "session_feature.h"
 #include "tfrm_main.h"
 
@@ -11,6 +12,7 @@
 #include <wtsapi32.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace kh::test {
@@ -97,6 +99,33 @@ TEST_F(LogoutWarningWindowTest, StayLoggedInKeepsTheWork) {
     EXPECT_TRUE(main_->session().modified());
     ticks(29);
     EXPECT_TRUE(main_->session().isLoggedIn());
+}
+
+class LogoutWarningLanguageTest : public MainWindowFixture {};
+
+TEST_F(LogoutWarningLanguageTest, TheWarningSpeaksTheChosenLanguage) {
+    const std::filesystem::path folder = std::filesystem::path(paths_.programFolder) / "language";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(std::filesystem::path(KH_SOURCE_DIR) / "language" / "Deutsch.lng",
+                               folder / "Deutsch.lng");
+    openWindow();
+    auto& languages = dynamic_cast<LanguageFeature&>(*main_->feature(Feature::Language));
+    languages.buildLanguageMenu();
+    SendMessageA(main_->handle(), WM_COMMAND, kLanguageCommandBase, 0);
+    login();
+    main_->session().settings().mainGuard = 1;
+    deleteRow(0);
+    timerTicks(TfrmMain::kGuardTimer, 15);
+    TfrmLogoutWarning& warning = main_->sessionFeature().logoutWarning();
+    ASSERT_TRUE(IsWindowVisible(warning.handle()));
+    EXPECT_EQ(warning.statementText(),
+              "Das Konto alice wurde eine Weile nicht benutzt. Keyhaven meldet sich in 30 "
+              "Sekunden ab, und die ungespeicherten \xC4nderungen gehen verloren.");
+    EXPECT_EQ(warning.get<QSkinButton>("sbSave").text(), "&Speichern und bleiben");
+    char caption[64] = {};
+    GetWindowTextA(warning.handle(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Automatische Abmeldung");
+    lingerForScreenshot();
 }
 
 // The lock and suspend notifications as Windows sends them to the main window.
