@@ -6,7 +6,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -145,69 +144,12 @@ namespace {
 thread_local HHOOK tButtonHook = nullptr;
 thread_local const std::array<std::string, 3>* tButtonCaptions = nullptr;
 
-// The width a button needs for its caption in its own font.
-int buttonWidthFor(HWND button, const std::string& caption) {
-    std::string shown;
-    for (std::size_t i = 0; i < caption.size(); ++i)
-        if (caption[i] != '&' || (i + 1 < caption.size() && caption[++i] == '&'))
-            shown += caption[i];
-    const HDC dc = GetDC(button);
-    if (!dc) return 0;
-    const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(button, dc);
-    return size.cx + 2 * metrics.tmAveCharWidth + 2 * GetSystemMetrics(SM_CXEDGE);
-}
-
-// Gives the box's three buttons their captions and, when a caption needs it, one wider
-// width for all three, centred in a box widened as far as they need.
-void captionBoxButtons(HWND box, const std::array<std::string, 3>& captions) {
-    const int ids[] = {IDYES, IDNO, IDCANCEL};
-    HWND buttons[3] = {};
-    RECT rects[3] = {};
-    int width = 0;
-    for (int i = 0; i < 3; ++i) {
-        buttons[i] = GetDlgItem(box, ids[i]);
-        if (!buttons[i]) return;
-        const std::string& caption = captions[static_cast<std::size_t>(i)];
-        SetWindowTextA(buttons[i], caption.c_str());
-        GetWindowRect(buttons[i], &rects[i]);
-        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&rects[i]), 2);
-        width = std::max({width, static_cast<int>(rects[i].right - rects[i].left),
-                          buttonWidthFor(buttons[i], caption)});
-    }
-    const int oldWidth = rects[0].right - rects[0].left;
-    if (width <= oldWidth) return;
-    const int gap = std::max(0L, rects[1].left - rects[0].right);
-    const int row = 3 * width + 2 * gap;
-    RECT client{};
-    GetClientRect(box, &client);
-    const int margin = std::max(0L, rects[0].left - client.left);
-    if (row + 2 * margin > client.right) {
-        RECT frame{};
-        GetWindowRect(box, &frame);
-        const int grow = row + 2 * margin - client.right;
-        SetWindowPos(box, nullptr, frame.left - grow / 2, frame.top,
-                     frame.right - frame.left + grow, frame.bottom - frame.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        GetClientRect(box, &client);
-    }
-    int x = (client.right - row) / 2;
-    for (int i = 0; i < 3; ++i) {
-        SetWindowPos(buttons[i], nullptr, x, rects[i].top, width, rects[i].bottom - rects[i].top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        x += width + gap;
-    }
-}
-
 LRESULT CALLBACK captionButtons(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && tButtonCaptions) {
-        captionBoxButtons(reinterpret_cast<HWND>(wParam), *tButtonCaptions);
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        const int ids[] = {IDYES, IDNO, IDCANCEL};
+        for (int i = 0; i < 3; ++i)
+            SetDlgItemTextA(box, ids[i], (*tButtonCaptions)[static_cast<std::size_t>(i)].c_str());
         tButtonCaptions = nullptr; // the box only, not what it may open
     }
     return CallNextHookEx(tButtonHook, code, wParam, lParam);

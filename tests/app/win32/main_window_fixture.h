@@ -181,6 +181,9 @@ class ScriptedMain : private ScriptHolder, public App {
     std::vector<std::string>& questions = script_.questions;
     std::vector<std::string>& warnings = script_.warnings;
     std::vector<std::string>& infos = script_.infos;
+    std::deque<int>& choices = script_.choices;
+    std::vector<std::string>& choiceTexts = script_.choiceTexts;
+    std::vector<std::array<std::string, 3>>& choiceButtons = script_.choiceButtons;
     std::vector<DefaultButton>& defaults = script_.defaults;
     std::vector<std::string>& dialogStarts = script_.dialogStarts;
     std::vector<bool>& backupDialogs = script_.backupDialogs;
