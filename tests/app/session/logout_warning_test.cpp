@@ -114,7 +114,8 @@ TEST_F(LogoutWarningLanguageTest, TheWarningSpeaksTheChosenLanguage) {
     SendMessageA(main_->handle(), WM_COMMAND, kLanguageCommandBase, 0);
     login();
     main_->session().settings().mainGuard = 1;
-    deleteRow(0);
+    // Modified without a question: the scripted boxes expect English captions.
+    main_->session().setModified(true);
     timerTicks(TfrmMain::kGuardTimer, 15);
     TfrmLogoutWarning& warning = main_->sessionFeature().logoutWarning();
     ASSERT_TRUE(IsWindowVisible(warning.handle()));
@@ -160,8 +161,9 @@ TEST_F(LockLogoutTest, ALockOrASuspendLogsOutAtOnceWithoutAQuestion) {
 }
 
 TEST_F(LockLogoutTest, TheSettingOffKeepsTheAccountOpen) {
-    writeConfig("Setting", "LockLogout", "0");
+    // Closed first: the program writes config.ini as it ends.
     closeWindow();
+    writeConfig("Setting", "LockLogout", "0");
     openWindow();
     login();
     lock();
