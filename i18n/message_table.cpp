@@ -202,6 +202,16 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
                "The account file %s is damaged and was not opened. A strongly protected file is "
                "refused whole when any part of it is damaged: open one of the account's backup "
                "copies instead."),
+    KH_MESSAGE(logoutwarning, "Account %s has not been used for a while. Keyhaven logs out in %d "
+                              "%{second|seconds}, and the unsaved changes will be lost."),
+    KH_MESSAGE(lockdiscarded, "Keyhaven logged out of account %s when the workstation was locked "
+                              "or the computer went to sleep, and discarded its unsaved changes."),
+    KH_MESSAGE(filechanged, "The account file was changed by another program since you opened it."
+                            "\n\n%s\n\nSave Anyway replaces that change with yours. Save As "
+                            "writes yours to another file and leaves that one as it is."),
+    KH_MESSAGE(filechangedsave, "Save &Anyway"),
+    KH_MESSAGE(filechangedsaveas, "Save &As..."),
+    KH_MESSAGE(filechangedcancel, "Cancel"),
 }};
 
 #undef KH_MESSAGE

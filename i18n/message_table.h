@@ -156,9 +156,15 @@ enum class Msg : std::size_t {
     protectionstrong,
     protectioncompatible,
     strongdamaged,
+    logoutwarning,
+    lockdiscarded,
+    filechanged,
+    filechangedsave,
+    filechangedsaveas,
+    filechangedcancel,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::strongdamaged) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::filechangedcancel) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

@@ -75,6 +75,7 @@ constexpr std::array kCommands = {
     CommandDef{DuplicateSelectedItem, M::Entries, "DuplicateSelectedItem1", "&Duplicate Selected Item...", "", alt('N'), 111, kImgDuplicate, R::Current, F::Entries, S::Normal, false, None},
     CommandDef{PasteFromClipboard, M::Entries, "PasteFromClipboard1", "&Paste from Clipboard...", "", ctrl('V'), 100, kImgPaste, R::LoggedInAndClipboard, F::Entries, S::Normal, true, None},
     CommandDef{ImportFromXmlFile, M::Entries, "ImportFromXMLFile1", "&Import from XML File...", "", ctrl('I'), 102, kImgImportXml, R::LoggedIn, F::Interchange, S::Normal, false, None},
+    CommandDef{ImportFromOtherManager, M::Entries, "ImportFromOtherManager1", "Import From &Another Password Manager...", "", none(), -1, kImgImportXml, R::LoggedIn, F::Interchange, S::Normal, false, None},
     CommandDef{ImportFromClipboard, M::Entries, "ImportFromClipboard1", "Import from &Clipboard", "", ctrlAlt('V'), 103, kImgImportFromClipboard, R::LoggedInAndClipboard, F::Interchange, S::Normal, false, None},
     CommandDef{PasswordGuard, M::Tools, "PasswordGuard1", "&Password Guard", "", none(), -1, kImgPasswordGuard, R::Always, F::Tools, S::Check, false, None},
     CommandDef{SecureFileRemover, M::Tools, "SecureFileRemover1", "Secure File &Remover...", "", none(), -1, kImgFileRemover, R::Always, F::Tools, S::Normal, false, None},

@@ -52,6 +52,7 @@ enum class CommandId : std::uint16_t {
     DuplicateSelectedItem,
     PasteFromClipboard,
     ImportFromXmlFile,
+    ImportFromOtherManager,
     ImportFromClipboard,
     // Tools menu
     PasswordGuard,

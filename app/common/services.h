@@ -7,6 +7,7 @@
 #include "command_table.h"
 #include "secure_memory.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,6 +34,10 @@ class Prompts {
     virtual void warning(const std::string& caption, const std::string& text) = 0;
     // A box that reports a success or a fact, with the information icon and an OK button.
     virtual void information(const std::string& caption, const std::string& text) = 0;
+    // A warning with three buttons of the given captions, the first the default; 0, 1 or
+    // 2 for the button pressed, 2 also when the box was closed otherwise.
+    virtual int choose(const std::string& caption, const std::string& text,
+                       const std::array<std::string, 3>& buttons) = 0;
 };
 
 struct FileDialogRequest {

@@ -144,6 +144,7 @@ Settings loadSettings(ProfileStore& store, FolderMaker& folders) {
     s.wizard = readBool(store, kSetting, "Wizard", true);
     s.autorun = readBool(store, kSetting, "Autorun", true);
     s.quit = readBool(store, kSetting, "Quit", false);
+    s.lockLogout = readBool(store, kSetting, "LockLogout", true);
     s.hotkeyValue =
         static_cast<std::uint16_t>(store.readInt(kSetting, "HotkeyValue", kDefaultHotkey));
     s.hotkey = readBool(store, kSetting, "Hotkey", true);
@@ -196,6 +197,7 @@ bool saveSettings(ProfileStore& store, const Settings& s) {
     w.flag(kSetting, "Wizard", s.wizard);
     w.flag(kSetting, "Autorun", s.autorun);
     w.flag(kSetting, "Quit", s.quit);
+    w.flag(kSetting, "LockLogout", s.lockLogout);
     w.flag(kSetting, "Hotkey", s.hotkey);
     w.number(kSetting, "HotkeyValue", s.hotkeyValue);
     w.flag(kSetting, "DisplayPassword", s.displayPassword);

@@ -88,6 +88,7 @@ struct Settings {
     bool wizard = true;
     bool autorun = true;
     bool quit = false;
+    bool lockLogout = true; // log out when the workstation locks or the machine suspends
     std::uint16_t hotkeyValue = kDefaultHotkey; // low byte key code, 0x2000 Shift, 0x4000
                                                 // Ctrl, 0x8000 Alt
     bool hotkey = true;

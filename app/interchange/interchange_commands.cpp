@@ -1,6 +1,8 @@
 #include "interchange_commands.h"
 
 #include "busy_cursor.h"
+#include "import_formats.h"
+#include "import_texts.h"
 #include "text_format.h"
 
 #include <numeric>
@@ -109,6 +111,40 @@ int InterchangeCommands::importXmlFile() {
     if (!text) return 0;
     const BusyCursor hourglass(busy_);
     return importText(text->view());
+}
+
+int InterchangeCommands::importOtherFile() {
+    if (!session_.isLoggedIn()) return 0;
+    const int session = session_.sessionNumber();
+    const std::optional<std::string> chosen =
+        dialogs_->openFile({kOtherImportFilter, 1, "", false, ""});
+    if (!chosen || !sameSession(session)) return 0;
+    // As with the XML import: an unreadable or empty file imports nothing and says nothing.
+    const std::optional<SecretString> text = readImportFile(*chosen);
+    if (!text) return 0;
+    const ImportTexts texts = importTexts(messages_);
+    int added = 0;
+    std::string summary;
+    {
+        const BusyCursor hourglass(busy_);
+        ImportResult result = importEntries(text->view(), ImportFormat::Auto, texts_());
+        if (result.refused()) {
+            summary = importRefusalText(result, texts);
+        } else {
+            // One change for the whole import: the lists are redrawn once, at its end.
+            EntryList::BatchUpdate batch(list_);
+            for (EntryValues& entry : result.entries) {
+                if (list_.addEntryRow(entry.title, entry.data.view(), kOffsetUnsaved, entry.type,
+                                      entry.whatsThis, entry.description))
+                    ++added;
+                entry.data.wipe();
+            }
+            result.report.imported = added;
+            summary = importSummaryText(result.report, texts);
+        }
+    }
+    session_.showWarning(summary);
+    return added;
 }
 
 int InterchangeCommands::importClipboard() {

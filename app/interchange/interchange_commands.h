@@ -18,6 +18,12 @@ namespace kh {
 inline constexpr char kExportFilter[] = "Keyhaven Files|*.khk|XML Files|*.xml|All Files|*.*";
 inline constexpr int kExportFilterIndex = 2; // XML Files
 inline constexpr char kImportFilter[] = "XML File|*.xml|Keyhaven Files|*.khk|All Files|*.*";
+// The exports of other password managers; the format is recognised from the file itself,
+// whichever filter showed it.
+inline constexpr char kOtherImportFilter[] =
+    "All Supported Files|*.csv;*.json;*.xml|KeePassXC CSV|*.csv|Bitwarden CSV|*.csv|"
+    "Bitwarden JSON|*.json|Chrome/Edge CSV|*.csv|Firefox CSV|*.csv|Keyhaven XML|*.xml|"
+    "All Files|*.*";
 
 // The blocks of the rows of the visible list in their displayed order (every row, or the
 // selected ones), rows marked deleted included; rows without a record are skipped.
@@ -44,6 +50,9 @@ class InterchangeCommands {
     bool exportEntries(bool selectedOnly);
     // The entries of an XML file the user chooses; the number added.
     int importXmlFile();
+    // The entries of another password manager's export the user chooses (or of the XML
+    // form), with a summary of what came over and what did not; the number added.
+    int importOtherFile();
     // The entries in the clipboard's whole text; the number added. When any came in, the
     // Password Guard watches that text (it may hold passwords).
     int importClipboard();

@@ -20,7 +20,32 @@ bool Session::loggedIn() const {
 }
 
 void Session::noteActivity() {
-    if (loggedIn()) idleSeconds_ = 0;
+    if (!loggedIn()) return;
+    idleSeconds_ = 0;
+    endLogoutWarning();
+}
+
+void Session::endLogoutWarning() {
+    if (!logoutWarning_) return;
+    logoutWarning_ = false;
+    OnLogoutWarningEnded();
+}
+
+int Session::logoutWarningLead() const {
+    constexpr int kLeadSeconds = 60;
+    return std::min(kLeadSeconds, settings_.mainGuard * 60 / 2);
+}
+
+bool Session::lockLogout() {
+    if (!loggedIn()) return false;
+    if (busy_) {
+        lockPending_ = true;
+        return false;
+    }
+    lockPending_ = false;
+    if (hasUnsavedWork()) discardedByIdle_ = formatText(msg(Msg::lockdiscarded), {accountName_});
+    endSession();
+    return true;
 }
 
 void Session::setModified(bool modified) {
@@ -64,6 +89,8 @@ ReadOutcome Session::login(const std::string& file, const std::string& name,
     view_.setBusyCursor(true);
     LoadedAccount loaded;
     ReadOutcome outcome = ReadOutcome::NotOpened;
+    // Taken before the read: a change while it reads makes the next save ask.
+    std::optional<FileFingerprint> seen = fingerprintFile(file);
     runLong([&] { outcome = readAccountFile(file, name, password, loaded); });
     if (outcome == ReadOutcome::NotOpened) {
         busy_ = false;
@@ -95,6 +122,7 @@ ReadOutcome Session::login(const std::string& file, const std::string& name,
 
     accountName_ = name;
     password_ = password;
+    rememberFile(std::move(seen));
     passwordDescription_ = loaded.account.passwordDescription;
     accountDescription_ = loaded.account.accountDescription;
     protection_ = loaded.account.protection;
@@ -142,6 +170,8 @@ void Session::setLogoRunning(bool running) {
 }
 
 void Session::endSession() {
+    endLogoutWarning();
+    lockPending_ = false;
     modified_ = false;
     neverSaved_ = false;
     loggedIn_ = false;
@@ -150,6 +180,8 @@ void Session::endSession() {
     sessionNumber_ = 0;
     fileName_.clear();
     fileUnconfirmed_ = false;
+    seenFile_.clear();
+    seen_.reset();
     wipeString(accountName_);
     password_.wipe();
     wipeString(passwordDescription_);
@@ -193,6 +225,14 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
             // The automatic logout may have run while the question was open.
             if (sessionNumber_ != session) return logoutAfter;
             needFile = true; // keep that file: another name, through the save dialog
+        } else if (changedByAnother()) {
+            const int choice =
+                prompts_.choose(msg(Msg::warning), formatText(msg(Msg::filechanged), {fileName_}),
+                                {msg(Msg::filechangedsave), msg(Msg::filechangedsaveas),
+                                 msg(Msg::filechangedcancel)});
+            if (sessionNumber_ != session) return logoutAfter;
+            if (choice == 2) return false;
+            needFile = choice == 1;
         }
     }
     if (needFile) {
@@ -241,6 +281,7 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     setModified(false);
     fileUnconfirmed_ = false;
     neverSaved_ = false;
+    rememberFile(fingerprintFile(fileName_));
     ++saveCounter_;
     if (remember) setLast(fileName_, accountName_);
     setStatusText(msg(Msg::saveok));
@@ -254,6 +295,18 @@ bool Session::saveAccount(bool logoutAfter, bool remember) {
     if (!backedUp) showWarning(formatText(msg(Msg::backupfailed), {backupFolder_}));
     busy_ = false;
     return true;
+}
+
+void Session::rememberFile(std::optional<FileFingerprint> seen) {
+    seenFile_ = fileName_;
+    seen_ = std::move(seen);
+}
+
+bool Session::changedByAnother() const {
+    // A file saved under another name (Save As, a backup copy) is compared with nothing.
+    if (!seen_ || fileName_ != seenFile_) return false;
+    const std::optional<FileFingerprint> now = fingerprintFile(fileName_);
+    return now && *now != *seen_;
 }
 
 bool Session::replaceConfirmed() {
@@ -381,6 +434,9 @@ void Session::backupCommand() {
     const bool wasModified = modified_;
     const bool wasNeverSaved = neverSaved_;
     const bool ownFileUnconfirmed = fileUnconfirmed_;
+    // The copy's save must not stand for the account's own file.
+    const std::string seenFile = seenFile_;
+    const std::optional<FileFingerprint> seen = seen_;
     fileName_ = *chosen;
     fileUnconfirmed_ = false; // the save dialog asked about the copy's file
     setModified(true);
@@ -389,6 +445,8 @@ void Session::backupCommand() {
     if (loggedIn() && sessionNumber_ == session) {
         fileName_ = ownFile;
         fileUnconfirmed_ = ownFileUnconfirmed;
+        seenFile_ = seenFile;
+        seen_ = seen;
         // The account's own file is as it was, whether or not the copy was written.
         neverSaved_ = wasNeverSaved;
         setModified(wasModified);
@@ -512,13 +570,26 @@ bool Session::queryEndSession() {
 
 void Session::guardTick() {
     if (busy_ || idleSeconds_ < 0 || !loggedIn()) return;
+    if (lockPending_) {
+        lockLogout();
+        return;
+    }
     idleSeconds_ += 2;
-    if (settings_.mainGuard > 0 && idleSeconds_ >= settings_.mainGuard * 60) {
+    const int limit = settings_.mainGuard * 60;
+    if (settings_.mainGuard > 0 && idleSeconds_ >= limit) {
         if (hasUnsavedWork())
             discardedByIdle_ =
                 formatText(msg(Msg::idlediscarded), {settings_.mainGuard, accountName_});
         endSession();
         return;
+    }
+    // Only unsaved work is worth a warning; a save meanwhile ends it.
+    if (settings_.mainGuard > 0 && hasUnsavedWork() &&
+        idleSeconds_ >= limit - logoutWarningLead()) {
+        logoutWarning_ = true;
+        OnLogoutWarning(limit - idleSeconds_);
+    } else {
+        endLogoutWarning();
     }
     if (idleSeconds_ > 6 && logoRunning_) {
         setLogoRunning(false);

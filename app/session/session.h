@@ -138,6 +138,11 @@ class Session {
     Event<bool> OnModifiedChanged;
     // The logo runs while the user is active.
     Event<bool> OnLogoRunning;
+    // The warning before the automatic logout of an account with unsaved changes: raised
+    // when it starts and at every guard tick after, with the seconds left.
+    Event<int> OnLogoutWarning;
+    // The warning is over: the user acted, the changes were saved, or the logout came.
+    Event<> OnLogoutWarningEnded;
 
     // Logged in with a name and a password. Only a query: asking is no user action.
     bool isLoggedIn() const { return loggedIn(); }
@@ -185,6 +190,15 @@ class Session {
     bool queryEndSession();
     // The guard timer, every 2 seconds.
     void guardTick();
+    bool logoutWarningShowing() const { return logoutWarning_; }
+    // How long before the automatic logout the warning appears: a minute, or half the
+    // idle time when that is shorter.
+    int logoutWarningLead() const;
+    // The workstation was locked or the machine is suspending: nobody is there to answer,
+    // so the account is logged out at once, unsaved changes discarded as by the automatic
+    // logout (and told at the next login). During a load or save it happens at the next
+    // guard tick after it; true when it logged out now.
+    bool lockLogout();
 
     // State for the main window and the settings file.
     bool modified() const { return modified_; }
@@ -237,9 +251,15 @@ class Session {
     std::optional<std::string> chooseSaveFile(bool backup = false);
     // Whether the first save may replace what lies at the wizard's file name.
     bool replaceConfirmed();
+    // Remembers what the account's file is now (after a load or a save), so that a later
+    // save notices a change another program made meanwhile.
+    void rememberFile(std::optional<FileFingerprint> seen);
+    // The account's file is no longer the one loaded or last saved (and not gone).
+    bool changedByAnother() const;
     // The rotating copy of `file` before a save replaces it; false when it failed.
     bool makeBackup(const std::string& file, const std::string& name);
     void setLogoRunning(bool running);
+    void endLogoutWarning();
     const std::string& msg(Msg m) const { return messages_.text(m); }
     void runLong(const std::function<void()>& work);
 
@@ -281,6 +301,11 @@ class Session {
     // The notice of changes the automatic logout discarded, for the next login.
     std::string discardedByIdle_;
     bool logoRunning_ = false;
+    bool logoutWarning_ = false;
+    bool lockPending_ = false;
+    // The account's file as loaded or last saved: which name, and what it was then.
+    std::string seenFile_;
+    std::optional<FileFingerprint> seen_;
     bool fileUnconfirmed_ = false;
 };
 

@@ -105,6 +105,12 @@ constexpr std::array<SettingRowDef, static_cast<std::size_t>(R::Count)> kRows = 
     {R::Wizard, "Wizard", showFlag<&Settings::wizard>, storeFlag<&Settings::wizard>, {}, false},
     {R::WithIE, "WithIE", showFlag<&Settings::withIE>, storeFlag<&Settings::withIE>, {}, false},
     {R::Quit, "Quit", showFlag<&Settings::quit>, storeFlag<&Settings::quit>, {}, false},
+    {R::LockLogout,
+     "LockLogout",
+     showFlag<&Settings::lockLogout>,
+     storeFlag<&Settings::lockLogout>,
+     {},
+     false},
 }};
 
 constexpr bool rowsInOrder() {

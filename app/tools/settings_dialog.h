@@ -52,6 +52,7 @@ enum class SettingRow : std::uint8_t {
     Wizard,
     WithIE,
     Quit,
+    LockLogout,
     Count
 };
 

@@ -20,6 +20,8 @@
 #include "tray_feature.h"
 #include "win32/error_boundary.h"
 
+#include <wtsapi32.h>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -54,6 +56,12 @@ void App::MainPrompts::warning(const std::string& caption, const std::string& te
 void App::MainPrompts::information(const std::string& caption, const std::string& text) {
     if (IsWindowVisible(main_.handle())) SetForegroundWindow(main_.handle());
     prompts_.information(caption, text);
+}
+
+int App::MainPrompts::choose(const std::string& caption, const std::string& text,
+                             const std::array<std::string, 3>& buttons) {
+    if (IsWindowVisible(main_.handle())) SetForegroundWindow(main_.handle());
+    return prompts_.choose(caption, text, buttons);
 }
 
 App::App(AppPaths paths, Overrides overrides)
@@ -167,7 +175,15 @@ bool App::create() {
     if (!main_.create()) return false;
     // The end of the main window is the end of the run: config.ini is written then, and
     // also when Windows ends the user's session.
-    main_.addMessageHook([this](UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    // A locked workstation or a sleeping machine leaves no account open behind it.
+    WTSRegisterSessionNotification(main_.handle(), NOTIFY_FOR_THIS_SESSION);
+    main_.addMessageHook([this](UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+        if ((msg == WM_WTSSESSION_CHANGE && wParam == WTS_SESSION_LOCK) ||
+            (msg == WM_POWERBROADCAST && wParam == PBT_APMSUSPEND)) {
+            if (settings_.lockLogout) session_.lockLogout();
+            result = TRUE;
+            return true;
+        }
         if (msg == WM_QUERYENDSESSION) {
             const bool allowed = session_.queryEndSession();
             if (allowed) {
@@ -181,6 +197,7 @@ bool App::create() {
             ended_ = true;
             guard_.clearGuarded();
             rememberWindowBounds();
+            WTSUnRegisterSessionNotification(main_.handle());
             saveSettingsFile();
             PostQuitMessage(0);
         }

@@ -111,6 +111,8 @@ class App : public CommandRunner {
                  DefaultButton defaultButton) override;
         void warning(const std::string& caption, const std::string& text) override;
         void information(const std::string& caption, const std::string& text) override;
+        int choose(const std::string& caption, const std::string& text,
+                   const std::array<std::string, 3>& buttons) override;
 
       private:
         TfrmMain& main_;

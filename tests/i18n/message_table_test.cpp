@@ -161,6 +161,12 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "protectionstrong",
         "protectioncompatible",
         "strongdamaged",
+        "logoutwarning",
+        "lockdiscarded",
+        "filechanged",
+        "filechangedsave",
+        "filechangedsaveas",
+        "filechangedcancel",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

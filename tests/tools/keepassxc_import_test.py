@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Exports a database made here with the real keepassxc-cli to CSV and imports that file
 through the core's import (the import_probe program), named and recognised on its own:
-every entry with every field, the items that must not come over, and the report's counts."""
+every entry with every field, the items that must not come over, and the report's counts.
+Then the same file goes through khcli into an account file, which is read back."""
 
 import argparse
 import json
@@ -27,6 +28,7 @@ def main():
     parser.add_argument("--probe", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--keepassxc-cli", default="keepassxc-cli")
+    parser.add_argument("--khcli", required=True)
     args = parser.parse_args()
 
     shutil.rmtree(args.work, ignore_errors=True)
@@ -69,6 +71,36 @@ def main():
             check(label in summary, how + ": summary names " + label)
         # Named by title, never by password.
         check("пароль" not in summary and "p" * 80 not in summary, how + ": no password shown")
+
+    # Through khcli into an account file, and read back from it.
+    for how in ("auto", "keepassxc-csv"):
+        vault = os.path.join(args.work, "moved-%s.khk" % how)
+        pw = b"vault pw\n"
+        created = subprocess.run([args.khcli, "create", vault, "--name", "mover",
+                                  "--password-stdin"], input=pw, capture_output=True, timeout=60)
+        check(created.returncode == 0, how + ": khcli create: " + created.stderr.decode())
+        command = [args.khcli, "import", vault, "--name", "mover", "--input", csv,
+                   "--password-stdin"]
+        if how != "auto":
+            command += ["--from", how]
+        imported = subprocess.run(command, input=pw, capture_output=True, timeout=60)
+        check(imported.returncode == 0, how + ": khcli import exits 0: " +
+              imported.stderr.decode())
+        out = imported.stdout.decode("utf-8")
+        check(out.startswith("Import From KeePassXC CSV: %d items imported, %d skipped."
+                             % (len(expected_entries), len(expected_skipped))),
+              how + ": khcli summary " + out)
+        for _, label in expected_skipped:
+            check("- " + label + ":" in out, how + ": khcli summary names " + label)
+        dumped = subprocess.run([args.khcli, "dump", vault, "--name", "mover", "--json",
+                                 "--password-stdin"], input=pw, capture_output=True, timeout=60)
+        check(dumped.returncode == 0, how + ": khcli dump: " + dumped.stderr.decode())
+        if dumped.returncode != 0:
+            continue
+        stored = sorted((e["type"], e["title"], e["whatsThis"], e["data"], e["description"])
+                        for e in json.loads(dumped.stdout.decode("utf-8"))["entries"])
+        check(stored == expected_entries, how + ": read back from the account file: %r"
+              % (stored,))
 
     if failures:
         print("%d check(s) failed" % len(failures))

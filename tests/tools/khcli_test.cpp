@@ -695,10 +695,102 @@ TEST_F(KhcliTest, ImportCutsNewTitlesAndSavesOnlyWhenSomethingWasAccepted) {
     EXPECT_EQ(storedEntries(file_, "alice"), want);
 
     const test::Bytes before = test::readBytes(file_);
-    writeText(input, kExportHeader + "no blocks here");
+    // Entries that all fail to convert save nothing.
+    writeText(input, "<Entry><Type>Secret</Type><Title>rejected</Title><Data></Data></Entry>");
     ASSERT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitOk);
     EXPECT_EQ(console_.out_, "Import From XML: 0 items imported!\n");
     EXPECT_EQ(test::readBytes(file_), before);
+    // A file in the XML form without a single entry is no export: refused, not "0 imported".
+    writeText(input, kExportHeader + "no blocks here");
+    EXPECT_EQ(run({"import", file_, "--name", "alice", "--input", input}, "pw"), kExitUsage);
+    EXPECT_NE(console_.err_.find("not in a format that Keyhaven can import"), std::string::npos);
+    EXPECT_EQ(test::readBytes(file_), before);
+}
+
+// Exports of other password managers, written for the test: each comes in through the
+// format it is named as (or recognised as), with the summary naming what did not.
+TEST_F(KhcliTest, ImportReadsOtherPasswordManagersExportsAndNamesWhatStayedOut) {
+    struct Sample {
+        std::string from; // "" for no --from
+        std::string text;
+        std::string summary; // the first line of the output
+        std::vector<std::vector<std::string>> want;
+        std::string named; // an item the summary must name ("" for none)
+    };
+    const std::vector<Sample> samples = {
+        {"",
+         "\xEF\xBB\xBF\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n"
+         "\"Root\",\"Mail\",\"zo\xC3\xAB\",\"p\"\"w\",\"\",\"a\nb\"\r\n"
+         "\"Root\",\"Cyr\",\"bob\",\"\xD0\xBF\",\"\",\"\"\r\n",
+         "Import From KeePassXC CSV: 1 item imported, 1 skipped.",
+         {{"1", "Mail", "zo\xEB", "p\"w", "a\r\nb"}},
+         "- Cyr: its user name or password cannot be stored exactly"},
+        {"chrome-csv",
+         "name,url,username,password,note\nsite,https://s.example/,u1,pw1,\n\n",
+         "Import From Chrome/Edge CSV: 1 item imported, 0 skipped.",
+         {{"2", "u1", "site", "pw1", "https://s.example/"}},
+         ""},
+        {"firefox-csv",
+         "\"url\",\"username\",\"password\",\"httpRealm\",\"formActionOrigin\",\"guid\","
+         "\"timeCreated\",\"timeLastUsed\",\"timePasswordChanged\"\n"
+         "\"https://f.example\",\"fu\",\"fp\",,\"\",\"{1}\",\"1\",\"1\",\"1\"\n",
+         "Import From Firefox CSV: 1 item imported, 0 skipped.",
+         {{"2", "fu", "f.example", "fp", "https://f.example"}},
+         ""},
+        {"bitwarden-json",
+         R"({"encrypted":false,"items":[{"type":1,"name":"Bank","notes":null,)"
+         R"("login":{"username":"b1","password":"bp","uris":[]}},)"
+         R"({"type":3,"name":"Visa","card":{}}]})",
+         "Import From Bitwarden JSON: 1 item imported, 1 skipped.",
+         {{"1", "Bank", "b1", "bp", ""}},
+         "- Visa: not a login or a note"},
+    };
+    for (const Sample& s : samples) {
+        SCOPED_TRACE(s.from + " " + s.summary);
+        std::filesystem::remove(file_);
+        createVault();
+        const std::string input = dir_.file("export.txt");
+        writeText(input, s.text);
+        std::vector<std::string> args = {"import", file_, "--name", "alice", "--input", input};
+        if (!s.from.empty()) args.insert(args.end(), {"--from", s.from});
+        ASSERT_EQ(run(args, "pw"), kExitOk) << console_.err_;
+        EXPECT_EQ(console_.out_.substr(0, console_.out_.find('\n')), s.summary);
+        if (!s.named.empty()) EXPECT_NE(console_.out_.find(s.named), std::string::npos);
+        EXPECT_EQ(storedEntries(file_, "alice"), s.want);
+    }
+}
+
+TEST_F(KhcliTest, ImportRefusesWhatItCannotReadBeforeAskingForThePassword) {
+    createVault();
+    const test::Bytes before = test::readBytes(file_);
+    const std::string input = dir_.file("export.csv");
+    struct Case {
+        std::string text;
+        std::vector<std::string> extra;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"a,b,c\n1,2,3\n", {}, "imports these formats: Keyhaven XML, KeePassXC CSV"},
+        {"name,url,username,password,note\nx,y,z,w,\n",
+         {"--from", "firefox-csv"},
+         "This file is not a Firefox CSV export"},
+        {R"({"encrypted":true,"items":[]})", {}, "encrypted"},
+        {"name,url,username,password,note\n\"open,y,z,w,\n", {}, "line 2"},
+        {"name,url,username,password,note\n", {"--from", "lastpass"}, "--from is one of auto|xml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        writeText(input, c.text);
+        std::vector<std::string> args = {"import", file_, "--name", "alice", "--input", input};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        // No password given: a refusal must come before it is asked for.
+        console_ = FakeConsole{};
+        console_.hasTerminal = false;
+        EXPECT_EQ(cli::run(args, console_), kExitUsage);
+        EXPECT_NE(console_.err_.find(c.says), std::string::npos) << console_.err_;
+        EXPECT_TRUE(console_.prompts.empty());
+        EXPECT_EQ(test::readBytes(file_), before);
+    }
 }
 
 TEST_F(KhcliTest, FindLooksInTheChosenFieldsInFileOrder) {

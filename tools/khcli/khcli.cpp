@@ -2,6 +2,8 @@
 
 #include "account_file.h"
 #include "generator.h"
+#include "import_formats.h"
+#include "import_texts.h"
 #include "message_table.h"
 #include "search.h"
 #include "text_codec.h"
@@ -64,7 +66,7 @@ const std::vector<Command>& commands() {
         {"check", {"name"}, {"password-stdin"}, true},
         {"dump", {"name", "json"}, {"password-stdin"}, true},
         {"export", {"name"}, {"output", "password-stdin"}, true},
-        {"import", {"name", "input"}, {"password-stdin", "drop-damaged"}, true},
+        {"import", {"name", "input"}, {"from", "password-stdin", "drop-damaged"}, true},
         {"find", {"name", "text"}, {"case-sensitive", "in", "all", "password-stdin"}, true},
         {"generate",
          {},
@@ -775,22 +777,36 @@ class Runner {
 
     int importEntries() {
         if (inv_.utf8("input").empty()) return fail(kExitUsage, "--input must not be empty");
-        // The input first, so that a wrong name costs no password.
+        ImportFormat format = ImportFormat::Auto;
+        if (inv_.has("from")) {
+            const std::optional<ImportFormat> named = importFormatFromName(inv_.utf8("from"));
+            if (!named) return fail(kExitUsage, "--from is one of " + importFormatNames());
+            format = *named;
+        }
+        // The input first, so that a wrong name or an unusable file costs no password.
         const std::optional<SecretString> text = readImportFile(inv_.utf8("input"));
         if (!text)
             return fail(kExitFailed,
                         "cannot read " + inv_.utf8("input") + ", or it is empty; nothing imported");
+        ImportResult result = kh::importEntries(text->view(), format, interchangeTexts());
+        const ImportTexts texts = importTexts(messages());
+        if (result.refused())
+            return fail(kExitUsage,
+                        windows1252ToUtf8(importRefusalText(result, texts)) + " Nothing imported.");
         const auto pw = password(false);
         if (!pw) return kExitUsage;
         LockedUpdate update(fs());
         LoadedAccount loaded;
         if (const int code = openLocked(update, pw->view(), loaded); code != kExitOk) return code;
 
-        ImportedBlocks blocks = importBlocks(text->view(), interchangeTexts());
-        std::vector<EntryValues>& imported = blocks.entries;
+        std::vector<EntryValues>& imported = result.entries;
+        // The program's own form keeps the words it always had; the others tell what did
+        // not come over and why.
         const std::string done =
-            formatText(message(Msg::importitems), {static_cast<int>(imported.size())}) +
-            (blocks.cut > 0 ? cutNote(blocks.cut) : "");
+            result.report.format == ImportFormat::Xml
+                ? formatText(message(Msg::importitems), {static_cast<int>(imported.size())}) +
+                      (result.report.cut > 0 ? cutNote(result.report.cut) : "")
+                : windows1252ToUtf8(importSummaryText(result.report, texts));
         if (imported.empty()) {
             console_.out(done + "\n");
             return kExitOk;
@@ -799,9 +815,7 @@ class Runner {
         for (EntryValues& v : imported) {
             AccountEntry& entry = loaded.entries.emplace_back();
             entry.type = v.type;
-            // A new entry's title is cut here; the other fields are cut when saved.
             entry.title = std::move(v.title);
-            if (entry.title.size() > kMaxEntryTitle) entry.title.resize(kMaxEntryTitle);
             entry.whatsThis = std::move(v.whatsThis);
             entry.data = std::move(v.data);
             entry.description = std::move(v.description);
@@ -899,8 +913,12 @@ std::string usageText() {
            "                        write every entry in the XML entry form, NOT ENCRYPTED,\n"
            "                        to OUT (replaced as a whole) or to standard output; the\n"
            "                        bytes are Windows-1252, as the file's first line says\n"
-           "  import FILE --name N --input IN [--drop-damaged]\n"
-           "                        add the entries of an XML export as new entries and save\n"
+           "  import FILE --name N --input IN [--from FORMAT] [--drop-damaged]\n"
+           "                        add the entries of an export as new entries and save;\n"
+           "                        FORMAT is auto (the default: recognised by its header or\n"
+           "                        shape), xml, keepassxc-csv, bitwarden-csv, bitwarden-json,\n"
+           "                        chrome-csv or firefox-csv; the summary names every item\n"
+           "                        that was not imported and why\n"
            "  find FILE --name N --text T [--case-sensitive] [--all]\n"
            "      [--in title,whatsthis,password,detail]\n"
            "                        print the title of the first entry that contains T, or\n"
@@ -926,7 +944,8 @@ std::string usageText() {
            "Exit codes: 0 done; 1 cannot open the file, wrong name or password, a damaged\n"
            "file (a strong file is refused whole: restore a backup copy), no such\n"
            "entry, nothing found, or not saved (also: the file is being saved by another\n"
-           "process, or was changed since it was read); 2 usage error or unusable input.\n";
+           "process, or was changed since it was read); 2 usage error or unusable input\n"
+           "(also: an import file in no format khcli reads).\n";
 }
 
 int run(const std::vector<std::string>& args, Console& console, const Environment& env) {

@@ -137,6 +137,38 @@ void WindowPrompts::information(const std::string& caption, const std::string& t
     MessageBoxA(owner_(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
+namespace {
+
+// The captions a three-button box gets when it is activated (a box of the system cannot
+// be given them otherwise), for the box this thread is about to show.
+thread_local HHOOK tButtonHook = nullptr;
+thread_local const std::array<std::string, 3>* tButtonCaptions = nullptr;
+
+LRESULT CALLBACK captionButtons(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && tButtonCaptions) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        const int ids[] = {IDYES, IDNO, IDCANCEL};
+        for (int i = 0; i < 3; ++i)
+            SetDlgItemTextA(box, ids[i], (*tButtonCaptions)[static_cast<std::size_t>(i)].c_str());
+        tButtonCaptions = nullptr; // the box only, not what it may open
+    }
+    return CallNextHookEx(tButtonHook, code, wParam, lParam);
+}
+
+} // namespace
+
+int WindowPrompts::choose(const std::string& caption, const std::string& text,
+                          const std::array<std::string, 3>& buttons) {
+    tButtonCaptions = &buttons;
+    tButtonHook = SetWindowsHookExA(WH_CBT, captionButtons, nullptr, GetCurrentThreadId());
+    const int pressed = MessageBoxA(owner_(), text.c_str(), caption.c_str(),
+                                    MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1);
+    if (tButtonHook) UnhookWindowsHookEx(tButtonHook);
+    tButtonHook = nullptr;
+    tButtonCaptions = nullptr;
+    return pressed == IDYES ? 0 : pressed == IDNO ? 1 : 2;
+}
+
 std::optional<std::string> WindowFileDialogs::saveFile(const FileDialogRequest& request) {
     return runFileDialog(owner_(), request, true);
 }

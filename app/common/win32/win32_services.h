@@ -23,6 +23,8 @@ class WindowPrompts : public Prompts {
              DefaultButton defaultButton) override;
     void warning(const std::string& caption, const std::string& text) override;
     void information(const std::string& caption, const std::string& text) override;
+    int choose(const std::string& caption, const std::string& text,
+               const std::array<std::string, 3>& buttons) override;
 
   private:
     OwnerWindow owner_;

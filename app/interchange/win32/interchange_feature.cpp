@@ -20,6 +20,9 @@ void InterchangeFeature::run(CommandId action) {
     case CommandId::ImportFromXmlFile:
         commands_.importXmlFile();
         break;
+    case CommandId::ImportFromOtherManager:
+        commands_.importOtherFile();
+        break;
     case CommandId::ImportFromClipboard:
         commands_.importClipboard();
         break;

@@ -23,7 +23,8 @@ SessionFeature::SessionFeature(Session& session, const MessageTable& messages,
                                std::function<std::string(CommandId)> caption,
                                std::function<void()> endProgram)
     : session_(session), fileDialogs_(fileDialogs), owner_(std::move(owner)),
-      caption_(std::move(caption)), endProgram_(std::move(endProgram)), login_(messages) {}
+      caption_(std::move(caption)), endProgram_(std::move(endProgram)), login_(messages),
+      logoutWarning_(session, messages) {}
 
 SessionFeature::~SessionFeature() = default;
 

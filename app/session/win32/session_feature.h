@@ -6,6 +6,7 @@
 #include "feature_handler.h"
 #include "session.h"
 #include "tfrm_login.h"
+#include "tfrm_logout_warning.h"
 
 #include <windows.h>
 
@@ -24,9 +25,11 @@ class SessionFeature : public FeatureHandler, public LoginPrompter, public Accou
                    std::function<void()> endProgram);
     ~SessionFeature() override;
 
-    bool create() { return login_.create(); }
+    // The warning window is made at once, so that the language component knows it.
+    bool create() { return login_.create() && logoutWarning_.create(); }
     void run(CommandId action) override;
     TfrmKeyhavenLogin& loginDialog() { return login_; }
+    TfrmLogoutWarning& logoutWarning() { return logoutWarning_; }
 
     // LoginPrompter
     bool loginDialogShowing() override;
@@ -49,6 +52,7 @@ class SessionFeature : public FeatureHandler, public LoginPrompter, public Accou
     std::function<std::string(CommandId)> caption_;
     std::function<void()> endProgram_;
     TfrmKeyhavenLogin login_;
+    TfrmLogoutWarning logoutWarning_;
 };
 
 } // namespace kh

@@ -98,6 +98,8 @@ constexpr ControlDef kSettingControls[] = {
      .width = 76,
      .height = 24,
      .parent = kSecurity},
+    box("cbLockLogout", "Log out when the workstation is locked or the computer sleeps.", kSecurity,
+        12, 318, 316),
 
     group("gbDblClick", "When I double click an entry:", 356, 6, 350, 124),
     radio("rbNothing", "Do Nothing", 22),
@@ -177,6 +179,7 @@ void TfrmSetting::onCreate() {
         {SettingRow::Wizard, &*cbWizard, nullptr},
         {SettingRow::WithIE, &*cbWithIE, nullptr},
         {SettingRow::Quit, &*cbQuit, nullptr},
+        {SettingRow::LockLogout, &*cbLockLogout, nullptr},
     };
     for (const RowControls& row : rows_)
         if (row.box) row.box->OnChange = [this] { followBoxes(); };

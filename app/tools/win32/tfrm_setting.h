@@ -86,6 +86,7 @@ class TfrmSetting : public TDialog {
     Ctl<QCheckBox> cbWizard{*this, "cbWizard"};
     Ctl<QCheckBox> cbWithIE{*this, "cbWithIE"};
     Ctl<QCheckBox> cbQuit{*this, "cbQuit"};
+    Ctl<QCheckBox> cbLockLogout{*this, "cbLockLogout"};
     Ctl<QSkinButton> sbOk{*this, "sbOk"};
     Ctl<QSkinButton> sbCancel{*this, "sbCancel"};
 };

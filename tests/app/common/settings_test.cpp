@@ -109,6 +109,7 @@ Settings changedSettings() {
     s.wizard = false;
     s.autorun = false;
     s.quit = true;
+    s.lockLogout = false;
     s.hotkeyValue = 0x6041; // Shift+Ctrl+A
     s.hotkey = false;
     s.tip = false;
@@ -139,7 +140,8 @@ TEST_F(SettingsFileTest, FreshProfileGivesTheDefaults) {
     EXPECT_TRUE(s.doBackup);
     EXPECT_EQ(s.times, 2);
     EXPECT_EQ(s.guardTime, 20);
-    EXPECT_TRUE(s.autorun && s.tip && s.hotkey && s.remember && s.wizard && s.withIE);
+    EXPECT_TRUE(s.autorun && s.tip && s.hotkey && s.remember && s.wizard && s.withIE &&
+                s.lockLogout);
     EXPECT_FALSE(s.quit || s.openLink || s.comment);
     EXPECT_EQ(s.hotkeyValue, 49229);
     EXPECT_EQ(s.dblClick, kDblClickEdit);
@@ -284,6 +286,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInTheFileOrder) {
         "Setting/Wizard=0",
         "Setting/Autorun=0",
         "Setting/Quit=1",
+        "Setting/LockLogout=0",
         "Setting/Hotkey=0",
         "Setting/HotkeyValue=24641",
         "Setting/DisplayPassword=0",
@@ -371,7 +374,7 @@ TEST_F(SettingsFileTest, TextsComeBackAsTheyWereDespiteTheReadersTrimming) {
 TEST_F(SettingsFileTest, FailedWritesAreReportedAfterTryingEveryKey) {
     store_.failWrites = true;
     EXPECT_FALSE(saveSettings(store_, changedSettings()));
-    EXPECT_EQ(store_.log.size(), 28u);
+    EXPECT_EQ(store_.log.size(), 29u);
 }
 
 TEST(SettingsDialogRules, NumberFields) {

@@ -28,6 +28,11 @@ class RecordedPrompts : public Prompts {
   public:
     Texts warnings;
     bool ask(const std::string&, const std::string&, DefaultButton) override { return false; }
+    int choose(const std::string&, const std::string& text,
+               const std::array<std::string, 3>&) override {
+        ADD_FAILURE() << "unexpected choice: " << text;
+        return 2;
+    }
     void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         warnings.push_back(text);
@@ -78,9 +83,8 @@ TEST(About, ShowsTheProgramsNameVersionAndBuildDate) {
     std::string shown(static_cast<std::size_t>(GetWindowTextLengthA(text)) + 1, '\0');
     GetWindowTextA(text, shown.data(), static_cast<int>(shown.size()));
     shown.resize(shown.size() - 1);
-    EXPECT_NE(std::string::npos,
-              shown.find(std::string("Keyhaven version ") + KH_VERSION_TEXT + ", built on " +
-                         KH_BUILD_DATE))
+    EXPECT_NE(std::string::npos, shown.find(std::string("Keyhaven version ") + KH_VERSION_TEXT +
+                                            ", built on " + KH_BUILD_DATE))
         << shown;
     EXPECT_EQ(0u, shown.find("What is Keyhaven?"));
     tip.close();

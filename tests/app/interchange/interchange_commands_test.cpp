@@ -231,6 +231,44 @@ TEST_F(InterchangeTest, AnAccountThatLoggedOutWhileTheDialogWasOpenIsLeftAlone) 
     EXPECT_TRUE(ui.warnings.empty());
 }
 
+// Another password manager's export: recognised from the file, added in one list change,
+// and the summary names what stayed out; a file in no known format adds nothing and says why.
+TEST_F(InterchangeTest, AnotherManagersExportComesInWithItsSummary) {
+    const std::string path = dir.file("bitwarden.csv");
+    std::ofstream(path, std::ios::binary)
+        << "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,"
+           "login_password,login_totp\r\n"
+           ",,login,Shop,,,0,https://shop.example/,ann,s\xC3\xA9same,\r\n"
+           ",,note,Plan,\"step 1\nstep 2\",,0,,,,\r\n"
+           ",,login,Bad,,,0,,bob,\xE2\x82\xAC\xE2\x98\x83,\r\n";
+    int changes = 0;
+    const auto watch = list.OnRowsChanged.subscribe([&changes](RowsChange) { ++changes; });
+    dialogs.answers.push_back(path);
+    EXPECT_EQ(2, commands.importOtherFile());
+    ASSERT_EQ(1u, dialogs.opens.size());
+    EXPECT_EQ(kOtherImportFilter, dialogs.opens[0].filter);
+    EXPECT_EQ((std::vector<bool>{true, false}), busyCalls);
+    EXPECT_EQ(1, changes);
+    EXPECT_TRUE(session.modified());
+    EXPECT_EQ((Texts{"Mail", "Bank", "Note", "Forum", "ann", "Plan"}), titles());
+    const EntryRow& link = list.row(EntryView::lvPassword, 4);
+    EXPECT_EQ(kEntryLink, link.record->type);
+    EXPECT_EQ("Shop", link.whatsThis);
+    EXPECT_EQ("s\xE9same", link.record->data.view());
+    EXPECT_EQ("https://shop.example/", link.details);
+    EXPECT_EQ("step 1\r\nstep 2", list.row(EntryView::lvPassword, 5).details);
+    ASSERT_EQ(1u, ui.warnings.size());
+    const std::string summary = "Import From Bitwarden CSV: 2 items imported, 1 skipped.";
+    EXPECT_EQ(0u, ui.warnings[0].find(summary + "\n\nNot imported:\n- Bad: ")) << ui.warnings[0];
+
+    std::ofstream(path, std::ios::binary) << "a;b;c\n1;2;3\n";
+    dialogs.answers.push_back(path);
+    EXPECT_EQ(0, commands.importOtherFile());
+    EXPECT_EQ(6, list.rowCount(EntryView::lvPassword));
+    ASSERT_EQ(2u, ui.warnings.size());
+    EXPECT_EQ(0u, ui.warnings[1].find("This file is not in a format that Keyhaven can import."));
+}
+
 TEST_F(InterchangeTest, TheMessagesSayWhatCouldNotBeCarried) {
     // A password holding the form's own closing tag cannot come back whole.
     ASSERT_TRUE(list.addEntryRow("Tagged", "a</Data>b", kOffsetUnsaved, kEntryPassword, "", ""));

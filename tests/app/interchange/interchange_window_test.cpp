@@ -91,5 +91,28 @@ TEST_F(InterchangeWindowTest, ATypeTabGoesOutWholeAndComesBackThroughTheClipboar
     main_->guard().stopGuard();
 }
 
+TEST_F(InterchangeWindowTest, AnotherManagersExportComesInFromTheEntriesMenu) {
+    const std::string path = dir_.file("passwords.csv");
+    const std::string csv = "name,url,username,password,note\r\n"
+                            "shop.example,https://shop.example/,ann,Lychee,\r\n"
+                            "bad,https://bad.example/,bob,\xE2\x82\xAC\xE2\x98\x83,\r\n";
+    writeBytes(path, Bytes(csv.begin(), csv.end()));
+    main_->openAnswers.push_back(path);
+    main_->runCommand(CommandId::ImportFromOtherManager);
+
+    ASSERT_EQ(1u, main_->dialogs.fileRequests.size());
+    EXPECT_EQ(kOtherImportFilter, main_->dialogs.fileRequests[0].filter);
+    ASSERT_EQ(1u, main_->warnings.size());
+    EXPECT_EQ(0u, main_->warnings[0].find("Import From Chrome/Edge CSV: 1 item imported, 1 "
+                                          "skipped.\n\nNot imported:\n- bad: "));
+    EXPECT_EQ(0u, main_->statusText().find("Import From Chrome/Edge CSV: 1 item imported"));
+    HWND all = list(EntryView::lvPassword);
+    ASSERT_EQ(6, rowCount(all));
+    EXPECT_EQ("ann", cell(all, 5, kColumnTitle));
+    EXPECT_EQ("shop.example", cell(all, 5, kColumnWhatsThis));
+    EXPECT_EQ("Link", cell(all, 5, kColumnType));
+    EXPECT_TRUE(main_->session().modified());
+}
+
 } // namespace
 } // namespace kh::test

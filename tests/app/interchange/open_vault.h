@@ -51,6 +51,11 @@ class FakeDialogs : public FileDialogs, public Prompts {
         ADD_FAILURE() << "unexpected question: " << text;
         return false;
     }
+    int choose(const std::string&, const std::string& text,
+               const std::array<std::string, 3>&) override {
+        ADD_FAILURE() << "unexpected choice: " << text;
+        return 2;
+    }
     void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Hint", caption);
         warnings.push_back(text);

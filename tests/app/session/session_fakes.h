@@ -30,7 +30,9 @@ class FakeSessionUi : public SessionView,
                       public LoginPrompter,
                       public AccountWizardPrompter {
   public:
-    std::deque<bool> answers;                         // Yes/No boxes, No when empty
+    std::deque<bool> answers; // Yes/No boxes, No when empty
+    std::deque<int> choices;  // three-button boxes, the last when empty
+    std::vector<std::string> choiceTexts;
     std::function<void()> whileAsking;                // runs (once) while the next box is open
     std::deque<std::optional<std::string>> saveFiles; // save dialogs, cancel when empty
     std::deque<std::optional<std::string>> openFiles;
@@ -75,6 +77,15 @@ class FakeSessionUi : public SessionView,
         const bool yes = answers.front();
         answers.pop_front();
         return yes;
+    }
+    int choose(const std::string& caption, const std::string& text,
+               const std::array<std::string, 3>&) override {
+        EXPECT_EQ(caption, "Hint");
+        choiceTexts.push_back(text);
+        if (choices.empty()) return 2;
+        const int choice = choices.front();
+        choices.pop_front();
+        return choice;
     }
     void warning(const std::string& caption, const std::string& text) override {
         EXPECT_EQ(caption, "Hint");

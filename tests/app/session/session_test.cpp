@@ -798,6 +798,196 @@ TEST_F(SessionTest, TheNextLoginTellsOnceOfChangesTheAutomaticLogoutDiscarded) {
     EXPECT_TRUE(ui_.warnings.empty());
 }
 
+// The guard ticks are the session's clock: every tick is two seconds without action.
+class LogoutWarningTest : public SessionTest {
+  protected:
+    LogoutWarningTest()
+        : shown_(session_.OnLogoutWarning.subscribe([this](int left) { shown.push_back(left); })),
+          ended_(session_.OnLogoutWarningEnded.subscribe([this] { ++ends; })) {}
+
+    void ticks(int count) {
+        for (int i = 0; i < count; ++i)
+            session_.guardTick();
+    }
+
+    std::vector<int> shown; // the seconds left of every warning tick
+    int ends = 0;
+
+  private:
+    Event<int>::Subscription shown_;
+    Event<>::Subscription ended_;
+};
+
+TEST_F(LogoutWarningTest, AMinuteBeforeTheLogoutOfUnsavedWorkTheCountdownRuns) {
+    session_.settings().mainGuard = 3;
+    login();
+    entries_.add(makeEntry(kEntryPassword, "Unsaved", "u"));
+    ticks(59); // 118 seconds: two before the warning
+    EXPECT_TRUE(shown.empty());
+    EXPECT_FALSE(session_.logoutWarningShowing());
+    ticks(1);
+    EXPECT_EQ(shown, std::vector<int>{60});
+    EXPECT_TRUE(session_.logoutWarningShowing());
+    ticks(29);
+    ASSERT_EQ(shown.size(), 30u);
+    EXPECT_EQ(shown.back(), 2);
+    EXPECT_EQ(ends, 0);
+    ticks(1);
+    EXPECT_FALSE(session_.isLoggedIn());
+    EXPECT_EQ(ends, 1);
+    EXPECT_FALSE(session_.logoutWarningShowing());
+}
+
+TEST_F(LogoutWarningTest, AnActionOrASaveEndsTheWarningAndTheCountStartsAgain) {
+    session_.settings().mainGuard = 3;
+    login();
+    entries_.add(makeEntry(kEntryPassword, "Unsaved", "u"));
+    ticks(65);
+    ASSERT_TRUE(session_.logoutWarningShowing());
+    session_.noteActivity();
+    EXPECT_EQ(ends, 1);
+    EXPECT_FALSE(session_.logoutWarningShowing());
+    EXPECT_EQ(session_.idleSeconds(), 0);
+    shown.clear();
+    ticks(59);
+    EXPECT_TRUE(shown.empty()); // a full count again before the next warning
+    ticks(1);
+    EXPECT_EQ(shown, std::vector<int>{60});
+
+    // Saved meanwhile (the save command counts as an action; this save does not): nothing
+    // is lost any more, the warning goes and the logout comes silently.
+    session_.saveAccount(false, false);
+    ASSERT_FALSE(session_.modified());
+    ticks(1);
+    EXPECT_EQ(ends, 2);
+    EXPECT_FALSE(session_.logoutWarningShowing());
+    ticks(29);
+    EXPECT_FALSE(session_.isLoggedIn());
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(ends, 2);
+}
+
+TEST_F(LogoutWarningTest, WithoutUnsavedWorkOrAutomaticLogoutThereIsNoWarning) {
+    struct Case {
+        int mainGuard;
+        bool unsaved;
+        int ticks;
+        std::size_t warnings;
+    };
+    // A short idle time warns for its second half, never from the start.
+    const Case cases[] = {{3, false, 90, 0},
+                          {0, true, 2000, 0},
+                          {1, true, 14, 0},
+                          {1, true, 15, 1},
+                          {1, true, 29, 15}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.mainGuard << (c.unsaved ? " unsaved" : "") << " " << c.ticks);
+        session_.settings().mainGuard = c.mainGuard;
+        login();
+        if (c.unsaved) entries_.add(makeEntry(kEntryPassword, "Unsaved", "u"));
+        shown.clear();
+        ticks(c.ticks);
+        EXPECT_EQ(shown.size(), c.warnings);
+        session_.setModified(false);
+        session_.endSession();
+    }
+}
+
+TEST_F(SessionTest, ALockLogsOutAtOnceAndTheNextLoginTellsOfDiscardedChanges) {
+    login();
+    session_.noteActivity();
+    entries_.add(makeEntry(kEntryPassword, "Lost", "l"));
+    ASSERT_TRUE(session_.hasUnsavedWork());
+    EXPECT_TRUE(session_.lockLogout());
+    EXPECT_FALSE(session_.isLoggedIn());
+    EXPECT_TRUE(ui_.questions.empty());
+    EXPECT_EQ(titlesIn(file()).size(), 3u);
+    EXPECT_FALSE(session_.lockLogout()); // nothing open: nothing to do
+
+    ui_.warnings.clear();
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    session_.loadReport(true);
+    EXPECT_EQ(ui_.warnings,
+              std::vector<std::string>{"Keyhaven logged out of account alice when the workstation "
+                                       "was locked or the computer went to sleep, and discarded "
+                                       "its unsaved changes."});
+    // Saved work: the lock logs out all the same, and tells nothing.
+    ui_.warnings.clear();
+    EXPECT_TRUE(session_.lockLogout());
+    ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
+    session_.loadReport(true);
+    EXPECT_TRUE(ui_.warnings.empty());
+}
+
+// Another program (khcli, a synced folder) wrote the account's file after it was loaded.
+TEST_F(SessionTest, ASaveOverAnotherProgramsChangeAsksFirst) {
+    struct Case {
+        const char* what;
+        int choice; // Save Anyway, Save As..., Cancel
+        std::vector<std::string> onDisk;
+        bool modified;
+    };
+    const std::vector<std::string> theirs = {"Mail", "Bank", "Note", "Theirs"};
+    const std::vector<std::string> ours = {"Mail", "Bank", "Note", "Ours"};
+    const Case cases[] = {
+        {"save anyway", 0, ours, false},
+        {"save as", 1, theirs, false},
+        {"cancel", 2, theirs, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        login();
+        std::vector<AccountEntry> changed = threeEntries();
+        changed.push_back(makeEntry(kEntryText, "Theirs", "t"));
+        writeAccount(file(), changed);
+        entries_.add(makeEntry(kEntryText, "Ours", "o"));
+        session_.setModified(true);
+        ui_.choiceTexts.clear();
+        ui_.choices = {c.choice};
+        const std::string other = dir_.file("other.khk");
+        ui_.saveFiles = {other};
+        session_.saveCommand();
+        ASSERT_EQ(ui_.choiceTexts.size(), 1u);
+        EXPECT_EQ(ui_.choiceTexts[0],
+                  "The account file was changed by another program since you opened it.\n\n" +
+                      file() +
+                      "\n\nSave Anyway replaces that change with yours. Save As writes yours to "
+                      "another file and leaves that one as it is.");
+        EXPECT_EQ(titlesIn(file()), c.onDisk);
+        EXPECT_EQ(session_.modified(), c.modified);
+        if (c.choice == 1) {
+            EXPECT_EQ(titlesIn(other), ours);
+            EXPECT_EQ(session_.fileName(), other);
+        }
+        // Once saved, the file is the session's own again: the next save does not ask.
+        if (!c.modified) {
+            entries_.add(makeEntry(kEntryText, "More", "m"));
+            session_.setModified(true);
+            session_.saveCommand();
+            EXPECT_EQ(ui_.choiceTexts.size(), 1u);
+            EXPECT_FALSE(session_.modified());
+        }
+        session_.setModified(false);
+        session_.endSession();
+        std::filesystem::remove(other);
+    }
+}
+
+TEST_F(SessionTest, SavesOfAnUnchangedOrRemovedFileDoNotAsk) {
+    login();
+    editAndSave("One");
+    // A backup copy on request is no save of the account's own file.
+    ui_.saveFiles = {dir_.file("copy.khk")};
+    session_.backupCommand();
+    editAndSave("Two");
+    std::filesystem::remove(file());
+    editAndSave("Three");
+    EXPECT_TRUE(ui_.choiceTexts.empty());
+    EXPECT_EQ(titlesIn(file()),
+              (std::vector<std::string>{"Mail", "Bank", "Note", "One", "Two", "Three"}));
+}
+
 TEST_F(SessionTest, RecordsWithoutATitleAreReportedInTheirOwnWords) {
     std::vector<AccountEntry> entries = threeEntries();
     entries[1].title.clear();

@@ -7,5 +7,7 @@ target_sources(app_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/session_secrets_test.cpp
 )
 if(WIN32)
-    target_sources(main_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/login_dialog_test.cpp)
+    target_sources(main_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/login_dialog_test.cpp
+                                             ${CMAKE_CURRENT_LIST_DIR}/logout_warning_test.cpp
+                                             ${CMAKE_CURRENT_LIST_DIR}/changed_file_test.cpp)
 endif()

@@ -120,6 +120,7 @@ TEST(SettingsRows, AFreshProfileShowsTheDefaults) {
         {SettingRow::Wizard, {true, "", 0}},
         {SettingRow::WithIE, {true, "", 0}},
         {SettingRow::Quit, {false, "", 0}},
+        {SettingRow::LockLogout, {true, "", 0}},
     };
     ASSERT_EQ(std::size(cases), settingRows().size());
     for (const Case& c : cases)
@@ -153,6 +154,7 @@ TEST(SettingsRows, OkWithUntouchedControlsKeepsEveryValue) {
     changed.wizard = false;
     changed.withIE = false;
     changed.quit = true;
+    changed.lockLogout = false;
     for (const Settings& settings : {Settings{}, changed})
         EXPECT_EQ(storedUntouched(settings), settings);
 

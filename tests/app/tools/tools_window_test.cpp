@@ -351,6 +351,7 @@ TEST_F(SettingsDialogTest, OkStoresEveryChangeAndConfigIniHoldsIt) {
         clickOn("cbWithIE");
         clickOn("rbCopy");
         clickOn("cbQuit");
+        clickOn("cbLockLogout");
         type("edBackupPath", "   ");
         chord(control("edHotkey").handle(), 'K', true, false, true);
         keyDown(control("cbGuard").handle(), VK_RETURN);
@@ -365,14 +366,9 @@ TEST_F(SettingsDialogTest, OkStoresEveryChangeAndConfigIniHoldsIt) {
 
     // config.ini holds them as soon as OK was pressed, not only when the program ends.
     const std::pair<const char*, std::string> keys[] = {
-        {"Timeout", "1879048193"},
-        {"MainGuard", "45"},
-        {"WithIE", "0"},
-        {"DblClick", "2"},
-        {"Quit", "1"},
-        {"HotkeyValue", "24651"},
-        {"Guard", "1"},
-        {"DisplayPassword", "1"},
+        {"Timeout", "1879048193"}, {"MainGuard", "45"}, {"WithIE", "0"},
+        {"DblClick", "2"},         {"Quit", "1"},       {"LockLogout", "0"},
+        {"HotkeyValue", "24651"},  {"Guard", "1"},      {"DisplayPassword", "1"},
     };
     for (const auto& [key, value] : keys)
         EXPECT_EQ(value, readConfig("Setting", key)) << key;

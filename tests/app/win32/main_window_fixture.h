@@ -54,7 +54,10 @@ class Script : public Prompts,
     std::vector<std::string> questions;
     std::vector<DefaultButton> defaults; // of each question
     std::vector<std::string> warnings;
-    std::vector<std::string> infos;        // information boxes
+    std::vector<std::string> infos; // information boxes
+    std::deque<int> choices;        // answers to three-button boxes
+    std::vector<std::string> choiceTexts;
+    std::vector<std::array<std::string, 3>> choiceButtons;
     std::vector<std::string> dialogStarts; // the start name of every file dialog
     std::vector<bool> backupDialogs;       // per save dialog: opened for a backup copy
     int wizardRuns = 0;
@@ -83,6 +86,20 @@ class Script : public Prompts,
     void information(const std::string& caption, const std::string& text) override {
         EXPECT_EQ("Keyhaven", caption);
         infos.push_back(text);
+    }
+
+    int choose(const std::string& caption, const std::string& text,
+               const std::array<std::string, 3>& buttons) override {
+        EXPECT_EQ("Hint", caption);
+        choiceTexts.push_back(text);
+        choiceButtons.push_back(buttons);
+        if (choices.empty()) {
+            ADD_FAILURE() << "unexpected choice: " << text;
+            return 2;
+        }
+        const int choice = choices.front();
+        choices.pop_front();
+        return choice;
     }
 
     std::optional<std::string> saveFileDialog(const std::string& start,
@@ -164,6 +181,9 @@ class ScriptedMain : private ScriptHolder, public App {
     std::vector<std::string>& questions = script_.questions;
     std::vector<std::string>& warnings = script_.warnings;
     std::vector<std::string>& infos = script_.infos;
+    std::deque<int>& choices = script_.choices;
+    std::vector<std::string>& choiceTexts = script_.choiceTexts;
+    std::vector<std::array<std::string, 3>>& choiceButtons = script_.choiceButtons;
     std::vector<DefaultButton>& defaults = script_.defaults;
     std::vector<std::string>& dialogStarts = script_.dialogStarts;
     std::vector<bool>& backupDialogs = script_.backupDialogs;
@@ -219,6 +239,10 @@ class ScriptedMain : private ScriptHolder, public App {
         }
         void information(const std::string& caption, const std::string& text) override {
             main_.script_.information(caption, text);
+        }
+        int choose(const std::string& caption, const std::string& text,
+                   const std::array<std::string, 3>& buttons) override {
+            return main_.script_.choose(caption, text, buttons);
         }
         std::optional<std::string> saveFile(const FileDialogRequest& request) override {
             fileRequests.push_back(request);
