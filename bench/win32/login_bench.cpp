@@ -169,6 +169,11 @@ class PrintedPrompts : public kh::Prompts {
     void information(const std::string& caption, const std::string& text) override {
         std::printf("%s: %s\n", caption.c_str(), text.c_str());
     }
+    int choose(const std::string& caption, const std::string& text,
+               const std::array<std::string, 3>& buttons) override {
+        std::printf("%s: %s (answered %s)\n", caption.c_str(), text.c_str(), buttons[2].c_str());
+        return 2;
+    }
 };
 
 // The steps of a login, from the models' events as the program runs them: the list
