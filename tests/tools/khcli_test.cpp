@@ -1380,7 +1380,8 @@ TEST_F(KhcliTest, TheSystemConsoleLeavesNoCopyOfASecretBehind) {
                 codes.push_back(cli::run(args, *console));
         }
         watch.stop();
-        EXPECT_GT(watch.releasedBlocks(), 100u);
+        // The watch saw the commands' memory come and go (one command fewer on Windows).
+        EXPECT_GT(watch.releasedBlocks(), 50u);
         EXPECT_EQ(watch.blocksWithNeedle(), 0u) << watch.report();
     }
 #ifdef _WIN32
