@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <exception>
-#include <thread>
 #include <utility>
 
 namespace kh {
@@ -32,14 +31,40 @@ void WorkerThreadWork::runAndWait(const std::function<void()>& work) {
         return;
     }
     std::exception_ptr thrown;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            thrown = std::current_exception();
+    struct Job {
+        const std::function<void()>& work;
+        std::exception_ptr& thrown;
+        HANDLE done;
+    } job{work, thrown, done.handle};
+    // A thread of its own with a stack as large as the window thread's: the file routines
+    // keep their cipher's working blocks on the stack.
+    HANDLE thread = CreateThread(
+        nullptr, 8u << 20,
+        [](void* data) -> DWORD {
+            Job& j = *static_cast<Job*>(data);
+            try {
+                j.work();
+            } catch (...) {
+                j.thrown = std::current_exception();
+            }
+            SetEvent(j.done);
+            return 0;
+        },
+        &job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread) {
+        work();
+        return;
+    }
+    struct Joiner {
+        HANDLE thread;
+        void join() {
+            if (!thread) return;
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+            thread = nullptr;
         }
-        SetEvent(done.handle);
-    });
+        ~Joiner() { join(); }
+    } worker{thread};
     for (;;) {
         const DWORD woke = MsgWaitForMultipleObjects(1, &done.handle, FALSE, INFINITE, QS_ALLINPUT);
         if (woke != WAIT_OBJECT_0 + 1) break; // the work is done (or waiting failed)
