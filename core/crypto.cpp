@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <cstring>
 #include <memory>
 
@@ -172,7 +173,10 @@ void buildSchedule(const std::uint8_t* key, int mode, DesSchedule& out) {
 
 // ---------------------------------------------------------------------------------------
 // Scratch buffer of cryptBuffer: grows, never shrinks, and is wiped after every use
-// because it briefly holds the transformed (possibly decrypted) bytes.
+// because it briefly holds the transformed (possibly decrypted) bytes. One for the
+// process, taken under a lock: a thread_local object with a destructor is unsafe on
+// threads the Windows build starts with CreateThread, whose per-thread storage can be
+// freed before the destructor runs (it then writes into freed heap memory).
 // ---------------------------------------------------------------------------------------
 
 constexpr std::size_t kMinScratch = 10240;
@@ -196,7 +200,8 @@ struct Scratch {
     }
 };
 
-thread_local Scratch tScratch;
+Scratch gScratch;
+std::mutex gScratchLock;
 
 std::atomic<CipherEngine> gEngine{CipherEngine::Auto};
 
@@ -422,15 +427,18 @@ void TurboDes2::cryptUnits(const std::uint8_t* in, std::uint8_t* out,
 }
 
 std::size_t cryptBuffer(const TurboDes2* cipher, std::uint8_t* buffer, std::size_t length) {
-    tScratch.ensure(length);
     const std::size_t processed = cipher == nullptr ? 0 : length - length % 16;
-    if (processed == 0) return 0;
     const CipherEngine engine = gEngine.load(std::memory_order_relaxed);
-    if (engine == CipherEngine::Table) {
-        cipher->cryptUnits(buffer, tScratch.bytes, processed / 16);
-        std::memcpy(buffer, tScratch.bytes, processed);
-        secureWipe(tScratch.bytes, processed);
-        return processed;
+    {
+        std::lock_guard<std::mutex> lock(gScratchLock);
+        gScratch.ensure(length);
+        if (processed == 0) return 0;
+        if (engine == CipherEngine::Table) {
+            cipher->cryptUnits(buffer, gScratch.bytes, processed / 16);
+            std::memcpy(buffer, gScratch.bytes, processed);
+            secureWipe(gScratch.bytes, processed);
+            return processed;
+        }
     }
     // Whole batches, then the last few units as one padded batch: a batch costs about as
     // much as 25 units of the table engine, and every unit stays constant-time. Each batch
@@ -450,7 +458,8 @@ CipherEngine cipherEngine() noexcept {
 }
 
 std::size_t cryptScratchSize() noexcept {
-    return tScratch.size;
+    std::lock_guard<std::mutex> lock(gScratchLock);
+    return gScratch.size;
 }
 
 void md5Digest(std::uint8_t* out16, const void* buffer, std::size_t length) noexcept {

@@ -89,7 +89,7 @@ enum class CipherEngine { Auto, Table, Bitsliced64, Bitsliced256 };
 bool setCipherEngine(CipherEngine engine) noexcept;
 CipherEngine cipherEngine() noexcept;
 
-// Size of this thread's scratch buffer (0 before the first cryptBuffer).
+// Size of the scratch buffer (0 before the first cryptBuffer).
 std::size_t cryptScratchSize() noexcept;
 
 // RFC 1321 MD5 of `length` bytes.

@@ -317,7 +317,8 @@ TEST_F(MainWindowViewTest, TheBannerNamesTheOpenAccountFileAndBackupsHaveTheirOw
     auto& banner = main_->get<TControl>("pbAccount");
     EXPECT_EQ("", banner.hint());
     login();
-    EXPECT_EQ(accountFile_, banner.hint());
+    // The file and how it is protected (the sample account is in the compatible format).
+    EXPECT_EQ(accountFile_ + " - compatible", banner.hint());
     EXPECT_EQ("Back Up Account Data...", main_->accountSaveRequest(accountFile_, true).title);
     EXPECT_EQ("", main_->accountSaveRequest(accountFile_, false).title);
     main_->session().endSession();
