@@ -7,6 +7,8 @@ namespace {
 
 constexpr int kClientWidth = 330;
 constexpr int kClientHeight = 112;
+// Room for the longer captions of other languages.
+constexpr int kButtonWidth = 140;
 
 constexpr ControlDef kLogoutWarningControls[] = {
     {.name = "lbStatement",
@@ -19,16 +21,16 @@ constexpr ControlDef kLogoutWarningControls[] = {
     {.name = "sbSave",
      .kind = ControlKind::SkinButton,
      .caption = "&Save and Stay",
-     .x = kClientWidth - 12 - 2 * 110 - 8,
+     .x = kClientWidth - 12 - 2 * kButtonWidth - 8,
      .y = 76,
-     .width = 110,
+     .width = kButtonWidth,
      .height = 25},
     {.name = "sbStay",
      .kind = ControlKind::SkinButton,
      .caption = "S&tay Logged In",
-     .x = kClientWidth - 12 - 110,
+     .x = kClientWidth - 12 - kButtonWidth,
      .y = 76,
-     .width = 110,
+     .width = kButtonWidth,
      .height = 25},
 };
 
