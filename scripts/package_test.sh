@@ -96,8 +96,8 @@ for exe in Keyhaven.exe khcli.exe khbridge.exe; do
     check "$exe carries the version $version" \
         sh -c "strings -el '$instdir/$exe' | grep -qx '$version'"
 done
-check "Keyhaven.exe's manifest: DPI aware, as invoker, common controls 6" \
-    sh -c "grep -q '>system</dpiAwareness>' '$instdir/Keyhaven.exe' &&
+check "Keyhaven.exe's manifest: per-monitor DPI aware, as invoker, common controls 6" \
+    sh -c "grep -q '>PerMonitorV2, PerMonitor</dpiAwareness>' '$instdir/Keyhaven.exe' &&
         grep -q 'level=\"asInvoker\"' '$instdir/Keyhaven.exe' &&
         grep -q 'Microsoft.Windows.Common-Controls' '$instdir/Keyhaven.exe'"
 check "the uninstall key names the uninstaller" value_names_us "$uninstall_key" UninstallString

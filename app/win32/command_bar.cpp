@@ -370,6 +370,11 @@ void CommandBar::updateMenuState(HMENU menuHandle) {
     }
 }
 
+void CommandBar::refreshImages() {
+    for (const auto& [id, button] : toolButtons_)
+        button->setImages(main_.chrome_.toolImages());
+}
+
 void CommandBar::updateToolButtons() {
     if (toolButtons_.empty()) return;
     // The banner's hint tells which account file is open and how it is protected (as it

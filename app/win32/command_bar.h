@@ -29,6 +29,8 @@ class CommandBar : public LanguageMenu {
 
     // The menus and the tool bar's buttons.
     void attach();
+    // The tool buttons take the pictures the chrome holds now (after a DPI change).
+    void refreshImages();
     // A popup menu of the command table's items for `menuId` (those of `submenuOf` below
     // its submenu item), with their pictures, each running its command.
     TMenu& addCommandMenu(const char* name, MenuId menuId, MenuId submenuOf);

@@ -57,6 +57,18 @@ void EntryListView::setup(HWND list) {
     }
 }
 
+void EntryListView::dpiChanged(int oldDpi) {
+    for (const EntryView view : {EntryView::lvPassword, EntryView::lvSub}) {
+        HWND list = listView(view);
+        if (!list) continue;
+        ListView_SetImageList(list, main_.chrome_.rowImages(), LVSIL_SMALL);
+        ListView_SetImageList(list, main_.chrome_.rowImagesLarge(), LVSIL_NORMAL);
+        for (int i = 0; i < kColumnCount; ++i)
+            ListView_SetColumnWidth(list, i,
+                                    MulDiv(ListView_GetColumnWidth(list, i), main_.dpi(), oldDpi));
+    }
+}
+
 HWND EntryListView::listView(EntryView list) const {
     return list == EntryView::lvSub ? main_.lvSub->handle() : main_.lvPassword->handle();
 }

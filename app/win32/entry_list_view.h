@@ -33,6 +33,9 @@ class EntryListView {
 
     // Columns and pictures of both list views.
     void attach();
+    // The window moved to another DPI: the pictures of the present DPI, and the columns
+    // keep their widths in 96-DPI units.
+    void dpiChanged(int oldDpi);
     // The Win32 list view that shows a list, and the visible one.
     HWND listView(EntryView list) const;
     HWND visibleListView() const;

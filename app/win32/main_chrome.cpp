@@ -98,6 +98,11 @@ void MainChrome::attach() {
     };
 }
 
+void MainChrome::reloadImages() {
+    loadImages();
+    main_.abButterFly->setImages(logoImages_.get());
+}
+
 void MainChrome::loadImages() {
     // Every picture at the size the window's DPI asks for.
     HINSTANCE module = GetModuleHandleA(nullptr);

@@ -21,6 +21,9 @@ class MainChrome {
 
     // Loads the pictures and gives the painted controls their painting.
     void attach();
+    // The pictures again at the window's present DPI, handed to the controls that show
+    // them (the tool buttons and lists take theirs from their own owners).
+    void reloadImages();
     void paintFrame();
     // Wide enough for the bold caption of the selected tab, in whatever language.
     int tabStripWidth();

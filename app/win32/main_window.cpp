@@ -232,6 +232,12 @@ void TfrmMain::languageLoaded(bool showedLoginHint) {
     layoutControls(); // captions of another length
 }
 
+void TfrmMain::onDpiChanged(int oldDpi) {
+    chrome_.reloadImages();
+    bar_.refreshImages();
+    lists_.dpiChanged(oldDpi);
+}
+
 void TfrmMain::layoutControls() {
     if (!handle()) return;
     RECT client{};

@@ -72,6 +72,7 @@ class TfrmMain : public TForm, public SessionView, public MainWindowControl, pub
     bool onKeyDown(const KeyPress& key) override;
     LRESULT onNotify(NMHDR& header) override;
     void onResize(int width, int height) override;
+    void onDpiChanged(int oldDpi) override;
 
   private:
     friend class MainChrome;

@@ -86,10 +86,18 @@ TfrmTip::TfrmTip(QLanguage& language, bool& showAtStartup,
     : TDialog(tipDesign(), kTipControls), language_(language), showAtStartup_(showAtStartup),
       servingBrowserRequest_(std::move(servingBrowserRequest)) {}
 
-void TfrmTip::onCreate() {
+void TfrmTip::loadBulb() {
     // The bulb at the window's DPI.
     bulb_.reset(imageListOf(loadPicturePixels(GetModuleHandleA(nullptr), IDB_TIP),
                             images::kTipPictureSize, scale(images::kTipPictureSize)));
+}
+
+void TfrmTip::onDpiChanged(int) {
+    loadBulb();
+}
+
+void TfrmTip::onCreate() {
+    loadBulb();
 
     sbPrevious->OnClick = [this] { previousClick(); };
     sbNext->OnClick = [this] { nextClick(); };

@@ -39,6 +39,8 @@ class TfrmTip : public TDialog {
 
   protected:
     void onCreate() override;
+    void onDpiChanged(int oldDpi) override;
+    void loadBulb();
     void onShow() override;
     // Alt+C, Alt+N, Alt+P and Alt+S whatever a language made of the captions.
     bool onKeyDown(const KeyPress& key) override;

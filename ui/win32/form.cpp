@@ -20,6 +20,7 @@ using form_detail::windowText;
 namespace {
 
 constexpr int kFirstAutoId = 0x7000; // control ids for rows without a command id
+constexpr UINT kWmDpiChanged = 0x02E0; // WM_DPICHANGED, which older headers lack
 
 std::vector<TForm*>& formRegistry() {
     static std::vector<TForm*> forms;
@@ -171,6 +172,17 @@ bool TForm::create(HWND owner) {
                     design_.style & ~static_cast<DWORD>(WS_VISIBLE), x, y, width, height, owner,
                     nullptr, moduleInstance(), this);
     if (!hwnd_) return false;
+    // Under per-monitor awareness a window takes the DPI of the screen it opens on, which
+    // need not be the system's.
+    if (const int own = form_detail::windowDpi(hwnd_); own > 0 && own != dpi_ &&
+                                                       form_detail::dpiOverride() == 0) {
+        dpi_ = own;
+        fonts_.clear();
+        RECT scaled{0, 0, scale(design_.clientWidth), scale(design_.clientHeight)};
+        AdjustWindowRectEx(&scaled, design_.style, hasBar, design_.exStyle);
+        SetWindowPos(hwnd_, nullptr, 0, 0, scaled.right - scaled.left, scaled.bottom - scaled.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
 
     tooltip_ =
         CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
@@ -335,6 +347,54 @@ LRESULT TForm::onNotify(NMHDR&) {
 
 void TForm::onResize(int, int) {}
 
+void TForm::changeDpi(int dpi, const RECT* suggested) {
+    if (!hwnd_ || dpi <= 0) return;
+    if (dpi == dpi_) {
+        if (suggested)
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int oldDpi = dpi_;
+    // The old fonts live until every control has taken its new one.
+    const std::map<unsigned, Font> oldFonts = std::exchange(fonts_, {});
+    dpi_ = dpi;
+    // Redrawing is held while everything moves (a hidden window stays hidden: turning
+    // redrawing back on shows a window).
+    const bool visible = IsWindowVisible(hwnd_) != FALSE;
+    if (visible) SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+    for (const auto& control : controls_) {
+        if (!control->hwnd_) continue;
+        const RECT r = control->scaledBounds();
+        MoveWindow(control->hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+        control->fitCaption();
+        control->applyCaptionFont();
+    }
+    if (tooltip_) SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(400));
+    onDpiChanged(oldDpi);
+    if (suggested) {
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        RECT frame{0, 0, MulDiv(client.right, dpi, oldDpi), MulDiv(client.bottom, dpi, oldDpi)};
+        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE)),
+                           GetMenu(hwnd_) != nullptr,
+                           static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)));
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
+    // A size that did not change sends no WM_SIZE: the form lays itself out all the same.
+    GetClientRect(hwnd_, &client);
+    onResize(client.right, client.bottom);
+    if (!visible) return;
+    SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 LRESULT TForm::controlColor(HDC dc, HWND child, bool editColors) {
     const TControl* control = controlOf(child);
     if (editColors || (control && isEditKind(control->kind_))) {
@@ -398,6 +458,9 @@ LRESULT TForm::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         onResize(LOWORD(lParam), HIWORD(lParam));
         break;
+    case kWmDpiChanged:
+        changeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_ENTERMENULOOP:
         // A hint left standing would cover the menu's first item.
         if (tooltip_) {

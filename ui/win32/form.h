@@ -124,6 +124,11 @@ class TForm : public TranslatableComponent {
 
     // DPI and fonts.
     int dpi() const { return dpi_; }
+    // Lays the window out again at another DPI, as when Windows moves it to a screen of
+    // another DPI (WM_DPICHANGED): every control's place and font, the form's own
+    // pictures and measures (onDpiChanged), then the window's size, `suggested` when
+    // given (in screen pixels) or the same client size in 96-DPI units otherwise.
+    void changeDpi(int dpi, const RECT* suggested = nullptr);
     int scale(int units96) const { return MulDiv(units96, dpi_, 96); }
     // The system message font at the form's DPI; style bits from opt::fontMask.
     HFONT font(unsigned style = 0) const;
@@ -172,6 +177,9 @@ class TForm : public TranslatableComponent {
     virtual void onShow() {}
     virtual void onHide() {}
     virtual void onResize(int width, int height);
+    // After a DPI change has given the controls their new places and fonts and before the
+    // window takes its new size: the form's pictures and pixel measures of its own.
+    virtual void onDpiChanged(int oldDpi) { (void)oldDpi; }
 
   private:
     template <class T> friend class Ctl;

@@ -34,6 +34,15 @@ inline int systemDpi() {
     return dpiOverride() > 0 ? dpiOverride() : screenDpi();
 }
 
+// The DPI Windows gives a window (that of its screen under per-monitor awareness); 0
+// where the system cannot tell (before Windows 10).
+inline int windowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    return getDpi ? static_cast<int>(getDpi(hwnd)) : 0;
+}
+
 inline bool isEditKind(ControlKind kind) {
     return kind == ControlKind::Edit || kind == ControlKind::MaskEdit || kind == ControlKind::Memo;
 }

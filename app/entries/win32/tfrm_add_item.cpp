@@ -272,11 +272,19 @@ TfrmAddItem::~TfrmAddItem() {
     if (handle()) wipePasswordFields();
 }
 
-void TfrmAddItem::onCreate() {
+void TfrmAddItem::loadPicture() {
     // The side picture at the window's DPI, resampled smoothly rather than blown up.
     picture_.reset(bitmapOf(scalePicture(loadPicturePixels(GetModuleHandleA(nullptr), IDB_WIZARD),
                                          scale(images::kWizardPictureWidth),
                                          scale(images::kWizardPictureHeight))));
+}
+
+void TfrmAddItem::onDpiChanged(int) {
+    loadPicture();
+}
+
+void TfrmAddItem::onCreate() {
+    loadPicture();
     Image1->OnPaint = [this](HDC dc, const RECT& area) { paintPicture(dc, area); };
     sbBack->OnClick = [this] { backClick(); };
     sbNext->OnClick = [this] { nextClick(); };

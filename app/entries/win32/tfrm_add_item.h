@@ -51,6 +51,8 @@ class TfrmAddItem : public TDialog, public EntryEditor {
 
   protected:
     void onCreate() override;
+    void onDpiChanged(int oldDpi) override;
+    void loadPicture();
     void onShow() override;
     void onHide() override;
     bool onKeyDown(const KeyPress& key) override;
