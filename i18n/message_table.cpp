@@ -212,6 +212,8 @@ constexpr std::array<MessageRow, kMsgCount> kMessages{{
     KH_MESSAGE(filechangedsave, "Save &Anyway"),
     KH_MESSAGE(filechangedsaveas, "Save &As..."),
     KH_MESSAGE(filechangedcancel, "Cancel"),
+    KH_MESSAGE(protectionnamecompatible, "compatible"),
+    KH_MESSAGE(protectionnamestrong, "strong (Argon2id, t=%d, m=%d KiB, p=%d, AES-256-GCM)"),
 }};
 
 #undef KH_MESSAGE

@@ -162,9 +162,11 @@ enum class Msg : std::size_t {
     filechangedsave,
     filechangedsaveas,
     filechangedcancel,
+    protectionnamecompatible,
+    protectionnamestrong,
 };
 
-inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::filechangedcancel) + 1;
+inline constexpr std::size_t kMsgCount = static_cast<std::size_t>(Msg::protectionnamestrong) + 1;
 
 // The key that names the message in a language file.
 std::string_view msgKey(Msg msg);

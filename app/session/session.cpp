@@ -521,12 +521,18 @@ void Session::protectionCommand() {
     if (!isLoggedIn()) return;
     const int session = sessionNumber_;
     if (protection_.isStrong()) {
-        if (askYesNo(formatText(msg(Msg::protectionstrong), {describeProtection(protection_)})))
+        if (askYesNo(formatText(msg(Msg::protectionstrong), {protectionName()})))
             changeProtection(session, AccountProtection::compatible());
         return;
     }
     if (askYesNo(msg(Msg::protectioncompatible), DefaultButton::Yes))
         changeProtection(session, AccountProtection::strongWith());
+}
+
+std::string Session::protectionName() const {
+    if (!protection_.isStrong()) return msg(Msg::protectionnamecompatible);
+    const StrongParameters& p = protection_.strong;
+    return formatText(msg(Msg::protectionnamestrong), {p.iterations, p.memoryKiB, p.lanes});
 }
 
 void Session::runLong(const std::function<void()>& work) {

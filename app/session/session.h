@@ -215,6 +215,9 @@ class Session {
     // The format the account is saved in: the file's after a login, the wizard's choice
     // for a new account.
     const AccountProtection& protection() const { return protection_; }
+    // How the account is protected, in the words of the language: "compatible" or
+    // "strong (Argon2id, t=3, m=65536 KiB, p=2, AES-256-GCM)".
+    std::string protectionName() const;
     // A change of format, applied like a password change: at the next save (modified).
     bool changeProtection(int session, const AccountProtection& protection);
     // Manage Account's protection choice: says which protection the account has and

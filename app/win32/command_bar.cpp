@@ -384,7 +384,7 @@ void CommandBar::updateToolButtons() {
     std::string hint;
     if (session.isLoggedIn()) {
         hint = session.fileName().empty() ? std::string() : session.fileName() + " - ";
-        hint += describeProtection(session.protection());
+        hint += session.protectionName();
     }
     if (banner.hint() != hint) banner.setHint(hint);
     const CommandState state = main_.state_();

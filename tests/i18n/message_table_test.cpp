@@ -167,6 +167,8 @@ TEST(MessageTable, KeysAreTheLanguageFileKeysInLoadOrder) {
         "filechangedsave",
         "filechangedsaveas",
         "filechangedcancel",
+        "protectionnamecompatible",
+        "protectionnamestrong",
     };
     ASSERT_EQ(kMsgCount, expected.size());
     std::set<std::string> folded;

@@ -1,3 +1,4 @@
+#include "language.h"
 #include "session.h"
 
 #include "session_fakes.h"
@@ -1227,7 +1228,7 @@ TEST_F(SessionTest, TheProtectionChoiceTakesEffectAtTheNextSave) {
     // default.
     ui_.answers = {true};
     session_.protectionCommand();
-    EXPECT_NE(ui_.questions.back().find("strong (Argon2id, t=3, m=65536 KiB, p=2; AES-256-GCM)"),
+    EXPECT_NE(ui_.questions.back().find("strong (Argon2id, t=3, m=65536 KiB, p=2, AES-256-GCM)"),
               std::string::npos);
     EXPECT_NE(ui_.questions.back().find("weak"), std::string::npos);
     EXPECT_EQ(ui_.defaults.back(), DefaultButton::No);
@@ -1241,6 +1242,19 @@ TEST_F(SessionTest, TheProtectionChoiceTakesEffectAtTheNextSave) {
     EXPECT_EQ(session_.protection(), AccountProtection::compatible());
     ASSERT_TRUE(session_.loginAccount(file(), "alice", "s3cret!"));
     EXPECT_EQ(session_.protection(), AccountProtection::compatible());
+    EXPECT_EQ(session_.protectionName(), "compatible");
+
+    // The names come from the language file, the strong one with its parameters.
+    QLanguage language([](const std::string&) {
+        return std::string("protectionnamecompatible = kompatibel\n"
+                           "protectionnamestrong = stark (t=%d, m=%d KiB, p=%d)\n");
+    });
+    language.setLanguage("test.lng");
+    messages_.refreshFrom(language);
+    EXPECT_EQ(session_.protectionName(), "kompatibel");
+    ASSERT_TRUE(session_.changeProtection(session_.sessionNumber(),
+                                          AccountProtection::strongWith({2, 8192, 1})));
+    EXPECT_EQ(session_.protectionName(), "stark (t=2, m=8192 KiB, p=1)");
 }
 
 TEST_F(NewAccountTest, ANewAccountIsStronglyProtectedFromItsFirstSave) {
