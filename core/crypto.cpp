@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <mutex>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace kh {
 namespace {

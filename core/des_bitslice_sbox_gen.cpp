@@ -361,15 +361,17 @@ struct Result {
 
 std::string emitBox(int box, const Result& r) {
     const Plan& p = r.plan;
-    std::string s;
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "// S%d: %d gates; split on a%d (u) and a%d (v).\n"
-                  "template <class V>\n"
-                  "KH_SBOX_INLINE void sbox%d(V a1, V a2, V a3, V a4, V a5, V a6, V& o1, V& o2, "
-                  "V& o3, V& o4) {\n",
-                  box + 1, r.total, p.u + 1, p.v + 1, box + 1);
-    s += line;
+    std::string s = "// S";
+    s += std::to_string(box + 1);
+    s += ": ";
+    s += std::to_string(r.total);
+    s += " gates; split on a";
+    s += std::to_string(p.u + 1);
+    s += " (u) and a";
+    s += std::to_string(p.v + 1);
+    s += " (v).\ntemplate <class V>\nKH_SBOX_INLINE void sbox";
+    s += std::to_string(box + 1);
+    s += "(V a1, V a2, V a3, V a4, V a5, V a6, V& o1, V& o2, V& o3, V& o4) {\n";
     auto name = [&](int g) {
         if (g < 4) return "a" + std::to_string(p.inner[g] + 1);
         return "t" + std::to_string(g);

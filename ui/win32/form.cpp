@@ -154,12 +154,9 @@ bool TForm::create(HWND owner) {
     dpi_ = systemDpi();
     fonts_.clear();
 
-    const bool hasBar =
-        std::any_of(menus_.begin(), menus_.end(), [](const auto& m) { return m->isMenuBar(); });
-    RECT frame{0, 0, scale(design_.clientWidth), scale(design_.clientHeight)};
-    AdjustWindowRectEx(&frame, design_.style, hasBar, design_.exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+    const SIZE frame = frameSize(scale(design_.clientWidth), scale(design_.clientHeight));
+    const int width = frame.cx;
+    const int height = frame.cy;
     int x = CW_USEDEFAULT;
     int y = CW_USEDEFAULT;
     if (design_.centered) {
@@ -178,9 +175,8 @@ bool TForm::create(HWND owner) {
                                                        form_detail::dpiOverride() == 0) {
         dpi_ = own;
         fonts_.clear();
-        RECT scaled{0, 0, scale(design_.clientWidth), scale(design_.clientHeight)};
-        AdjustWindowRectEx(&scaled, design_.style, hasBar, design_.exStyle);
-        SetWindowPos(hwnd_, nullptr, 0, 0, scaled.right - scaled.left, scaled.bottom - scaled.top,
+        const SIZE scaled = frameSize(scale(design_.clientWidth), scale(design_.clientHeight));
+        SetWindowPos(hwnd_, nullptr, 0, 0, scaled.cx, scaled.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
 
@@ -349,50 +345,52 @@ void TForm::onResize(int, int) {}
 
 void TForm::changeDpi(int dpi, const RECT* suggested) {
     if (!hwnd_ || dpi <= 0) return;
-    if (dpi == dpi_) {
-        if (suggested)
-            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                         suggested->right - suggested->left, suggested->bottom - suggested->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        return;
-    }
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int oldDpi = dpi_;
-    // The old fonts live until every control has taken its new one.
-    const std::map<unsigned, Font> oldFonts = std::exchange(fonts_, {});
-    dpi_ = dpi;
     // Redrawing is held while everything moves (a hidden window stays hidden: turning
     // redrawing back on shows a window).
     const bool visible = IsWindowVisible(hwnd_) != FALSE;
-    if (visible) SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
-    for (const auto& control : controls_) {
-        if (!control->hwnd_) continue;
-        const RECT r = control->scaledBounds();
-        MoveWindow(control->hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
-        control->fitCaption();
-        control->applyCaptionFont();
+    if (dpi != oldDpi) {
+        // The old fonts live until every control has taken its new one.
+        const std::map<unsigned, Font> oldFonts = std::exchange(fonts_, {});
+        dpi_ = dpi;
+        if (visible) SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+        for (const auto& control : controls_) {
+            if (!control->hwnd_) continue;
+            const RECT r = control->scaledBounds();
+            MoveWindow(control->hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+            control->fitCaption();
+            control->applyCaptionFont();
+        }
+        if (tooltip_) SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(400));
+        onDpiChanged(oldDpi);
     }
-    if (tooltip_) SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(400));
-    onDpiChanged(oldDpi);
     if (suggested) {
         SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        RECT frame{0, 0, MulDiv(client.right, dpi, oldDpi), MulDiv(client.bottom, dpi, oldDpi)};
-        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE)),
-                           GetMenu(hwnd_) != nullptr,
-                           static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)));
-        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+        const SIZE frame = frameSize(MulDiv(client.right, dpi, oldDpi),
+                                     MulDiv(client.bottom, dpi, oldDpi));
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
+    if (dpi == oldDpi) return;
     // A size that did not change sends no WM_SIZE: the form lays itself out all the same.
     GetClientRect(hwnd_, &client);
     onResize(client.right, client.bottom);
     if (!visible) return;
     SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+SIZE TForm::frameSize(int clientWidth, int clientHeight) const {
+    const bool hasBar =
+        std::any_of(menus_.begin(), menus_.end(), [](const auto& m) { return m->isMenuBar(); });
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, design_.style, hasBar, design_.exStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 LRESULT TForm::controlColor(HDC dc, HWND child, bool editColors) {

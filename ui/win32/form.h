@@ -198,6 +198,8 @@ class TForm : public TranslatableComponent {
     bool registerWindowClass() const;
     std::unique_ptr<TControl> makeControl(const ControlDef& def);
     void prepareShow();
+    // The window's outer size for a client area of that size, with the form's styles.
+    SIZE frameSize(int clientWidth, int clientHeight) const;
     LRESULT controlColor(HDC dc, HWND control, bool editColors);
 
     FormDesign design_;
