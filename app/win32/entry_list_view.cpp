@@ -4,6 +4,7 @@
 #include "main_chrome.h"
 #include "text_format.h"
 #include "tfrm_main.h"
+#include "win32/skin_header.h"
 
 #include <commctrl.h>
 
@@ -26,6 +27,7 @@ EntryListView::~EntryListView() {
 }
 
 void EntryListView::attach() {
+    rowIcons_.reset(main_.chrome_.rowImages());
     setup(listView(EntryView::lvPassword));
     setup(listView(EntryView::lvSub));
     main_.nbPasswords->setPageIndex(0);
@@ -55,6 +57,7 @@ void EntryListView::setup(HWND list) {
         SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
                      reinterpret_cast<LPARAM>(&column));
     }
+    useSkinHeader(ListView_GetHeader(list));
 }
 
 void EntryListView::dpiChanged(int oldDpi) {
@@ -63,6 +66,7 @@ void EntryListView::dpiChanged(int oldDpi) {
         if (!list) continue;
         ListView_SetImageList(list, main_.chrome_.rowImages(), LVSIL_SMALL);
         ListView_SetImageList(list, main_.chrome_.rowImagesLarge(), LVSIL_NORMAL);
+        rowIcons_.reset(main_.chrome_.rowImages());
         for (int i = 0; i < kColumnCount; ++i)
             ListView_SetColumnWidth(list, i,
                                     MulDiv(ListView_GetColumnWidth(list, i), main_.dpi(), oldDpi));
@@ -225,6 +229,21 @@ void EntryListView::fitToColumn(HWND list, int column, char* text, int length, i
     std::memcpy(text + fit, kEllipsis, kEllipsisLength + 1);
 }
 
+void EntryListView::drawRowIcon(HWND list, HDC dc, int icon, int item) {
+    RECT box{};
+    box.left = LVIR_ICON;
+    if (!SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                      reinterpret_cast<LPARAM>(&box)) ||
+        box.right - box.left < rowIcons_.width())
+        return;
+    const int x = box.left + (box.right - box.left - rowIcons_.width()) / 2;
+    const int y = box.top + (box.bottom - box.top - rowIcons_.height()) / 2;
+    // The row's own background, whatever made it (stripe, selection, system colours).
+    COLORREF background = GetPixel(dc, x, y);
+    if (background == CLR_INVALID) background = GetBkColor(dc);
+    rowIcons_.draw(dc, icon, x, y, background);
+}
+
 std::optional<LRESULT> EntryListView::notify(NMHDR& header) {
     if (header.idFrom == kIdListPassword) return listNotify(EntryView::lvPassword, header);
     if (header.idFrom == kIdListSub) return listNotify(EntryView::lvSub, header);
@@ -251,7 +270,10 @@ LRESULT EntryListView::listNotify(EntryView view, NMHDR& header) {
                 fitToColumn(header.hwndFrom, item.iSubItem, item.pszText, static_cast<int>(n),
                             item.cchTextMax);
         }
-        if (item.mask & LVIF_IMAGE) item.iImage = list.row(view, item.iItem).icon;
+        // While the list paints in details view the picture is drawn after the row (see
+        // NM_CUSTOMDRAW); asked at any other time, the list names it.
+        if (item.mask & LVIF_IMAGE)
+            item.iImage = drawingRowIcons_ ? I_IMAGENONE : list.row(view, item.iItem).icon;
         return 0;
     }
     case LVN_ITEMCHANGED: {
@@ -303,7 +325,22 @@ LRESULT EntryListView::listNotify(EntryView view, NMHDR& header) {
         return 0;
     case NM_CUSTOMDRAW: {
         auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
-        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+        switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            drawingRowIcons_ = viewStyle_ == 3 && rowIcons_.width() > 0;
+            return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+        case CDDS_POSTPAINT:
+            drawingRowIcons_ = false;
+            return CDRF_DODEFAULT;
+        case CDDS_ITEMPOSTPAINT:
+            if (drawingRowIcons_)
+                drawRowIcon(header.hwndFrom, draw.nmcd.hdc,
+                            list.row(view, static_cast<int>(draw.nmcd.dwItemSpec)).icon,
+                            static_cast<int>(draw.nmcd.dwItemSpec));
+            return CDRF_DODEFAULT;
+        default:
+            break;
+        }
         if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
             const int item = static_cast<int>(draw.nmcd.dwItemSpec);
             if (list.isSelected(view, item)) {
@@ -314,7 +351,7 @@ LRESULT EntryListView::listNotify(EntryView view, NMHDR& header) {
             } else if (viewStyle_ == 3) {
                 draw.clrTextBk = (item % 2) ? kOddRow : RGB(255, 255, 255);
             }
-            return CDRF_DODEFAULT;
+            return drawingRowIcons_ ? CDRF_NOTIFYPOSTPAINT : CDRF_DODEFAULT;
         }
         return CDRF_DODEFAULT;
     }

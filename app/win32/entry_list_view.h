@@ -5,6 +5,7 @@
 // display after a click.
 #include "entry_list.h"
 #include "event.h"
+#include "win32/flat_images.h"
 
 #include <windows.h>
 
@@ -69,6 +70,8 @@ class EntryListView {
     // Cuts the row text in `text` (`length` characters, room for `capacity` with the
     // terminator) to the column's width with "..." at the end when it is wider.
     void fitToColumn(HWND list, int column, char* text, int length, int capacity);
+    // Row `item`'s picture in its place in details view, on the row's background.
+    void drawRowIcon(HWND list, HDC dc, int icon, int item);
 
     TfrmMain& main_;
     int passwordTicks_ = 0;
@@ -76,6 +79,10 @@ class EntryListView {
     int viewStyle_ = 3;                         // Details
     bool pushingSelection_ = false;
     HDC measureDc_ = nullptr; // for fitting column texts
+    // The row pictures in details view, drawn by us from pictures blended once per
+    // background: the list view's own drawing blends every picture's alpha on every paint.
+    FlatImageCache rowIcons_;
+    bool drawingRowIcons_ = false; // a paint in details view is under way
 };
 
 } // namespace kh

@@ -348,5 +348,65 @@ TEST_F(MainWindowViewTest, LineBreaksAndTabsInATextShowAsSpacesInTheList) {
     }
 }
 
+// In details view the program draws each row's picture itself, on the row's own
+// background (plain, striped or selected), where the list view leaves room for it.
+TEST_F(MainWindowViewTest, EachRowShowsItsPictureOnItsOwnBackground) {
+    openWindow();
+    login();
+    HWND all = list(EntryView::lvPassword);
+    ASSERT_GE(rowCount(all), 3);
+    const int iconBefore = icon(all, 0);
+    ASSERT_GE(iconBefore, 0);
+    ListView_SetItemState(all, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(all, 2, LVIS_SELECTED, LVIS_SELECTED);
+    pumpFor(30);
+
+    RECT client{};
+    GetClientRect(all, &client);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    // As a paint does: the background erased, then the rows.
+    SetDCBrushColor(dc, ListView_GetBkColor(all));
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SendMessageA(all, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    int size = 0;
+    int unused = 0;
+    ImageList_GetIconSize(ListView_GetImageList(all, LVSIL_SMALL), &size, &unused);
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        RECT box{};
+        ASSERT_TRUE(ListView_GetItemRect(all, row, &box, LVIR_ICON));
+        ASSERT_GE(box.right - box.left, size);
+        const int x = box.left + (box.right - box.left - size) / 2;
+        const int y = box.top + (box.bottom - box.top - size) / 2;
+        // The picture's transparent corner shows what the list painted there (its own
+        // background, or the row's): never a box of another colour.
+        const COLORREF beside = GetPixel(dc, box.right + 1, (box.top + box.bottom) / 2);
+        const COLORREF corner = GetPixel(dc, x, y);
+        EXPECT_TRUE(corner == beside || corner == ListView_GetBkColor(all))
+            << std::hex << corner << " beside " << beside;
+        if (row == 2) {
+            EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), beside);
+        }
+        // The picture itself: coloured pixels, not the background.
+        int coloured = 0;
+        for (int py = y; py < y + size; ++py)
+            for (int px = x; px < x + size; ++px) {
+                const COLORREF c = GetPixel(dc, px, py);
+                coloured += std::abs(GetRValue(c) - GetBValue(c)) > 40;
+            }
+        EXPECT_GT(coloured, size);
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    // Asked outside a paint, the list still names each row's picture.
+    EXPECT_EQ(iconBefore, icon(all, 0));
+}
+
 } // namespace
 } // namespace kh::test

@@ -1,0 +1,45 @@
+// Pictures of an image list blended once onto a plain background and kept, so that
+// drawing one again is a single copy rather than an alpha blend each time.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace kh {
+
+class FlatImageCache {
+  public:
+    FlatImageCache() = default;
+    ~FlatImageCache();
+    FlatImageCache(const FlatImageCache&) = delete;
+    FlatImageCache& operator=(const FlatImageCache&) = delete;
+
+    // The pictures to draw from now on (null: none); what was kept goes. Call it again
+    // whenever the image list is replaced, e.g. after a DPI change.
+    void reset(HIMAGELIST images);
+    // Draws picture `index` with its top-left corner at (x, y) as it looks on
+    // `background`; false (and nothing drawn) when there is no such picture.
+    bool draw(HDC dc, int index, int x, int y, COLORREF background);
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+  private:
+    struct Entry {
+        int index;
+        COLORREF background;
+        HBITMAP bitmap;
+    };
+    void clear();
+
+    HIMAGELIST images_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    int count_ = 0;
+    HDC memory_ = nullptr;
+    std::vector<Entry> entries_;
+};
+
+} // namespace kh
