@@ -367,14 +367,28 @@ void EntryListView::rowsChanged(RowsChange change) {
         // A new count lays out the scroll bars again, which costs a round of window
         // management: only when the count changed.
         const int count = list.rowCount(view);
-        if (ListView_GetItemCount(handle) != count)
-            ListView_SetItemCountEx(handle, count, LVSICF_NOSCROLL);
+        if (ListView_GetItemCount(handle) != count) setItemCount(handle, count);
         // Rows moved or went: the list view's selection is by position, the model's goes
         // with the entries, so the view takes the model's.
         if (change >= RowsChange::Reordered) pushSelection(view);
         InvalidateRect(handle, nullptr, FALSE);
     }
     if (change >= RowsChange::Reordered) showSortOrder();
+}
+
+void EntryListView::setItemCount(HWND list, int count) {
+    // The list lays out and draws its scroll bars at once on a new count, and draws them
+    // again with the repaint that follows; with its page's drawing held, they are drawn
+    // once, with the rest of the list.
+    HWND page = GetParent(list);
+    const bool hold = page && IsWindowVisible(list);
+    if (hold) SendMessageA(page, WM_SETREDRAW, FALSE, 0);
+    ListView_SetItemCountEx(list, count, LVSICF_NOSCROLL);
+    if (hold) {
+        SendMessageA(page, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(page, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
 }
 
 void EntryListView::showSortOrder() {

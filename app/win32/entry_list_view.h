@@ -65,6 +65,8 @@ class EntryListView {
     void rowSelectionChanged(EntryView list);
     void listLostFocus();
     void pushSelection(EntryView list);
+    // A new row count for a list view, its scroll bars drawn only with its next paint.
+    void setItemCount(HWND list, int count);
     // The header's arrow at the column the visible list is sorted by.
     void showSortOrder();
     // Cuts the row text in `text` (`length` characters, room for `capacity` with the

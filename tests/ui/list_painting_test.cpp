@@ -93,6 +93,15 @@ TEST(FlatImageCache, DrawsEachPictureAsTheImageListDoesOnThatBackground) {
             }
         }
     }
+    // The inactive look: grey only, and not the active one.
+    Canvas active(8, 8);
+    Canvas inactive(8, 8);
+    ASSERT_TRUE(cache.draw(active.dc(), 0, 0, 0, RGB(255, 255, 255)));
+    ASSERT_TRUE(cache.draw(inactive.dc(), 0, 0, 0, RGB(255, 255, 255), true));
+    EXPECT_NE(active.pixels(box), inactive.pixels(box));
+    for (const COLORREF c : inactive.pixels(box))
+        EXPECT_TRUE(GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c)) << std::hex << c;
+
     Canvas untouched(8, 8);
     untouched.fill(RGB(9, 9, 9));
     EXPECT_FALSE(cache.draw(untouched.dc(), 2, 0, 0, RGB(255, 255, 255)));

@@ -35,33 +35,54 @@ void FlatImageCache::reset(HIMAGELIST images) {
     }
 }
 
-bool FlatImageCache::draw(HDC dc, int index, int x, int y, COLORREF background) {
-    if (!images_ || index < 0 || index >= count_ || width_ <= 0 || height_ <= 0) return false;
-    if (!memory_) memory_ = CreateCompatibleDC(dc);
-    if (!memory_) return false;
-    HBITMAP bitmap = nullptr;
-    for (const Entry& e : entries_) {
-        if (e.index == index && e.background == background) {
-            bitmap = e.bitmap;
-            break;
+HBITMAP FlatImageCache::look(int index, COLORREF background, bool inactive) {
+    if (!images_ || index < 0 || index >= count_ || width_ <= 0 || height_ <= 0) return nullptr;
+    if (!memory_) memory_ = CreateCompatibleDC(nullptr);
+    if (!memory_) return nullptr;
+    for (const Entry& e : entries_)
+        if (e.index == index && e.background == background && e.inactive == inactive)
+            return e.bitmap;
+    void* bits = nullptr;
+    HBITMAP bitmap = createDib32(width_, height_, &bits);
+    if (!bitmap || !bits) {
+        if (bitmap) DeleteObject(bitmap);
+        return nullptr;
+    }
+    const HGDIOBJ old = SelectObject(memory_, bitmap);
+    SetDCBrushColor(memory_, background);
+    const RECT all{0, 0, width_, height_};
+    FillRect(memory_, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    ImageList_Draw(images_, index, memory_, 0, 0, ILD_TRANSPARENT);
+    SelectObject(memory_, old);
+    if (inactive) {
+        // Grey, two fifths of the picture and three of the background: it reads as
+        // unavailable whatever its colours (a plain 50% blend hardly shows on pictures
+        // with an alpha channel).
+        GdiFlush();
+        const int backgroundGrey =
+            (GetRValue(background) * 30 + GetGValue(background) * 59 + GetBValue(background) * 11) /
+            100;
+        auto* pixel = static_cast<BYTE*>(bits);
+        for (int i = 0; i < width_ * height_; ++i, pixel += 4) {
+            const int grey = (pixel[2] * 30 + pixel[1] * 59 + pixel[0] * 11) / 100;
+            pixel[0] = pixel[1] = pixel[2] = static_cast<BYTE>((grey * 2 + backgroundGrey * 3) / 5);
         }
     }
-    if (!bitmap) {
-        void* bits = nullptr;
-        bitmap = createDib32(width_, height_, &bits);
-        if (!bitmap) return false;
-        const HGDIOBJ old = SelectObject(memory_, bitmap);
-        SetDCBrushColor(memory_, background);
-        const RECT all{0, 0, width_, height_};
-        FillRect(memory_, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-        ImageList_Draw(images_, index, memory_, 0, 0, ILD_TRANSPARENT);
-        SelectObject(memory_, old);
-        if (entries_.size() >= kMaxEntries) {
-            DeleteObject(entries_.front().bitmap);
-            entries_.erase(entries_.begin());
-        }
-        entries_.push_back({index, background, bitmap});
+    if (entries_.size() >= kMaxEntries) {
+        DeleteObject(entries_.front().bitmap);
+        entries_.erase(entries_.begin());
     }
+    entries_.push_back({index, background, inactive, bitmap});
+    return bitmap;
+}
+
+void FlatImageCache::prepare(int index, COLORREF background, bool inactive) {
+    look(index, background, inactive);
+}
+
+bool FlatImageCache::draw(HDC dc, int index, int x, int y, COLORREF background, bool inactive) {
+    HBITMAP bitmap = look(index, background, inactive);
+    if (!bitmap) return false;
     const HGDIOBJ old = SelectObject(memory_, bitmap);
     BitBlt(dc, x, y, width_, height_, memory_, 0, 0, SRCCOPY);
     SelectObject(memory_, old);

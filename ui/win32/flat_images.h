@@ -21,8 +21,11 @@ class FlatImageCache {
     // whenever the image list is replaced, e.g. after a DPI change.
     void reset(HIMAGELIST images);
     // Draws picture `index` with its top-left corner at (x, y) as it looks on
-    // `background`; false (and nothing drawn) when there is no such picture.
-    bool draw(HDC dc, int index, int x, int y, COLORREF background);
+    // `background`, greyed and faded towards it when `inactive` (how an unavailable
+    // command looks); false (and nothing drawn) when there is no such picture.
+    bool draw(HDC dc, int index, int x, int y, COLORREF background, bool inactive = false);
+    // Makes that look ahead of its first use, so that a later paint only copies it.
+    void prepare(int index, COLORREF background, bool inactive = false);
     int width() const { return width_; }
     int height() const { return height_; }
 
@@ -30,9 +33,12 @@ class FlatImageCache {
     struct Entry {
         int index;
         COLORREF background;
+        bool inactive;
         HBITMAP bitmap;
     };
     void clear();
+    // The kept look, made now when there is none; null when it cannot be made.
+    HBITMAP look(int index, COLORREF background, bool inactive);
 
     HIMAGELIST images_ = nullptr;
     int width_ = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "win32/form.h"
+#include "win32/flat_images.h"
 #include "win32/gdi.h"
 
 #include <functional>
@@ -254,7 +255,7 @@ class TToolButton : public QBaseControl {
   public:
     using QBaseControl::QBaseControl;
     ComponentKind componentKind() const override { return ComponentKind::ToolButton; }
-    void setImages(HIMAGELIST images) { images_ = images; }
+    void setImages(HIMAGELIST images);
     void setImageIndex(int index);
     int imageIndex() const { return imageIndex_; }
     bool isDown() const { return down_; }
@@ -272,6 +273,9 @@ class TToolButton : public QBaseControl {
 
   private:
     HIMAGELIST images_ = nullptr;
+    // The picture as drawn in each state, blended once: a button is painted again on
+    // every change of state and under the mouse.
+    FlatImageCache pictures_;
     int imageIndex_ = -1;
     bool down_ = false;
     bool dropDown_ = false;

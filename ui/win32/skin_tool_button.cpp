@@ -8,7 +8,12 @@
 namespace kh {
 
 using skin_detail::drawBox;
-using skin_detail::drawInactiveImage;
+
+void TToolButton::setImages(HIMAGELIST images) {
+    images_ = images;
+    pictures_.reset(images);
+    repaint();
+}
 
 void TToolButton::setImageIndex(int index) {
     imageIndex_ = index;
@@ -69,13 +74,12 @@ void TToolButton::paint(HDC dc, const RECT& client) {
         ImageList_GetIconSize(images_, &width, &height);
         const int x = caption_.empty() ? (content.right - width) / 2 : content.left + scale(3);
         const int y = (content.bottom - height) / 2;
-        if (active_) {
-            ImageList_Draw(images_, imageIndex_, dc, x, y, ILD_TRANSPARENT);
-        } else {
-            drawInactiveImage(dc, images_, imageIndex_, x, y, width, height,
-                              GetPixel(dc, x, y) != CLR_INVALID ? GetPixel(dc, x, y)
-                                                                : skin::kFormFace);
-        }
+        const COLORREF below = GetPixel(dc, x, y);
+        const COLORREF background = below != CLR_INVALID ? below : skin::kFormFace;
+        pictures_.draw(dc, imageIndex_, x, y, background, !active_);
+        // A button waiting for a login or a selection gets its active look ready now, so
+        // that the moment it becomes available costs a copy rather than a blend.
+        if (!active_) pictures_.prepare(imageIndex_, background);
         textLeft = x + width;
     }
     if (!caption_.empty()) {
