@@ -1,6 +1,7 @@
 #include "win32/flat_images.h"
 
 #include "win32/gdi.h"
+#include "win32/skin_paint.h"
 
 namespace kh {
 namespace {
@@ -55,18 +56,8 @@ HBITMAP FlatImageCache::look(int index, COLORREF background, bool inactive) {
     ImageList_Draw(images_, index, memory_, 0, 0, ILD_TRANSPARENT);
     SelectObject(memory_, old);
     if (inactive) {
-        // Grey, two fifths of the picture and three of the background: it reads as
-        // unavailable whatever its colours (a plain 50% blend hardly shows on pictures
-        // with an alpha channel).
         GdiFlush();
-        const int backgroundGrey =
-            (GetRValue(background) * 30 + GetGValue(background) * 59 + GetBValue(background) * 11) /
-            100;
-        auto* pixel = static_cast<BYTE*>(bits);
-        for (int i = 0; i < width_ * height_; ++i, pixel += 4) {
-            const int grey = (pixel[2] * 30 + pixel[1] * 59 + pixel[0] * 11) / 100;
-            pixel[0] = pixel[1] = pixel[2] = static_cast<BYTE>((grey * 2 + backgroundGrey * 3) / 5);
-        }
+        skin_detail::fadeToGrey(static_cast<BYTE*>(bits), width_ * height_, background);
     }
     if (entries_.size() >= kMaxEntries) {
         DeleteObject(entries_.front().bitmap);

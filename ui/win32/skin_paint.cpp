@@ -17,6 +17,14 @@ void drawBox(HDC dc, const RECT& area, COLORREF fill, COLORREF border, int radiu
     RoundRect(dc, area.left, area.top, area.right, area.bottom, radius, radius);
 }
 
+void fadeToGrey(BYTE* bgra, int pixelCount, COLORREF face) {
+    const int faceGrey = (GetRValue(face) * 30 + GetGValue(face) * 59 + GetBValue(face) * 11) / 100;
+    for (int i = 0; i < pixelCount; ++i, bgra += 4) {
+        const int grey = (bgra[2] * 30 + bgra[1] * 59 + bgra[0] * 11) / 100;
+        bgra[0] = bgra[1] = bgra[2] = static_cast<BYTE>((grey * 2 + faceGrey * 3) / 5);
+    }
+}
+
 void drawInactiveImage(HDC dc, HIMAGELIST images, int index, int x, int y, int width, int height,
                        COLORREF face) {
     void* bits = nullptr;
@@ -30,14 +38,7 @@ void drawInactiveImage(HDC dc, HIMAGELIST images, int index, int x, int y, int w
         FillRect(memory, &all, faceBrush.get());
         ImageList_Draw(images, index, memory, 0, 0, ILD_TRANSPARENT);
         GdiFlush();
-        auto* pixel = static_cast<BYTE*>(bits);
-        const int faceGrey =
-            (GetRValue(face) * 30 + GetGValue(face) * 59 + GetBValue(face) * 11) / 100;
-        for (int i = 0; i < width * height; ++i, pixel += 4) {
-            const int grey = (pixel[2] * 30 + pixel[1] * 59 + pixel[0] * 11) / 100;
-            const BYTE value = static_cast<BYTE>((grey * 2 + faceGrey * 3) / 5);
-            pixel[0] = pixel[1] = pixel[2] = value;
-        }
+        fadeToGrey(static_cast<BYTE*>(bits), width * height, face);
         BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
     }
     DeleteDC(memory);

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace kh {
 namespace {
@@ -42,6 +43,7 @@ QTrayIcon::QTrayIcon() {
 
 QTrayIcon::~QTrayIcon() {
     remove();
+    stopModifier();
     if (window_) {
         SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -87,6 +89,7 @@ void QTrayIcon::fill(NOTIFYICONDATAA& data) const {
 
 void QTrayIcon::add() {
     if (!window_ || !visible_) return;
+    waitForModify();
     NOTIFYICONDATAA data{};
     fill(data);
     shown_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
@@ -102,12 +105,55 @@ void QTrayIcon::update() {
     if (!shown_) return;
     NOTIFYICONDATAA data{};
     fill(data);
-    Shell_NotifyIconA(NIM_MODIFY, &data);
+    data.hIcon = icon_ ? CopyIcon(icon_) : nullptr; // the thread's own, whatever happens here
+    {
+        std::lock_guard lock(modifyLock_);
+        if (pendingModify_ && pendingModify_->hIcon) DestroyIcon(pendingModify_->hIcon);
+        pendingModify_ = data;
+        if (!modifier_.joinable()) modifier_ = std::thread([this] { modifyLoop(); });
+    }
+    modifyWake_.notify_all();
+}
+
+void QTrayIcon::modifyLoop() {
+    std::unique_lock lock(modifyLock_);
+    for (;;) {
+        modifyWake_.wait(lock, [this] { return stopping_ || pendingModify_.has_value(); });
+        if (!pendingModify_) return; // stopping, nothing left to send
+        NOTIFYICONDATAA data = *pendingModify_;
+        pendingModify_.reset();
+        modifyBusy_ = true;
+        lock.unlock();
+        Shell_NotifyIconA(NIM_MODIFY, &data);
+        if (data.hIcon) DestroyIcon(data.hIcon);
+        lock.lock();
+        modifyBusy_ = false;
+        modifyWake_.notify_all();
+    }
+}
+
+void QTrayIcon::waitForModify() {
+    std::unique_lock lock(modifyLock_);
+    // Bounded: a shell that hangs must not hang the program with it.
+    modifyWake_.wait_for(lock, std::chrono::seconds(2),
+                         [this] { return !pendingModify_ && !modifyBusy_; });
+}
+
+void QTrayIcon::stopModifier() {
+    {
+        std::lock_guard lock(modifyLock_);
+        stopping_ = true;
+    }
+    modifyWake_.notify_all();
+    if (modifier_.joinable()) modifier_.join();
+    if (pendingModify_ && pendingModify_->hIcon) DestroyIcon(pendingModify_->hIcon);
+    pendingModify_.reset();
 }
 
 void QTrayIcon::remove() {
     if (window_) KillTimer(window_, kRetryTimer);
     if (!shown_) return;
+    waitForModify();
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof data;
     data.hWnd = window_;

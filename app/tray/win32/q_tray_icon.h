@@ -7,9 +7,13 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace kh {
 
@@ -59,6 +63,13 @@ class QTrayIcon {
     void add();
     void update();
     void remove();
+    // Changes of a shown icon reach the shell from a thread of their own: the shell's tray
+    // answers a change only once it has taken it in (milliseconds, in another process),
+    // and a login should not wait for that. Only the newest change is sent; adding and
+    // removing the icon wait until it has been.
+    void modifyLoop();
+    void waitForModify();
+    void stopModifier();
 
     HWND window_ = nullptr;
     UINT taskbarCreated_ = 0;
@@ -66,6 +77,13 @@ class QTrayIcon {
     bool shown_ = false;
     std::string hint_;
     HICON icon_ = nullptr;
+
+    std::mutex modifyLock_;
+    std::condition_variable modifyWake_;
+    std::optional<NOTIFYICONDATAA> pendingModify_; // its icon is a copy the thread destroys
+    bool modifyBusy_ = false;
+    bool stopping_ = false;
+    std::thread modifier_;
 };
 
 } // namespace kh
