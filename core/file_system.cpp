@@ -55,14 +55,16 @@ LockedUpdate::Lock LockedUpdate::lock(const std::string& path, std::chrono::mill
     target_ = fs_.finalPath(path);
     const auto deadline = std::chrono::steady_clock::now() + wait;
     // A save that ends between the failed attempt and the look at its lock leaves no trace
-    // of it: only a failure that repeats with nobody holding the lock is final.
+    // of it, and on Windows its lock file refuses a new one for a moment while it is being
+    // deleted: only a failure that repeats for a while with nobody holding the lock is final.
     int unexplained = 0;
     for (;;) {
         temp_ = fs_.createTempBeside(target_, tempPath_);
         if (temp_ && temp_->isOpen()) return Lock::Held;
         temp_.reset();
         if (!fs_.saveLockHeld(target_)) {
-            if (++unexplained == 3) return Lock::Failed;
+            if (++unexplained == 6) return Lock::Failed;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
         unexplained = 0;
