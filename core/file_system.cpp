@@ -52,6 +52,7 @@ LockedUpdate::~LockedUpdate() {
 
 LockedUpdate::Lock LockedUpdate::lock(const std::string& path, std::chrono::milliseconds wait) {
     if (temp_ || path.empty()) return Lock::Failed;
+    lockedPath_ = path;
     target_ = fs_.finalPath(path);
     const auto deadline = std::chrono::steady_clock::now() + wait;
     // A save that ends between the failed attempt and the look at its lock leaves no trace

@@ -150,7 +150,13 @@ class LockedUpdate final : public FileSystem {
 
     PathKind pathKind(const std::string& path) override { return fs_.pathKind(path); }
     bool canWrite(const std::string& path) override { return fs_.canWrite(path); }
-    std::string finalPath(const std::string& path) override { return fs_.finalPath(path); }
+    // The locked file keeps the name it was locked under: resolved again it could come out
+    // spelled otherwise (when another process was replacing it at the time of the lock, the
+    // first resolution finds no file and keeps the name as given), and the save would then
+    // not recognise its own target.
+    std::string finalPath(const std::string& path) override {
+        return !target_.empty() && path == lockedPath_ ? target_ : fs_.finalPath(path);
+    }
     // The temporary file made by lock, once and for the locked target only.
     std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
                                               std::string& tempPath) override;
@@ -163,6 +169,7 @@ class LockedUpdate final : public FileSystem {
 
   private:
     FileSystem& fs_;
+    std::string lockedPath_; // as given to lock
     std::string target_;
     std::string tempPath_;
     std::unique_ptr<SdrFile> temp_; // holds the lock until a save takes it

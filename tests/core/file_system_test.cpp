@@ -196,5 +196,52 @@ TEST(LockedUpdate, ReplacesOnlyTheFileItRead) {
     }
 }
 
+// The file system seen by a save that locked while another process was replacing the
+// file: the first resolution of the name finds no file and keeps the name as given, later
+// ones spell it out ("./" here stands for the folder's full form).
+class RespellingFileSystem final : public FileSystem {
+  public:
+    explicit RespellingFileSystem(FileSystem& fs) : fs_(fs) {}
+    PathKind pathKind(const std::string& path) override { return fs_.pathKind(path); }
+    bool canWrite(const std::string& path) override { return fs_.canWrite(path); }
+    std::string finalPath(const std::string& path) override {
+        if (calls_++ == 0) return path;
+        const std::size_t slash = path.find_last_of('/');
+        return slash == std::string::npos ? "./" + path
+                                          : path.substr(0, slash) + "/." + path.substr(slash);
+    }
+    std::unique_ptr<SdrFile> createTempBeside(const std::string& target,
+                                              std::string& tempPath) override {
+        return fs_.createTempBeside(target, tempPath);
+    }
+    bool commitToDisk(SdrFile& file) override { return fs_.commitToDisk(file); }
+    bool replaceFile(const std::string& source, const std::string& target) override {
+        return fs_.replaceFile(source, target);
+    }
+    bool removeFile(const std::string& path) override { return fs_.removeFile(path); }
+    bool saveLockHeld(const std::string& target) override { return fs_.saveLockHeld(target); }
+
+  private:
+    FileSystem& fs_;
+    int calls_ = 0;
+};
+
+TEST(LockedUpdate, SavesUnderTheNameItLockedEvenIfTheNameResolvesOtherwiseLater) {
+    test::TempDir dir;
+    const std::string path = dir.file("v.khk");
+    ASSERT_EQ(saveEntries(path, 1), SaveOutcome::Saved);
+    RespellingFileSystem respelling(nativeFileSystem());
+    LockedUpdate update(respelling);
+    ASSERT_EQ(update.lock(path, 0ms), LockedUpdate::Lock::Held);
+    SdrFile file;
+    ASSERT_EQ(update.open(file), LockedUpdate::Read::Opened);
+    file.close();
+    EXPECT_EQ(saveEntries(path, 2, update), SaveOutcome::Saved);
+    LoadedAccount after;
+    ASSERT_EQ(readAccountFile(path, "alice", "pw", after), ReadOutcome::Loaded);
+    EXPECT_EQ(after.entries.size(), 2u);
+    EXPECT_EQ(dir.listing(), std::vector<std::string>{"v.khk"});
+}
+
 } // namespace
 } // namespace kh
