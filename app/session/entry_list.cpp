@@ -215,12 +215,31 @@ int EntryList::addLoadedEntries(std::vector<AccountEntry>& entries) {
     master_.reserve(master_.size() + entries.size());
     int added = 0;
     for (AccountEntry& entry : entries) {
-        if (addEntryRow(entry.title, entry.data.view(), entry.fileOffset, entry.type,
-                        entry.whatsThis, entry.description))
-            ++added;
+        // A read entry's texts and secret move into its row: no copy to make, and none left
+        // behind (the emptied entry wipes what its own buffers still hold).
+        const bool took = entry.fileOffset >= 0
+                              ? takeLoadedEntry(entry)
+                              : addEntryRow(entry.title, entry.data.view(), entry.fileOffset,
+                                            entry.type, entry.whatsThis, entry.description);
+        if (took) ++added;
         entry.data.wipe();
     }
     return added;
+}
+
+bool EntryList::takeLoadedEntry(AccountEntry& entry) {
+    if (entry.title.empty() || !roomForRow()) return false;
+    EntryRow r;
+    if (entry.whatsThis.empty())
+        r.whatsThis = derivedWhatsThis(entry.title, entry.type, entry.description);
+    else
+        r.whatsThis = std::move(entry.whatsThis);
+    r.caption = std::move(entry.title);
+    r.details = std::move(entry.description);
+    auto record = std::make_shared<RowRecord>();
+    record->data = std::move(entry.data);
+    appendRow(std::move(r), std::move(record), entry.fileOffset, entry.type);
+    return true;
 }
 
 int EntryList::rowCount(EntryView list) const {
@@ -267,21 +286,31 @@ bool EntryList::addEntryRow(std::string_view title, std::string_view data, std::
     if (title.empty()) return false;
     const bool isNew = fileOffset < 0;
     if (isNew && !open_) return false;
-    if (master_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        return false;
-
-    auto record = std::make_shared<RowRecord>();
-    record->data.assign(data);
-    record->type = type;
-    record->fileOffset = isNew ? kOffsetUnsaved : fileOffset;
-    record->masterIndex = static_cast<std::int32_t>(master_.size());
-    record->subIndex = -1;
+    if (!roomForRow()) return false;
 
     EntryRow r;
     r.caption = std::string(isNew && title.size() > kTitleCut ? title.substr(0, kTitleCut) : title);
     r.whatsThis = isNew || !whatsThis.empty() ? std::string(whatsThis)
                                               : derivedWhatsThis(title, type, description);
     r.details = std::string(description);
+    auto record = std::make_shared<RowRecord>();
+    record->data.assign(data);
+    appendRow(std::move(r), std::move(record), fileOffset, type);
+    return true;
+}
+
+bool EntryList::roomForRow() const {
+    return master_.size() < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+}
+
+void EntryList::appendRow(EntryRow&& r, std::shared_ptr<RowRecord> record,
+                          std::int64_t fileOffset, std::int32_t type) {
+    const bool isNew = fileOffset < 0;
+    record->type = type;
+    record->fileOffset = isNew ? kOffsetUnsaved : fileOffset;
+    record->masterIndex = static_cast<std::int32_t>(master_.size());
+    record->subIndex = -1;
+
     r.typeName = typeName(type);
     r.icon = isNew ? kIconNew : typeIcon(type);
     r.record = std::move(record);
@@ -292,7 +321,6 @@ bool EntryList::addEntryRow(std::string_view title, std::string_view data, std::
         addToTypeList(static_cast<int>(master_.size() - 1));
     }
     changed(RowsChange::Added);
-    return true;
 }
 
 void EntryList::addToTypeList(int index) {

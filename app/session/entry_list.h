@@ -250,6 +250,15 @@ class EntryList {
         return list == EntryView::lvSub ? sub_ : master_;
     }
     bool validRow(EntryView list, int index) const;
+    // False once the list holds as many rows as an index can count.
+    bool roomForRow() const;
+    // The last step of every added row, given its texts and a record holding its secret:
+    // the rest of the record, type name and picture, the twin row of a new entry, and the
+    // change reported.
+    void appendRow(EntryRow&& r, std::shared_ptr<RowRecord> record, std::int64_t fileOffset,
+                   std::int32_t type);
+    // A read entry (fileOffset >= 0) moved into a new row; false without a title.
+    bool takeLoadedEntry(AccountEntry& entry);
     void releaseRecord(RowRecord& record);
     void renumberSubIndexes();
     void changed(RowsChange change);

@@ -4,6 +4,7 @@
 #include "resource_ids.h"
 #include "tfrm_main.h"
 #include "win32/image_strip.h"
+#include "win32/paint_buffer.h"
 #include "win32/skin_theme.h"
 
 #include <commctrl.h>
@@ -29,13 +30,10 @@ void stretchBitmap(HDC dc, HBITMAP bitmap, const RECT& area) {
     if (!bitmap) return;
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, bitmap);
+    BlitSource source(dc, bitmap);
     SetStretchBltMode(dc, HALFTONE);
-    StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, source, 0,
-               0, info.bmWidth, info.bmHeight, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+    StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
 }
 
 void drawText(HDC dc, const std::string& text, RECT area, UINT format) {

@@ -2,6 +2,7 @@
 // once and copied after, and the flat header with its sort arrow.
 #include "win32/flat_images.h"
 #include "win32/gdi.h"
+#include "win32/paint_buffer.h"
 #include "win32/skin_header.h"
 #include "win32/skin_theme.h"
 
@@ -191,6 +192,96 @@ TEST_F(SkinHeaderTest, PaintsAFlatFaceWithTheTextAndTheArrowOfTheSortedColumnOnl
     ASSERT_TRUE(Header_GetItemRect(header_, 1, &second));
     EXPECT_EQ(150, second.left);
     EXPECT_EQ(300, second.right);
+}
+
+// Paints borrow one surface in turn; each gets it in the default state, whatever the one
+// before selected into it, and a paint inside a paint or a huge one gets its own.
+TEST(PaintBuffer, LendsOneSurfaceInTurnClean) {
+    Canvas screen(400, 300);
+    const RECT small{0, 0, 10, 10};
+    HDC first = nullptr;
+    {
+        PaintBuffer buffer(screen.dc(), 10, 10);
+        ASSERT_NE(nullptr, buffer.get());
+        first = buffer.get();
+        // A paint that leaves things selected and set, as a careless one might.
+        SelectObject(buffer.get(), GetStockObject(ANSI_FIXED_FONT));
+        SetTextColor(buffer.get(), RGB(1, 2, 3));
+        SetBkMode(buffer.get(), TRANSPARENT);
+        IntersectClipRect(buffer.get(), 0, 0, 2, 2);
+        SetDCBrushColor(buffer.get(), RGB(200, 0, 0));
+        FillRect(buffer.get(), &small, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        buffer.copyTo(screen.dc(), 5, 5);
+    }
+    // Only the clipped corner was painted, and only the 10 x 10 area was copied.
+    EXPECT_EQ(RGB(200, 0, 0), screen.pixels({5, 5, 6, 6})[0]);
+    {
+        // Larger than before: the same DC, grown, with nothing left of the last paint's state.
+        PaintBuffer buffer(screen.dc(), 300, 200);
+        EXPECT_TRUE(buffer.shared());
+        EXPECT_EQ(first, buffer.get());
+        EXPECT_EQ(GetStockObject(SYSTEM_FONT), GetCurrentObject(buffer.get(), OBJ_FONT));
+        EXPECT_EQ(RGB(0, 0, 0), GetTextColor(buffer.get()));
+        EXPECT_EQ(OPAQUE, GetBkMode(buffer.get()));
+        RECT clip{};
+        EXPECT_EQ(SIMPLEREGION, GetClipBox(buffer.get(), &clip));
+        EXPECT_GE(clip.right, 300);
+        EXPECT_GE(clip.bottom, 200);
+
+        const RECT all{0, 0, 300, 200};
+        SetDCBrushColor(buffer.get(), RGB(0, 0, 220));
+        FillRect(buffer.get(), &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        {
+            // Asked for while the shared one is lent: a surface of its own that works.
+            PaintBuffer inner(screen.dc(), 20, 20);
+            EXPECT_FALSE(inner.shared());
+            EXPECT_NE(buffer.get(), inner.get());
+            const RECT area{0, 0, 20, 20};
+            SetDCBrushColor(inner.get(), RGB(0, 160, 0));
+            FillRect(inner.get(), &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+            inner.copyTo(buffer.get(), 10, 10);
+        }
+        buffer.copyTo(screen.dc());
+    }
+    EXPECT_EQ(RGB(0, 0, 220), screen.pixels({299, 199, 300, 200})[0]);
+    EXPECT_EQ(RGB(0, 160, 0), screen.pixels({29, 29, 30, 30})[0]);
+    EXPECT_EQ(RGB(0, 0, 220), screen.pixels({30, 30, 31, 31})[0]);
+    {
+        PaintBuffer huge(screen.dc(), 4000, 4000);
+        EXPECT_FALSE(huge.shared());
+        PaintBuffer next(screen.dc(), 10, 10);
+        EXPECT_TRUE(next.shared());
+    }
+}
+
+// A bitmap lent to a blit source is free again afterwards, also when sources nest.
+TEST(PaintBuffer, BlitSourceGivesItsBitmapBack) {
+    Canvas screen(40, 10);
+    void* bits = nullptr;
+    Bitmap red(createDib32(4, 4, &bits));
+    Bitmap green(createDib32(4, 4, &bits));
+    for (auto [bitmap, color] : {std::pair{red.get(), RGB(255, 0, 0)}, {green.get(), RGB(0, 255, 0)}}) {
+        BlitSource source(screen.dc(), bitmap);
+        const RECT area{0, 0, 4, 4};
+        SetDCBrushColor(source.get(), color);
+        FillRect(source.get(), &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    }
+    {
+        BlitSource outer(screen.dc(), red.get());
+        BlitSource inner(screen.dc(), green.get());
+        EXPECT_NE(outer.get(), inner.get());
+        BitBlt(screen.dc(), 0, 0, 4, 4, outer.get(), 0, 0, SRCCOPY);
+        BitBlt(screen.dc(), 10, 0, 4, 4, inner.get(), 0, 0, SRCCOPY);
+    }
+    EXPECT_EQ(RGB(255, 0, 0), screen.pixels({1, 1, 2, 2})[0]);
+    EXPECT_EQ(RGB(0, 255, 0), screen.pixels({11, 1, 12, 2})[0]);
+    // Neither bitmap is still selected anywhere: another DC can take each.
+    HDC other = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(other, red.get());
+    EXPECT_NE(nullptr, old);
+    EXPECT_NE(nullptr, SelectObject(other, green.get()));
+    SelectObject(other, old);
+    DeleteDC(other);
 }
 
 } // namespace

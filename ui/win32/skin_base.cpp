@@ -1,6 +1,7 @@
 #include "win32/skin_controls.h"
 
 #include "win32/error_boundary.h"
+#include "win32/paint_buffer.h"
 #include "win32/skin_theme.h"
 
 #include <windowsx.h>
@@ -95,7 +96,7 @@ LRESULT QBaseControl::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         PaintDc target(hwnd_);
         RECT client;
         GetClientRect(hwnd_, &client);
-        MemoryDc buffer(target.get(), client.right, client.bottom);
+        PaintBuffer buffer(target.get(), client.right, client.bottom);
         FillRect(buffer.get(), &client, form_.faceBrush());
         SelectGuard font(buffer.get(), captionFont());
         SetBkMode(buffer.get(), TRANSPARENT);

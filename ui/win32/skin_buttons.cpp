@@ -1,5 +1,6 @@
 #include "win32/skin_controls.h"
 
+#include "win32/paint_buffer.h"
 #include "win32/skin_paint.h"
 #include "win32/skin_theme.h"
 
@@ -143,9 +144,9 @@ void QBitmapButton::paint(HDC dc, const RECT& client) {
         const int height = scale(info.bmHeight);
         const int x = caption_.empty() ? (client.right - width) / 2 : client.left + scale(4);
         const int y = (client.bottom - height) / 2;
-        HDC source = CreateCompatibleDC(dc);
         {
-            SelectGuard select(source, glyph_.get());
+            BlitSource glyph(dc, glyph_.get());
+            HDC source = glyph.get();
             const int sourceX = frameShown() * frameWidth;
             if (transparent_ != CLR_INVALID)
                 TransparentBlt(dc, x, y, width, height, source, sourceX, 0, frameWidth,
@@ -154,7 +155,6 @@ void QBitmapButton::paint(HDC dc, const RECT& client) {
                 StretchBlt(dc, x, y, width, height, source, sourceX, 0, frameWidth, info.bmHeight,
                            SRCCOPY);
         }
-        DeleteDC(source);
     }
     if (!caption_.empty())
         drawCaption(dc, captionRect(client), DT_LEFT | DT_VCENTER | DT_SINGLELINE, skin::kText);

@@ -2,6 +2,7 @@
 
 #include "win32/form_detail.h"
 #include "win32/gdi.h"
+#include "win32/paint_buffer.h"
 #include "win32/skin_paint.h"
 #include "win32/skin_theme.h"
 
@@ -95,7 +96,7 @@ LRESULT CALLBACK headerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             PaintDc target(hwnd);
             RECT client{};
             GetClientRect(hwnd, &client);
-            MemoryDc buffer(target.get(), client.right, client.bottom);
+            PaintBuffer buffer(target.get(), client.right, client.bottom);
             paintItems(hwnd, buffer.get(), client);
             buffer.copyTo(target.get());
         }

@@ -577,6 +577,51 @@ TEST_F(EntryListTest, BulkWorkRaisesOneChangeAndClearingWipesTheTexts) {
     EXPECT_EQ(std::string(length, '\0'), std::string(caption, length));
 }
 
+// The login moves each read entry into its row; the rows must be exactly those a copy
+// makes, long texts (heap buffers) and a what's-this derived from the moved title included.
+TEST(EntryListLoad, MovedEntriesGiveTheRowsACopyGives) {
+    const std::string longTitle = "Personal mail account at work@mail.example.org";
+    const std::vector<Sample> samples = {
+        {kEntryPassword, longTitle, std::string(300, 's'), "", "a description long enough"},
+        {kEntryLink, "Bank of a long name, online", "b4nk", "",
+         "https://bank.example/login?session=long-enough-to-be-on-the-heap"},
+        {kEntryText, "Note", "short", "given what's this, long enough", ""},
+        {7, "Unknown type of entry with a long title", "x", "", ""},
+        {kEntryPassword, "", "no title, no row", "", ""},
+    };
+    EntryList copied;
+    copied.setOpen(false);
+    const int copiedRows = copied.loadEntries(loadedFrom(samples));
+
+    EntryList moved;
+    moved.setOpen(false);
+    std::vector<AccountEntry> entries = loadedFrom(samples).entries;
+    const int movedRows = moved.addLoadedEntries(entries);
+
+    ASSERT_EQ(4, copiedRows);
+    ASSERT_EQ(copiedRows, movedRows);
+    for (int i = 0; i < copiedRows; ++i) {
+        SCOPED_TRACE(i);
+        const EntryRow& a = copied.row(EntryView::lvPassword, i);
+        const EntryRow& b = moved.row(EntryView::lvPassword, i);
+        EXPECT_EQ(a.caption, b.caption);
+        EXPECT_EQ(a.whatsThis, b.whatsThis);
+        EXPECT_EQ(a.details, b.details);
+        EXPECT_EQ(a.typeName, b.typeName);
+        EXPECT_EQ(a.icon, b.icon);
+        EXPECT_EQ(a.record->data.view(), b.record->data.view());
+        EXPECT_EQ(a.record->type, b.record->type);
+        EXPECT_EQ(a.record->fileOffset, b.record->fileOffset);
+        EXPECT_EQ(i, b.record->masterIndex);
+    }
+    EXPECT_EQ("mail.example.org", moved.row(EntryView::lvPassword, 0).whatsThis);
+    // What the rows took is no longer in the read entries.
+    for (const AccountEntry& e : entries)
+        EXPECT_TRUE(e.data.empty());
+    EXPECT_TRUE(entries[0].title.empty());
+    EXPECT_TRUE(entries[1].description.empty());
+}
+
 TEST_F(EntryListTest, SaveAndLoadRoundTripThroughTheAccountFile) {
     TempDir dir;
     loadAndLogIn({{kEntryLink, "Bank", "b4nk", "", "https://bank.example/login"}});
