@@ -48,7 +48,6 @@ QTrayIcon::~QTrayIcon() {
         SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
     }
-    if (icon_) DestroyIcon(icon_);
 }
 
 void QTrayIcon::setVisible(bool visible) {
@@ -66,9 +65,14 @@ void QTrayIcon::setHint(std::string_view hint) {
     update();
 }
 
-void QTrayIcon::setIcon(HICON icon) {
-    if (icon_) DestroyIcon(icon_);
-    icon_ = icon ? CopyIcon(icon) : nullptr;
+SharedIcon shareIcon(HICON icon) {
+    return SharedIcon(icon, [](HICON owned) {
+        if (owned) DestroyIcon(owned);
+    });
+}
+
+void QTrayIcon::setIcon(SharedIcon icon) {
+    icon_ = std::move(icon);
     update();
 }
 
@@ -78,7 +82,7 @@ void QTrayIcon::fill(NOTIFYICONDATAA& data) const {
     data.uID = kIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON;
     data.uCallbackMessage = kCallbackMessage;
-    data.hIcon = icon_;
+    data.hIcon = icon_.get();
     if (!hint_.empty()) {
         data.uFlags |= NIF_TIP;
         const std::size_t n = std::min(hint_.size(), sizeof data.szTip - 1);
@@ -103,13 +107,12 @@ void QTrayIcon::add() {
 
 void QTrayIcon::update() {
     if (!shown_) return;
-    NOTIFYICONDATAA data{};
-    fill(data);
-    data.hIcon = icon_ ? CopyIcon(icon_) : nullptr; // the thread's own, whatever happens here
+    Modify change{};
+    fill(change.data);
+    change.icon = icon_; // alive until sent, whatever the icon is changed to meanwhile
     {
         std::lock_guard lock(modifyLock_);
-        if (pendingModify_ && pendingModify_->hIcon) DestroyIcon(pendingModify_->hIcon);
-        pendingModify_ = data;
+        pendingModify_ = std::move(change);
         if (!modifier_.joinable()) modifier_ = std::thread([this] { modifyLoop(); });
     }
     modifyWake_.notify_all();
@@ -120,12 +123,12 @@ void QTrayIcon::modifyLoop() {
     for (;;) {
         modifyWake_.wait(lock, [this] { return stopping_ || pendingModify_.has_value(); });
         if (!pendingModify_) return; // stopping, nothing left to send
-        NOTIFYICONDATAA data = *pendingModify_;
+        Modify change = std::move(*pendingModify_);
         pendingModify_.reset();
         modifyBusy_ = true;
         lock.unlock();
-        Shell_NotifyIconA(NIM_MODIFY, &data);
-        if (data.hIcon) DestroyIcon(data.hIcon);
+        Shell_NotifyIconA(NIM_MODIFY, &change.data);
+        change.icon.reset(); // its last owner may be this thread now
         lock.lock();
         modifyBusy_ = false;
         modifyWake_.notify_all();
@@ -146,7 +149,6 @@ void QTrayIcon::stopModifier() {
     }
     modifyWake_.notify_all();
     if (modifier_.joinable()) modifier_.join();
-    if (pendingModify_ && pendingModify_->hIcon) DestroyIcon(pendingModify_->hIcon);
     pendingModify_.reset();
 }
 

@@ -24,8 +24,8 @@ TrayFeature::TrayFeature(Session& session, Settings& settings, Event<>& settings
       settingsChanged_(settingsChanged.subscribe([this] { applyAutorun(); })),
       self_(std::make_shared<TrayFeature*>(this)) {
     const int size = GetSystemMetrics(SM_CXSMICON);
-    appIcon_ = static_cast<HICON>(LoadImageA(
-        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN), IMAGE_ICON, size, size, 0));
+    appIcon_ = shareIcon(static_cast<HICON>(LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KEYHAVEN), IMAGE_ICON, size, size, 0)));
 
     stTrayIcon.setHint(messages_.text(Msg::apptitle));
     stTrayIcon.RestoreOn = TrayMouseAction::DoubleClick;
@@ -49,8 +49,6 @@ TrayFeature::TrayFeature(Session& session, Settings& settings, Event<>& settings
 TrayFeature::~TrayFeature() {
     *self_ = nullptr;
     if (hotkeyRegistered_) UnregisterHotKey(mainHandle(), kHotkeyId);
-    if (loggedInIcon_) DestroyIcon(loggedInIcon_);
-    if (appIcon_) DestroyIcon(appIcon_);
 }
 
 void TrayFeature::hookWindows(TForm& mainWindow, TForm& loginWindow) {
@@ -134,12 +132,13 @@ void TrayFeature::menuPopup() {
     }
 }
 
-HICON TrayFeature::loggedInIcon() {
+SharedIcon TrayFeature::loggedInIcon() {
     if (!loggedInIcon_) {
         const int size = GetSystemMetrics(SM_CXSMICON);
         const StripPixels strip = loadStripPixels(GetModuleHandleA(nullptr), IDB_TOOLBAR16);
         if (HIMAGELIST list = imageListOf(strip, images::kMenuSize, size)) {
-            loggedInIcon_ = ImageList_GetIcon(list, images::kImgTrayLoggedIn, ILD_TRANSPARENT);
+            loggedInIcon_ =
+                shareIcon(ImageList_GetIcon(list, images::kImgTrayLoggedIn, ILD_TRANSPARENT));
             ImageList_Destroy(list);
         }
     }

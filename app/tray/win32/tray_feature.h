@@ -60,7 +60,7 @@ class TrayFeature : public FeatureHandler, public HotkeyRegistration, private Re
     void showLastLogin() override;
 
     void hookWindows(TForm& mainWindow, TForm& loginWindow);
-    HICON loggedInIcon();
+    SharedIcon loggedInIcon();
     HWND mainHandle() const { return mainWindow_.handle(); }
 
     Session& session_;
@@ -76,8 +76,8 @@ class TrayFeature : public FeatureHandler, public HotkeyRegistration, private Re
     std::function<bool()> firstShow_;
     bool hotkeyRegistered_ = false;
     bool iconLoggedIn_ = false;
-    HICON appIcon_ = nullptr;
-    HICON loggedInIcon_ = nullptr;
+    SharedIcon appIcon_;
+    SharedIcon loggedInIcon_;
     Event<>::Subscription started_, ended_, settingsChanged_;
     // The hooks outlive the feature on windows that outlive it; they find it through here.
     std::shared_ptr<TrayFeature*> self_;
