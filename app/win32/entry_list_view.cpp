@@ -380,15 +380,8 @@ void EntryListView::setItemCount(HWND list, int count) {
     // The list lays out and draws its scroll bars at once on a new count, and draws them
     // again with the repaint that follows; with its page's drawing held, they are drawn
     // once, with the rest of the list.
-    HWND page = GetParent(list);
-    const bool hold = page && IsWindowVisible(list);
-    if (hold) SendMessageA(page, WM_SETREDRAW, FALSE, 0);
+    HeldRedraw hold(IsWindowVisible(list) ? GetParent(list) : nullptr);
     ListView_SetItemCountEx(list, count, LVSICF_NOSCROLL);
-    if (hold) {
-        SendMessageA(page, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(page, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    }
 }
 
 void EntryListView::showSortOrder() {

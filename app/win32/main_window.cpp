@@ -195,11 +195,14 @@ void TfrmMain::setCommentVisible(bool visible) {
     mmComment->setVisible(visible);
     bar_.setToolButtonDown(CommandId::ToolComment, visible);
     // Only the list area changes (the Text tab shows and hides the comment window on
-    // every visit); before the first layout there is none to adjust.
-    if (listTop_ > 0)
+    // every visit); before the first layout there is none to adjust. The lists are
+    // resized with their drawing held (each would draw its scroll bars at once).
+    if (listTop_ > 0) {
+        HeldRedraw hold(nbPasswords->handle());
         layoutListArea();
-    else
+    } else {
         layoutControls();
+    }
     InvalidateRect(lists_.listView(EntryView::lvPassword), nullptr, FALSE);
     InvalidateRect(lists_.listView(EntryView::lvSub), nullptr, FALSE);
 }

@@ -69,6 +69,29 @@ class WindowDc {
     HDC dc_;
 };
 
+// Holds a visible window's drawing (WM_SETREDRAW) while its children are changed, then
+// invalidates it whole, frames and children included, so that it is drawn once, with the
+// next paint. Some controls draw parts at once on every change (a list view its themed
+// scroll bars, at each new row count or size), and again with the paint that follows. A
+// hidden window is left alone: turning its drawing back on would show it.
+class HeldRedraw {
+  public:
+    explicit HeldRedraw(HWND hwnd) noexcept : hwnd_(hwnd && IsWindowVisible(hwnd) ? hwnd : nullptr) {
+        if (hwnd_) SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+    }
+    HeldRedraw(const HeldRedraw&) = delete;
+    HeldRedraw& operator=(const HeldRedraw&) = delete;
+    ~HeldRedraw() {
+        if (!hwnd_) return;
+        SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(hwnd_, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+
+  private:
+    HWND hwnd_;
+};
+
 // BeginPaint / EndPaint.
 class PaintDc {
   public:
