@@ -74,6 +74,19 @@ void expectIndexInvariant(const EntryList& list) {
     }
 }
 
+// Two rows show and hold the same entry: texts, picture, secret, type and place in the file.
+void expectSameRow(const EntryRow& expected, const EntryRow& actual) {
+    EXPECT_EQ(expected.caption, actual.caption);
+    EXPECT_EQ(expected.whatsThis, actual.whatsThis);
+    EXPECT_EQ(expected.details, actual.details);
+    EXPECT_EQ(expected.typeName, actual.typeName);
+    EXPECT_EQ(expected.icon, actual.icon);
+    ASSERT_TRUE(expected.record && actual.record);
+    EXPECT_EQ(expected.record->data, actual.record->data);
+    EXPECT_EQ(expected.record->type, actual.record->type);
+    EXPECT_EQ(expected.record->fileOffset, actual.record->fileOffset);
+}
+
 const std::vector<Sample> kMixed = {
     {kEntryPassword, "Mail", "Hunter2"},
     {kEntryLink, "Bank", "b4nk", "", "https://bank.example/login"},
@@ -602,17 +615,8 @@ TEST(EntryListLoad, MovedEntriesGiveTheRowsACopyGives) {
     ASSERT_EQ(copiedRows, movedRows);
     for (int i = 0; i < copiedRows; ++i) {
         SCOPED_TRACE(i);
-        const EntryRow& a = copied.row(EntryView::lvPassword, i);
-        const EntryRow& b = moved.row(EntryView::lvPassword, i);
-        EXPECT_EQ(a.caption, b.caption);
-        EXPECT_EQ(a.whatsThis, b.whatsThis);
-        EXPECT_EQ(a.details, b.details);
-        EXPECT_EQ(a.typeName, b.typeName);
-        EXPECT_EQ(a.icon, b.icon);
-        EXPECT_EQ(a.record->data.view(), b.record->data.view());
-        EXPECT_EQ(a.record->type, b.record->type);
-        EXPECT_EQ(a.record->fileOffset, b.record->fileOffset);
-        EXPECT_EQ(i, b.record->masterIndex);
+        expectSameRow(copied.row(EntryView::lvPassword, i), moved.row(EntryView::lvPassword, i));
+        EXPECT_EQ(i, moved.row(EntryView::lvPassword, i).record->masterIndex);
     }
     EXPECT_EQ("mail.example.org", moved.row(EntryView::lvPassword, 0).whatsThis);
     // What the rows took is no longer in the read entries.
@@ -653,16 +657,7 @@ TEST_F(EntryListTest, SaveAndLoadRoundTripThroughTheAccountFile) {
     ASSERT_EQ(reloaded.loadEntries(loaded), 3);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        const EntryRow& a = list.row(EntryView::lvPassword, i);
-        const EntryRow& b = reloaded.row(EntryView::lvPassword, i);
-        EXPECT_EQ(b.caption, a.caption);
-        EXPECT_EQ(b.whatsThis, a.whatsThis);
-        EXPECT_EQ(b.details, a.details);
-        EXPECT_EQ(b.typeName, a.typeName);
-        EXPECT_EQ(b.icon, a.icon);
-        EXPECT_EQ(b.record->data, a.record->data);
-        EXPECT_EQ(b.record->type, a.record->type);
-        EXPECT_EQ(b.record->fileOffset, a.record->fileOffset);
+        expectSameRow(list.row(EntryView::lvPassword, i), reloaded.row(EntryView::lvPassword, i));
     }
     // The derived text was written back as the stored one.
     EXPECT_EQ(loaded.entries[0].whatsThis, "bank.example");
