@@ -1,6 +1,7 @@
 #include "win32/flat_images.h"
 
 #include "win32/gdi.h"
+#include "win32/paint_buffer.h"
 #include "win32/skin_paint.h"
 
 namespace kh {
@@ -20,10 +21,6 @@ void FlatImageCache::clear() {
     for (const Entry& e : entries_)
         DeleteObject(e.bitmap);
     entries_.clear();
-    if (memory_) {
-        DeleteDC(memory_);
-        memory_ = nullptr;
-    }
 }
 
 void FlatImageCache::reset(HIMAGELIST images) {
@@ -38,8 +35,6 @@ void FlatImageCache::reset(HIMAGELIST images) {
 
 HBITMAP FlatImageCache::look(int index, COLORREF background, bool inactive) {
     if (!images_ || index < 0 || index >= count_ || width_ <= 0 || height_ <= 0) return nullptr;
-    if (!memory_) memory_ = CreateCompatibleDC(nullptr);
-    if (!memory_) return nullptr;
     for (const Entry& e : entries_)
         if (e.index == index && e.background == background && e.inactive == inactive)
             return e.bitmap;
@@ -49,12 +44,17 @@ HBITMAP FlatImageCache::look(int index, COLORREF background, bool inactive) {
         if (bitmap) DeleteObject(bitmap);
         return nullptr;
     }
-    const HGDIOBJ old = SelectObject(memory_, bitmap);
-    SetDCBrushColor(memory_, background);
-    const RECT all{0, 0, width_, height_};
-    FillRect(memory_, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    ImageList_Draw(images_, index, memory_, 0, 0, ILD_TRANSPARENT);
-    SelectObject(memory_, old);
+    {
+        BlitSource canvas(nullptr, bitmap);
+        if (!canvas.get()) {
+            DeleteObject(bitmap);
+            return nullptr;
+        }
+        SetDCBrushColor(canvas.get(), background);
+        const RECT all{0, 0, width_, height_};
+        FillRect(canvas.get(), &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        ImageList_Draw(images_, index, canvas.get(), 0, 0, ILD_TRANSPARENT);
+    }
     if (inactive) {
         GdiFlush();
         skin_detail::fadeToGrey(static_cast<BYTE*>(bits), width_ * height_, background);
@@ -74,9 +74,8 @@ void FlatImageCache::prepare(int index, COLORREF background, bool inactive) {
 bool FlatImageCache::draw(HDC dc, int index, int x, int y, COLORREF background, bool inactive) {
     HBITMAP bitmap = look(index, background, inactive);
     if (!bitmap) return false;
-    const HGDIOBJ old = SelectObject(memory_, bitmap);
-    BitBlt(dc, x, y, width_, height_, memory_, 0, 0, SRCCOPY);
-    SelectObject(memory_, old);
+    BlitSource source(dc, bitmap);
+    BitBlt(dc, x, y, width_, height_, source.get(), 0, 0, SRCCOPY);
     return true;
 }
 

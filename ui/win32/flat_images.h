@@ -44,7 +44,6 @@ class FlatImageCache {
     int width_ = 0;
     int height_ = 0;
     int count_ = 0;
-    HDC memory_ = nullptr;
     std::vector<Entry> entries_;
 };
 

@@ -47,8 +47,9 @@ class PaintBuffer {
     std::unique_ptr<MemoryDc> own_;
 };
 
-// A memory DC with a source bitmap selected, for one blit from that bitmap. Borrows the UI
-// thread's scratch DC the same way, so a glyph or background blit costs no new DC.
+// A memory DC with a bitmap selected, for one blit from that bitmap or a short drawing into
+// it (its colours and objects are the caller's to set). Borrows the UI thread's scratch DC
+// the same way, so a glyph, background or picture blit costs no new DC.
 class BlitSource {
   public:
     BlitSource(HDC compatible, HBITMAP bitmap) noexcept;
